@@ -1,0 +1,45 @@
+#pragma once
+// Files and directories: the kernel32 calls the program makes, with their
+// Windows meanings. Every failing call records its Windows error code with
+// SetLastError (Platform.h); none throws.
+
+#include "platform/Win32.h"
+
+namespace kivra::platform {
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // Directory searches. The pattern is a directory path followed by a name
+    // pattern ("C:\DATA\*.*"). On success the first entry is in *data.
+    virtual HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) = 0;
+    virtual BOOL FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data) = 0;
+    virtual BOOL FindClose(HANDLE search) = 0;
+
+    // The 8.3 form of an existing path. Returns its length without the zero
+    // on success; when the buffer is too small, the size needed with the
+    // zero, leaving the buffer untouched; 0 on failure.
+    virtual DWORD GetShortPathNameA(const char* longPath, char* shortPath, DWORD capacity) = 0;
+
+    virtual DWORD GetFileAttributesA(const char* path) = 0;
+    virtual BOOL SetFileAttributesA(const char* path, DWORD attributes) = 0;
+
+    // One current directory per drive, as on Windows.
+    virtual BOOL SetCurrentDirectoryA(const char* path) = 0;
+    virtual DWORD GetCurrentDirectoryA(DWORD capacity, char* buffer) = 0;
+
+    virtual HANDLE CreateFileA(const char* path, DWORD access, DWORD shareMode, DWORD disposition,
+                               DWORD flagsAndAttributes) = 0;
+    virtual BOOL WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written) = 0;
+    virtual BOOL CloseHandle(HANDLE handle) = 0;
+    virtual BOOL MoveFileExA(const char* existing, const char* target, DWORD flags) = 0;
+
+    // The running executable's full path (no module handle).
+    virtual DWORD GetModuleFileNameA(char* buffer, DWORD capacity) = 0;
+
+    // Volume and file index of any path, files and directories alike.
+    virtual BOOL GetFileIdentity(const char* path, FileIdentity* identity) = 0;
+};
+
+} // namespace kivra::platform

@@ -1,0 +1,34 @@
+#include "platform/Platform.h"
+
+#include "platform/posix/PosixPlatform.h"
+
+namespace kivra::platform {
+
+namespace {
+
+Platform& Current()
+{
+    static Platform current = SystemPlatform();
+    return current;
+}
+
+thread_local DWORD lastError = ERROR_SUCCESS;
+
+} // namespace
+
+const Platform& Active() { return Current(); }
+
+ScopedPlatform::ScopedPlatform(const Platform& replacement) : previous_(Current())
+{
+    Platform& current = Current();
+    if (replacement.files) current.files = replacement.files;
+    if (replacement.volumes) current.volumes = replacement.volumes;
+    if (replacement.clock) current.clock = replacement.clock;
+}
+
+ScopedPlatform::~ScopedPlatform() { Current() = previous_; }
+
+DWORD GetLastError() { return lastError; }
+void SetLastError(DWORD code) { lastError = code; }
+
+} // namespace kivra::platform
