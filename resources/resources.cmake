@@ -7,10 +7,12 @@ file(GLOB gui_images CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
 file(GLOB gui_forms CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
   ${CMAKE_CURRENT_SOURCE_DIR}/forms/*.ui)
 
-add_library(kivra_gui_resources STATIC)
-target_link_libraries(kivra_gui_resources PUBLIC Qt6::Core)
 if(gui_images OR gui_forms)
+  add_library(kivra_gui_resources STATIC)
+  target_link_libraries(kivra_gui_resources PUBLIC Qt6::Core)
   qt_add_resources(kivra_gui_resources "kivra_gui_resources" PREFIX "/" FILES ${gui_images} ${gui_forms})
+else()
+  add_library(kivra_gui_resources INTERFACE)
 endif()
 
 # The help file lies beside the executable, where the Help command looks.
