@@ -34,6 +34,9 @@ public:
     virtual BOOL WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written) = 0;
     virtual BOOL CloseHandle(HANDLE handle) = 0;
     virtual BOOL MoveFileExA(const char* existing, const char* target, DWORD flags) = 0;
+    // Removes a file (not a directory); fails with 5 for a read-only file or
+    // directory, 32 for a file held open, 2 or 3 for a missing one.
+    virtual BOOL DeleteFileA(const char* path) = 0;
 
     // The running executable's full path (no module handle).
     virtual DWORD GetModuleFileNameA(char* buffer, DWORD capacity) = 0;

@@ -21,6 +21,7 @@ inline HANDLE CreateFileA(const char* path, DWORD access, DWORD shareMode, DWORD
 inline BOOL WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written) { return Active().files->WriteFile(file, data, size, written); }
 inline BOOL CloseHandle(HANDLE handle) { return Active().files->CloseHandle(handle); }
 inline BOOL MoveFileExA(const char* existing, const char* target, DWORD flags) { return Active().files->MoveFileExA(existing, target, flags); }
+inline BOOL DeleteFileA(const char* path) { return Active().files->DeleteFileA(path); }
 inline DWORD GetModuleFileNameA(char* buffer, DWORD capacity) { return Active().files->GetModuleFileNameA(buffer, capacity); }
 inline BOOL GetFileIdentity(const char* path, FileIdentity* identity) { return Active().files->GetFileIdentity(path, identity); }
 
