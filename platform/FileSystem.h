@@ -32,6 +32,9 @@ public:
     virtual HANDLE CreateFileA(const char* path, DWORD access, DWORD shareMode, DWORD disposition,
                                DWORD flagsAndAttributes) = 0;
     virtual BOOL WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written) = 0;
+    // Reads up to `size` bytes from a file opened with GENERIC_READ and
+    // OPEN_EXISTING; *read becomes 0 at the end of the file (still TRUE).
+    virtual BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* read) = 0;
     virtual BOOL CloseHandle(HANDLE handle) = 0;
     virtual BOOL MoveFileExA(const char* existing, const char* target, DWORD flags) = 0;
     // Removes a file (not a directory); fails with 5 for a read-only file or

@@ -71,6 +71,7 @@ inline constexpr DWORD GENERIC_WRITE = 0x40000000u;
 inline constexpr DWORD CREATE_NEW = 1;
 inline constexpr DWORD CREATE_ALWAYS = 2;
 inline constexpr DWORD OPEN_EXISTING = 3;
+inline constexpr DWORD FILE_SHARE_READ = 0x01;
 
 // MoveFileExA.
 inline constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x01;

@@ -19,6 +19,7 @@ inline BOOL SetCurrentDirectoryA(const char* path) { return Active().files->SetC
 inline DWORD GetCurrentDirectoryA(DWORD capacity, char* buffer) { return Active().files->GetCurrentDirectoryA(capacity, buffer); }
 inline HANDLE CreateFileA(const char* path, DWORD access, DWORD shareMode, DWORD disposition, DWORD flagsAndAttributes) { return Active().files->CreateFileA(path, access, shareMode, disposition, flagsAndAttributes); }
 inline BOOL WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written) { return Active().files->WriteFile(file, data, size, written); }
+inline BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* read) { return Active().files->ReadFile(file, buffer, size, read); }
 inline BOOL CloseHandle(HANDLE handle) { return Active().files->CloseHandle(handle); }
 inline BOOL MoveFileExA(const char* existing, const char* target, DWORD flags) { return Active().files->MoveFileExA(existing, target, flags); }
 inline BOOL DeleteFileA(const char* path) { return Active().files->DeleteFileA(path); }
