@@ -1,0 +1,508 @@
+#include "platform/CodePage.h"
+
+#include <unicode/coll.h>
+#include <unicode/locid.h>
+#include <unicode/uchar.h>
+
+#include <iconv.h>
+
+#include <array>
+#include <bit>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace kivra::platform {
+
+namespace {
+
+// The scan converts every name of a tree, often millions, so the mapping is
+// read from iconv's "CP932" converter once, into lookup tables, and every
+// later conversion is a table walk: no converter state, nothing per thread,
+// nothing for the sanitizers to find at exit.
+//
+// Rules the tables encode:
+// - 932 to Unicode is iconv's mapping. A byte sequence that is no character
+//   becomes U+FFFD, read the way the double-byte-aware scans read a text: a
+//   lead byte takes the byte after it along (a lead byte at the very end
+//   stands alone), any other byte stands alone. So one faulty character
+//   costs exactly one U+FFFD and never swallows a neighbour that a scan
+//   would see as a character of its own.
+// - Unicode to 932 accepts a character only when its code reads back as the
+//   same character. iconv also maps some characters one way (U+00A5 to the
+//   byte 0x5C, U+203E to 0x7E, U+301C to 0x8160, ...); taking those would
+//   turn a yen sign in a file name into a path separator, or give a name
+//   that no longer leads back to the file. They become "?" like every other
+//   character that 932 cannot hold. Where 932 has two codes for one
+//   character (the NEC and IBM extensions), iconv's choice is kept: that is
+//   Microsoft's preferred code.
+constexpr char16_t NoCharacter = 0xFFFF;  // never the reading of a 932 code
+constexpr std::uint16_t NoCode = 0xFFFF;  // never a 932 code (0xFF is no lead byte)
+constexpr char16_t Replacement = 0xFFFD;
+constexpr char Unmappable = '?';
+
+struct Tables {
+    std::array<char16_t, 256> single{};
+    std::vector<char16_t> pair = std::vector<char16_t>(65536, NoCharacter);    // (lead << 8) | trail
+    std::vector<std::uint16_t> code = std::vector<std::uint16_t>(65536, NoCode); // by UTF-16 unit
+};
+
+const char* NativeUtf16()
+{
+    return std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+}
+
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Converter()
+    {
+        if (Valid()) iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool Valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts one complete character; the output, or nothing when iconv
+    // rejects it.
+    std::string One(const void* in, std::size_t size)
+    {
+        char input[8];
+        std::memcpy(input, in, size);
+        char output[16];
+        char* inPtr = input;
+        char* outPtr = output;
+        std::size_t inLeft = size;
+        std::size_t outLeft = sizeof output;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        const std::size_t result = iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft);
+        if (result == static_cast<std::size_t>(-1) || inLeft != 0) return {};
+        return std::string(output, outPtr);
+    }
+
+private:
+    iconv_t cd_;
+};
+
+char16_t SingleUnit(const std::string& utf16)
+{
+    if (utf16.size() != 2) return NoCharacter;
+    char16_t unit;
+    std::memcpy(&unit, utf16.data(), 2);
+    return unit;
+}
+
+Tables BuildTables()
+{
+    Tables tables;
+    tables.single.fill(NoCharacter);
+    Converter decoder(NativeUtf16(), "CP932");
+    Converter encoder("CP932", NativeUtf16());
+    // Without the converter every text would come out as "?": better to stop.
+    if (!decoder.Valid() || !encoder.Valid())
+        throw std::runtime_error("iconv has no CP932 converter (glibc's gconv modules are missing)");
+
+    std::vector<char16_t> readings;
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        if (IsDBCSLeadByte(static_cast<unsigned char>(byte))) continue;
+        const char in = static_cast<char>(byte);
+        const char16_t unit = SingleUnit(decoder.One(&in, 1));
+        tables.single[byte] = unit;
+        if (unit != NoCharacter) readings.push_back(unit);
+    }
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+        if (!IsDBCSLeadByte(static_cast<unsigned char>(lead))) continue;
+        for (unsigned trail = 0; trail < 256; ++trail) {
+            const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            const char16_t unit = SingleUnit(decoder.One(in, 2));
+            tables.pair[(lead << 8) | trail] = unit;
+            if (unit != NoCharacter) readings.push_back(unit);
+        }
+    }
+
+    for (const char16_t unit : readings) {
+        if (tables.code[unit] != NoCode) continue;
+        const std::string bytes = encoder.One(&unit, 2);
+        std::uint16_t candidate = NoCode;
+        char16_t readBack = NoCharacter;
+        if (bytes.size() == 1) {
+            const auto byte = static_cast<unsigned char>(bytes[0]);
+            candidate = byte;
+            readBack = tables.single[byte];
+        } else if (bytes.size() == 2) {
+            candidate = static_cast<std::uint16_t>((static_cast<unsigned char>(bytes[0]) << 8) |
+                                                   static_cast<unsigned char>(bytes[1]));
+            readBack = tables.pair[candidate];
+        }
+        if (readBack == unit) tables.code[unit] = candidate;
+    }
+    return tables;
+}
+
+const Tables& Table()
+{
+    static const Tables tables = BuildTables();
+    return tables;
+}
+
+// One character of a 932 text: its UTF-16 unit (Replacement when the bytes
+// are no character) and its length in bytes.
+struct Character {
+    char16_t unit;
+    std::size_t length;
+};
+
+Character ReadCharacter(const Tables& tables, std::string_view text, std::size_t at)
+{
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (!IsDBCSLeadByte(byte)) {
+        const char16_t unit = tables.single[byte];
+        return {unit == NoCharacter ? Replacement : unit, 1};
+    }
+    if (at + 1 >= text.size()) return {Replacement, 1};
+    const char16_t unit = tables.pair[(byte << 8) | static_cast<unsigned char>(text[at + 1])];
+    return {unit == NoCharacter ? Replacement : unit, 2};
+}
+
+void AppendCode(Text& out, std::uint16_t code)
+{
+    if (code == NoCode) {
+        out.push_back(Unmappable);
+    } else if (code > 0xFF) {
+        out.push_back(static_cast<char>(code >> 8));
+        out.push_back(static_cast<char>(code & 0xFF));
+    } else {
+        out.push_back(static_cast<char>(code));
+    }
+}
+
+void AppendCodePoint(const Tables& tables, Text& out, char32_t codePoint)
+{
+    AppendCode(out, codePoint < 0x10000 ? tables.code[codePoint] : NoCode);
+}
+
+void AppendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+bool IsAscii(std::string_view text)
+{
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+// Length of the well-formed UTF-8 sequence at `at` (with its code point), or
+// 0 when the byte there begins none: no overlong forms, no surrogates,
+// nothing above U+10FFFF.
+std::size_t ReadUtf8(std::string_view text, std::size_t at, char32_t& codePoint)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned first = byte(at);
+    std::size_t length;
+    char32_t value;
+    char32_t minimum;
+    if (first < 0x80) {
+        codePoint = first;
+        return 1;
+    } else if (first >= 0xC2 && first <= 0xDF) {
+        length = 2, value = first & 0x1F, minimum = 0x80;
+    } else if (first >= 0xE0 && first <= 0xEF) {
+        length = 3, value = first & 0x0F, minimum = 0x800;
+    } else if (first >= 0xF0 && first <= 0xF4) {
+        length = 4, value = first & 0x07, minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size()) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        const unsigned next = byte(at + i);
+        if ((next & 0xC0) != 0x80) return 0;
+        value = (value << 6) | (next & 0x3F);
+    }
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+    codePoint = value;
+    return length;
+}
+
+enum class Case { Upper, Lower };
+
+// Each character is read as UTF-16, given its simple case mapping and
+// written back, as Windows NT does. The buffer is changed in place, so a
+// character whose new form has no 932 code or another length in bytes keeps
+// its old one; bytes that are no character stay as they are.
+void MapCase(char* buffer, DWORD length, Case which)
+{
+    if (!buffer) return;
+    const Tables& tables = Table();
+    std::size_t at = 0;
+    while (at < length) {
+        const auto byte = static_cast<unsigned char>(buffer[at]);
+        if (byte < 0x80) {
+            if (which == Case::Upper && byte >= 'a' && byte <= 'z') buffer[at] = static_cast<char>(byte - 32);
+            if (which == Case::Lower && byte >= 'A' && byte <= 'Z') buffer[at] = static_cast<char>(byte + 32);
+            ++at;
+            continue;
+        }
+        const bool pair = IsDBCSLeadByte(byte) && at + 1 < length;
+        const std::size_t size = pair ? 2 : 1;
+        const char16_t unit =
+            pair ? tables.pair[(byte << 8) | static_cast<unsigned char>(buffer[at + 1])] : tables.single[byte];
+        if (unit != NoCharacter) {
+            const UChar32 mapped = which == Case::Upper ? u_toupper(unit) : u_tolower(unit);
+            const std::uint16_t code = mapped < 0x10000 ? tables.code[mapped] : NoCode;
+            if (code != NoCode && (code > 0xFF ? 2u : 1u) == size) {
+                if (size == 2) {
+                    buffer[at] = static_cast<char>(code >> 8);
+                    buffer[at + 1] = static_cast<char>(code & 0xFF);
+                } else {
+                    buffer[at] = static_cast<char>(code);
+                }
+            }
+        }
+        at += size;
+    }
+}
+
+// Moves the letters first..first+25 by `shift`; a lead byte takes the byte
+// after it along unchanged (a lead byte at the very end is copied and ends
+// the walk, which the loop condition gives by itself).
+Text ShiftLetters(std::string_view text, char first, int shift)
+{
+    Text result(text);
+    std::size_t at = 0;
+    while (at < result.size()) {
+        const char c = result[at];
+        if (IsDBCSLeadByte(static_cast<unsigned char>(c))) {
+            at += 2;
+            continue;
+        }
+        if (c >= first && c <= first + 25) result[at] = static_cast<char>(c + shift);
+        ++at;
+    }
+    return result;
+}
+
+// Visits the start of every character of the text, from its first byte,
+// until the visitor returns false.
+template <typename Visit>
+void EachCharacter(std::string_view text, std::size_t from, Visit visit)
+{
+    std::size_t at = from;
+    while (at < text.size()) {
+        if (!visit(at)) return;
+        at += IsDBCSLeadByte(static_cast<unsigned char>(text[at])) ? 2 : 1;
+    }
+}
+
+// The locale whose collation stands for the user's: ICU's default, taken
+// from the environment. The C and POSIX environments give "en_US_POSIX",
+// whose collation orders by code and keeps "a" and "A" apart even where case
+// is to be ignored; no Windows locale behaves so, and the root collation
+// (the common base of all locales) takes its place there.
+icu::Locale UserLocale()
+{
+    const icu::Locale& locale = icu::Locale::getDefault();
+    if (std::strcmp(locale.getVariant(), "POSIX") == 0) return icu::Locale::getRoot();
+    return locale;
+}
+
+// The user's collator at one strength, made once and only read afterwards
+// (a collator is safe to share for comparing). Kept for the whole run.
+const icu::Collator* UserCollator(icu::Collator::ECollationStrength strength)
+{
+    struct Collators {
+        std::unique_ptr<icu::Collator> secondary;
+        std::unique_ptr<icu::Collator> tertiary;
+    };
+    static const Collators collators = [] {
+        const auto make = [](icu::Collator::ECollationStrength s) {
+            UErrorCode status = U_ZERO_ERROR;
+            std::unique_ptr<icu::Collator> collator(icu::Collator::createInstance(UserLocale(), status));
+            if (U_FAILURE(status)) return std::unique_ptr<icu::Collator>();
+            collator->setStrength(s);
+            return collator;
+        };
+        return Collators{make(icu::Collator::SECONDARY), make(icu::Collator::TERTIARY)};
+    }();
+    return strength == icu::Collator::SECONDARY ? collators.secondary.get() : collators.tertiary.get();
+}
+
+} // namespace
+
+BOOL IsDBCSLeadByte(unsigned char byte)
+{
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+Text Cp932FromUtf8(std::string_view utf8)
+{
+    if (IsAscii(utf8)) return Text(utf8);
+    const Tables& tables = Table();
+    Text out;
+    out.reserve(utf8.size());
+    std::size_t at = 0;
+    while (at < utf8.size()) {
+        char32_t codePoint = 0;
+        const std::size_t length = ReadUtf8(utf8, at, codePoint);
+        if (length == 0) {
+            out.push_back(Unmappable);
+            ++at;
+        } else {
+            AppendCodePoint(tables, out, codePoint);
+            at += length;
+        }
+    }
+    return out;
+}
+
+std::string Utf8FromCp932(std::string_view text)
+{
+    if (IsAscii(text)) return std::string(text);
+    const Tables& tables = Table();
+    std::string out;
+    out.reserve(text.size() * 3 / 2);
+    for (std::size_t at = 0; at < text.size();) {
+        const Character c = ReadCharacter(tables, text, at);
+        AppendUtf8(out, c.unit);
+        at += c.length;
+    }
+    return out;
+}
+
+std::u16string Utf16FromCp932(std::string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    if (IsAscii(text)) {
+        for (const char c : text) out.push_back(static_cast<char16_t>(c));
+        return out;
+    }
+    const Tables& tables = Table();
+    for (std::size_t at = 0; at < text.size();) {
+        const Character c = ReadCharacter(tables, text, at);
+        out.push_back(c.unit);
+        at += c.length;
+    }
+    return out;
+}
+
+Text Cp932FromUtf16(std::u16string_view utf16)
+{
+    const Tables& tables = Table();
+    Text out;
+    out.reserve(utf16.size() * 2);
+    for (std::size_t at = 0; at < utf16.size(); ++at) {
+        const char16_t unit = utf16[at];
+        if (unit >= 0xD800 && unit <= 0xDBFF && at + 1 < utf16.size() && utf16[at + 1] >= 0xDC00 &&
+            utf16[at + 1] <= 0xDFFF) {
+            ++at;  // a character beyond the BMP: 932 has none
+            out.push_back(Unmappable);
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            out.push_back(Unmappable);
+        } else {
+            AppendCode(out, tables.code[unit]);
+        }
+    }
+    return out;
+}
+
+DWORD CharUpperBuffA(char* buffer, DWORD length)
+{
+    MapCase(buffer, length, Case::Upper);
+    return length;
+}
+
+DWORD CharLowerBuffA(char* buffer, DWORD length)
+{
+    MapCase(buffer, length, Case::Lower);
+    return length;
+}
+
+Text UpperCaseText(std::string_view text)
+{
+    Text copy(text);
+    CharUpperBuffA(copy.data(), static_cast<DWORD>(copy.size()));
+    return copy;
+}
+
+Text UpperAscii(std::string_view text) { return ShiftLetters(text, 'a', -32); }
+Text LowerAscii(std::string_view text) { return ShiftLetters(text, 'A', 32); }
+
+int CompareStringA(DWORD /*locale*/, DWORD flags, const char* a, int lengthA, const char* b, int lengthB)
+{
+    if (!a || !b || lengthA < -1 || lengthB < -1) return 0;
+    if ((flags & ~NORM_IGNORECASE) != 0) return 0;
+    const icu::Collator* collator =
+        UserCollator((flags & NORM_IGNORECASE) ? icu::Collator::SECONDARY : icu::Collator::TERTIARY);
+    if (!collator) return 0;
+    const std::u16string wideA =
+        Utf16FromCp932(std::string_view(a, lengthA == -1 ? std::strlen(a) : static_cast<std::size_t>(lengthA)));
+    const std::u16string wideB =
+        Utf16FromCp932(std::string_view(b, lengthB == -1 ? std::strlen(b) : static_cast<std::size_t>(lengthB)));
+    UErrorCode status = U_ZERO_ERROR;
+    const UCollationResult result =
+        collator->compare(wideA.data(), static_cast<int32_t>(wideA.size()), wideB.data(),
+                          static_cast<int32_t>(wideB.size()), status);
+    if (U_FAILURE(status)) return 0;
+    switch (result) {
+    case UCOL_LESS: return CSTR_LESS_THAN;
+    case UCOL_EQUAL: return CSTR_EQUAL;
+    default: return CSTR_GREATER_THAN;
+    }
+}
+
+bool EndsWithSeparator(std::string_view text)
+{
+    std::size_t last = NoPosition;
+    EachCharacter(text, 0, [&](std::size_t at) {
+        last = at;
+        return true;
+    });
+    return last != NoPosition && text[last] == '\\';
+}
+
+std::size_t LastSeparatorOrColon(std::string_view text)
+{
+    std::size_t found = NoPosition;
+    EachCharacter(text, 0, [&](std::size_t at) {
+        if (text[at] == '\\' || text[at] == ':') found = at;
+        return true;
+    });
+    return found;
+}
+
+std::size_t LastSeparator(std::string_view text)
+{
+    std::size_t found = NoPosition;
+    EachCharacter(text, 0, [&](std::size_t at) {
+        if (text[at] == '\\') found = at;
+        return true;
+    });
+    return found;
+}
+
+std::size_t FindSeparator(std::string_view text, std::size_t from)
+{
+    std::size_t found = NoPosition;
+    EachCharacter(text, from, [&](std::size_t at) {
+        if (text[at] != '\\') return true;
+        found = at;
+        return false;
+    });
+    return found;
+}
+
+} // namespace kivra::platform
