@@ -1,0 +1,65 @@
+#pragma once
+// The window's result list box: a list view over a model that holds a
+// shared, read-only snapshot of a result list. Showing a list hands over the
+// snapshot; no line is copied, and only the rows on screen are ever
+// converted for display, so a million lines appear as fast as a dozen.
+
+#include "platform/CodePage.h"
+
+#include <QAbstractListModel>
+#include <QListView>
+
+#include <memory>
+#include <vector>
+
+namespace kivra::ui {
+
+using Lines = std::shared_ptr<const std::vector<platform::Text>>;
+
+// Rows of a TListBox: the lines of one snapshot, shown in their order.
+class ListBoxModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    explicit ListBoxModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    void SetLines(Lines lines);
+    const Lines& CurrentLines() const { return lines_; }
+
+private:
+    Lines lines_;
+};
+
+class TListBox : public QListView {
+    Q_OBJECT
+    Q_PROPERTY(int ItemHeight READ ItemHeight WRITE SetItemHeight)
+public:
+    explicit TListBox(QWidget* parent = nullptr);
+
+    int ItemHeight() const { return itemHeight_; }
+    void SetItemHeight(int height);
+
+    // Number of rows and the 932 text of one row.
+    int Count() const;
+    const platform::Text& Line(int row) const;
+
+    // Removes all rows.
+    void Clear();
+    // Replaces all rows with the given lines as one update: drawing is
+    // switched off, the rows are exchanged, drawing comes back on and the
+    // list box is repainted at once.
+    void ReplaceLines(Lines lines);
+
+    // The selected row, -1 when none.
+    int ItemIndex() const;
+    // Selects a row and makes it current; touches nothing when it already is.
+    void SetItemIndex(int row);
+
+private:
+    ListBoxModel* model_;
+    int itemHeight_ = 18;
+};
+
+} // namespace kivra::ui
