@@ -1,0 +1,337 @@
+#include "selectors/DriveComboBox.h"
+
+#include "app/Application.h"
+#include "app/QtText.h"
+#include "platform/WinApi.h"
+#include "resources/Texts.h"
+#include "selectors/CurrentDirectory.h"
+#include "selectors/DirectoryListBox.h"
+#include "selectors/SelectorImages.h"
+#include "selectors/TextFormat.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
+
+#include <cstring>
+
+namespace kivra::selectors {
+
+namespace {
+
+// Critical-error dialogs stay suppressed while it lives; the previous error
+// mode is back when it ends, whichever way the scope is left.
+class CriticalErrorsSuppressed {
+public:
+    CriticalErrorsSuppressed() : previous_(platform::SetErrorMode(platform::SEM_FAILCRITICALERRORS)) {}
+    ~CriticalErrorsSuppressed() { platform::SetErrorMode(previous_); }
+    CriticalErrorsSuppressed(const CriticalErrorsSuppressed&) = delete;
+    CriticalErrorsSuppressed& operator=(const CriticalErrorsSuppressed&) = delete;
+
+private:
+    platform::UINT previous_;
+};
+
+platform::Text RootOf(char letter)
+{
+    return platform::Text{letter, ':', '\\'};
+}
+
+// A label or network name takes the case of the letter it is shown with.
+platform::Text InLetterCase(char letter, const platform::Text& text)
+{
+    return letter >= 'a' ? platform::LowerAscii(text) : platform::UpperAscii(text);
+}
+
+const char* const ImageResources[] = {"FLOPPY", "HARD", "NETWORK", "CDROM", "RAM"};
+
+} // namespace
+
+platform::Text VolumeLabelText(char letter)
+{
+    platform::Text label;
+    {
+        CriticalErrorsSuppressed suppressed;
+        char volumeName[platform::MAX_PATH + 1] = {};
+        platform::DWORD serial = 0;
+        platform::DWORD maxComponent = 0;
+        platform::DWORD flags = 0;
+        const platform::Text root = RootOf(letter);
+        // A drive without its medium, not ready or refusing access gives no
+        // label at all: its item shows an empty pair of brackets.
+        if (platform::GetVolumeInformationA(root.c_str(), volumeName, sizeof volumeName, &serial,
+                                            &maxComponent, &flags, nullptr, 0)) {
+            volumeName[sizeof volumeName - 1] = '\0';
+            label = volumeName;
+        }
+    }
+    return FillFormat(texts::Texts().VolumeLabelFormat, {InLetterCase(letter, label)});
+}
+
+platform::Text NetworkNameText(char letter)
+{
+    const platform::Text localName{UpperAsciiChar(letter), ':'};
+    char remoteName[platform::MAX_PATH + 1] = {};
+    platform::DWORD length = sizeof remoteName;
+    if (platform::WNetGetConnectionA(localName.c_str(), remoteName, &length) == platform::ERROR_SUCCESS) {
+        remoteName[sizeof remoteName - 1] = '\0';
+        return InLetterCase(letter, remoteName);
+    }
+    return VolumeLabelText(letter);
+}
+
+// ---- Drawing ------------------------------------------------------------------
+
+DriveItemDelegate::DriveItemDelegate(TDriveComboBox* combo) : QStyledItemDelegate(combo), combo_(combo) {}
+
+DriveItemGeometry DriveItemDelegate::Layout(const QRect& item, const QImage* image)
+{
+    DriveItemGeometry geometry;
+    int width = 16;
+    if (image && !image->isNull()) {
+        width = image->width();
+        const int top = CentredImageTop(item.top(), item.top() + item.height(), image->height());
+        geometry.image = QRect(item.left() + 2, top, image->width(), image->height());
+    }
+    geometry.text = QRect(QPoint(item.left() + width + 6, item.top()), item.bottomRight());
+    return geometry;
+}
+
+void DriveItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    combo_->DrawItem(*painter, index.row(), option.rect, option.state.testFlag(QStyle::State_Selected),
+                     option.state.testFlag(QStyle::State_HasFocus));
+}
+
+QSize DriveItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
+{
+    return QSize(option.rect.width(), combo_->ItemHeight());
+}
+
+// ---- The control ----------------------------------------------------------------
+
+TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent)
+{
+    setEditable(false);
+    setFocusPolicy(Qt::StrongFocus);
+    resize(145, 25);
+    delegate_ = new DriveItemDelegate(this);
+    setItemDelegate(delegate_);
+    LoadDriveImages();
+    const platform::Text current = CurrentDirectory();
+    drive_ = (current.empty() || current[0] == '\\') ? '\0' : current[0];
+    UpdateItemHeight();
+    // A pick with the mouse or the keyboard; picking the drive that is
+    // already selected is reported too, and the selection operation skips it.
+    connect(this, qOverload<int>(&QComboBox::activated), this, [this](int) { app::Guarded([this] { Click(); }); });
+}
+
+TDriveComboBox::~TDriveComboBox() = default;
+
+void TDriveComboBox::LoadDriveImages()
+{
+    for (int i = 0; i < 5; ++i)
+        images_[i] = LoadSelectorImage(ImageResources[i]);
+}
+
+const QImage* TDriveComboBox::ImageOf(Image image) const
+{
+    if (image == NoImage || images_[image].isNull())
+        return nullptr;
+    return &images_[image];
+}
+
+const platform::Text& TDriveComboBox::ItemText(int index) const
+{
+    return texts_.at(static_cast<std::size_t>(index));
+}
+
+TDriveComboBox::Image TDriveComboBox::ItemImage(int index) const
+{
+    return itemImages_.at(static_cast<std::size_t>(index));
+}
+
+void TDriveComboBox::AddItem(const platform::Text& text, Image image)
+{
+    texts_.push_back(text);
+    itemImages_.push_back(image);
+    addItem(app::ToQString(text));
+}
+
+void TDriveComboBox::FillDriveList()
+{
+    clear();
+    texts_.clear();
+    itemImages_.clear();
+    const auto& texts = texts::Texts();
+    const platform::DWORD mask = platform::GetLogicalDrives();
+    for (int i = 0; i < 26; ++i) {
+        if (!(mask & (platform::DWORD{1} << i)))
+            continue;
+        char letter = static_cast<char>('a' + i);
+        const platform::UINT type = platform::GetDriveTypeA(RootOf(letter).c_str());
+        if (textCase_ == TTextCase::tcUpperCase)
+            letter = UpperAsciiChar(letter);
+        const platform::Text letterText(1, letter);
+        switch (type) {
+        case platform::DRIVE_REMOVABLE:
+            // Never touched: a floppy drive would spin up or ask for a disk.
+            AddItem(platform::Text{letter, ':'}, FloppyImage);
+            break;
+        case platform::DRIVE_FIXED:
+            AddItem(FillFormat(texts.DriveItemFormat, {letterText, VolumeLabelText(letter)}), HardImage);
+            break;
+        case platform::DRIVE_REMOTE:
+            AddItem(FillFormat(texts.DriveItemFormat, {letterText, NetworkNameText(letter)}), NetworkImage);
+            break;
+        case platform::DRIVE_CDROM:
+            AddItem(FillFormat(texts.DriveItemFormat, {letterText, VolumeLabelText(letter)}), CdromImage);
+            break;
+        case platform::DRIVE_RAMDISK:
+            AddItem(FillFormat(texts.DriveItemFormat, {letterText, VolumeLabelText(letter)}), RamImage);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void TDriveComboBox::SetDrive(char drive)
+{
+    if (currentIndex() >= 0 && UpperAsciiChar(drive) == UpperAsciiChar(drive_))
+        return;
+    if (drive == '\0') {
+        drive_ = '\0';
+        setCurrentIndex(-1);
+    } else {
+        const char upper = UpperAsciiChar(drive);
+        // Only a letter has a lower-case form; anything else is kept as given
+        // rather than shifted onto another character.
+        const bool letter = upper >= 'A' && upper <= 'Z';
+        drive_ = (textCase_ == TTextCase::tcUpperCase || !letter) ? upper : static_cast<char>(upper + 32);
+        for (int i = 0; i < ItemCount(); ++i) {
+            const platform::Text& text = ItemText(i);
+            if (text.size() >= 2 && UpperAsciiChar(text[0]) == UpperAsciiChar(drive_) && text[1] == ':') {
+                setCurrentIndex(i);
+                break;
+            }
+        }
+    }
+    if (dirList_)
+        dirList_->SwitchDrive(drive_);
+    Change();
+}
+
+void TDriveComboBox::SetTextCase(TTextCase textCase)
+{
+    textCase_ = textCase;
+    const char previous = drive_;
+    FillDriveList();
+    SetDrive(previous);
+}
+
+void TDriveComboBox::SetDirList(TDirectoryListBox* dirList)
+{
+    if (dirList_)
+        dirList_->driveCombo_ = nullptr;
+    dirList_ = dirList;
+    if (dirList_)
+        dirList_->driveCombo_ = this;
+}
+
+void TDriveComboBox::Click()
+{
+    if (OnClick)
+        OnClick(this);
+    if (currentIndex() >= 0)
+        SetDrive(ItemText(currentIndex())[0]);
+}
+
+void TDriveComboBox::Change()
+{
+    if (OnChange)
+        OnChange(this);
+}
+
+void TDriveComboBox::UpdateItemHeight()
+{
+    const int imageHeight = images_[FloppyImage].isNull() ? 11 : images_[FloppyImage].height();
+    itemHeight_ = std::max(FontCellHeight(font()), imageHeight);
+}
+
+void TDriveComboBox::CreateWnd()
+{
+    handleAllocated_ = true;
+    FillDriveList();
+    SetDrive(drive_);
+}
+
+void TDriveComboBox::CreateHandle()
+{
+    CreateWnd();
+}
+
+void TDriveComboBox::showEvent(QShowEvent* event)
+{
+    QComboBox::showEvent(event);
+    if (!handleAllocated_)
+        app::Guarded([this] { CreateWnd(); });
+}
+
+void TDriveComboBox::changeEvent(QEvent* event)
+{
+    QComboBox::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        UpdateItemHeight();
+        // The new height takes effect with a new window, which refills the
+        // list and selects the drive again.
+        if (handleAllocated_)
+            app::Guarded([this] { CreateWnd(); });
+        updateGeometry();
+    }
+}
+
+void TDriveComboBox::DrawItem(QPainter& painter, int index, const QRect& rect, bool selected, bool focused) const
+{
+    const QPalette& colours = palette();
+    const QColor brush = selected ? colours.color(QPalette::Highlight) : colours.color(QPalette::Base);
+    const QColor ink = selected ? colours.color(QPalette::HighlightedText) : colours.color(QPalette::Text);
+    painter.save();
+    painter.setClipRect(rect);
+    painter.fillRect(rect, brush);
+    if (index >= 0 && index < ItemCount()) {
+        const QImage* image = ImageOf(ItemImage(index));
+        const DriveItemGeometry geometry = DriveItemDelegate::Layout(rect, image);
+        if (image)
+            DrawKeyedImage(painter, geometry.image.topLeft(), *image, brush);
+        painter.setFont(font());
+        painter.setPen(ink);
+        // Single line, centred vertically; an ampersand is shown as itself.
+        painter.drawText(geometry.text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                         app::ToQString(ItemText(index)));
+    }
+    if (focused) {
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = rect;
+        option.backgroundColor = brush;
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
+    painter.restore();
+}
+
+void TDriveComboBox::paintEvent(QPaintEvent*)
+{
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    option.currentText.clear();
+    option.currentIcon = QIcon();
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    DrawItem(painter, currentIndex(), field, hasFocus(), hasFocus());
+}
+
+} // namespace kivra::selectors

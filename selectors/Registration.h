@@ -1,0 +1,10 @@
+#pragma once
+// Makes the selectors known to the form loader by the class names a stored
+// layout uses ("TDriveComboBox", "TDirectoryListBox"). Call once before the
+// first form with a layout is created; calling again does no harm.
+
+namespace kivra::selectors {
+
+void RegisterSelectorWidgets();
+
+} // namespace kivra::selectors
