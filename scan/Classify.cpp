@@ -1,0 +1,88 @@
+#include "scan/Classify.h"
+
+#include "platform/WinApi.h"
+#include "resources/Texts.h"
+
+#include <string>
+
+namespace kivra::scan {
+
+namespace {
+
+using platform::DWORD;
+using platform::Text;
+
+// The capacity offered first: a 256-byte buffer of which the call is told
+// 255 bytes.
+constexpr DWORD FirstCapacity = 255;
+
+void AddGroup(TStringList& to, const Text& longPath, const Text& shortPath)
+{
+    to.Add(longPath);
+    to.Add(shortPath);
+    to.Add(Text());
+}
+
+void FinishResultList(TStringList& list, const Text& header)
+{
+    if (list.Count() > 0) {
+        list.Insert(0, Text());
+        list.Insert(0, header);
+    } else {
+        list.Add(texts::Texts().NormalLine);
+        list.Add(Text());
+    }
+}
+
+} // namespace
+
+Text ShortPathOf(const Text& LongPath)
+{
+    char first[FirstCapacity + 1];
+    DWORD length = platform::GetShortPathNameA(LongPath.c_str(), first, FirstCapacity);
+    if (length == 0) return LongPath;
+    if (length < FirstCapacity) return Text(first, length);
+
+    // Too small: the call told the size it needs, zero included. The path
+    // may change between the calls, so ask until the answer fits.
+    std::string buffer;
+    while (length >= buffer.size()) {
+        buffer.assign(length, '\0');
+        length = platform::GetShortPathNameA(LongPath.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return LongPath;
+    }
+    buffer.resize(length);
+    return buffer;
+}
+
+void ClassifyPaths(const ResultLists& lists)
+{
+    const auto& texts = texts::Texts();
+    // The loop reads a snapshot: LongNameList itself is not changed by it.
+    const auto longNames = lists.LongNameList.Snapshot();
+    for (const Text& longPath : *longNames) {
+        const Text shortPath = ShortPathOf(longPath);
+        lists.ShortNameList.Add(shortPath);
+        const bool longName = longPath != shortPath;
+        const bool lowerCase = longPath != platform::UpperCaseText(longPath);
+        if (longName) {
+            AddGroup(lists.DifferentList, longPath, shortPath);
+            AddGroup(lists.LongFileList, longPath, shortPath);
+        }
+        if (lowerCase) {
+            AddGroup(lists.DifferentList, longPath, shortPath);
+            AddGroup(lists.KomojiFileList, longPath, shortPath);
+        }
+    }
+    lists.LongNameList.Insert(0, texts.LongNameHeader);
+    lists.ShortNameList.Insert(0, texts.ShortNameHeader);
+    FinishResultList(lists.DifferentList, texts.DifferentHeader);
+    FinishResultList(lists.LongFileList, texts.LongFileHeader);
+    FinishResultList(lists.KomojiFileList, texts.KomojiFileHeader);
+}
+
+int PathCount(const TStringList& list) { return static_cast<int>(list.Count()) - 1; }
+
+int GroupCount(const TStringList& list) { return (static_cast<int>(list.Count()) - 2) / 3; }
+
+} // namespace kivra::scan

@@ -1,0 +1,52 @@
+#pragma once
+// The name classification: each walked path against its short (8.3) form
+// and its upper-case form, sorted into the five result lists.
+
+#include "platform/CodePage.h"
+#include "scan/StringList.h"
+
+namespace kivra::scan {
+
+// The five lists a scan fills, owned by whoever runs the scan (the main
+// window holds them as its fields).
+struct ResultLists {
+    TStringList& LongNameList;
+    TStringList& ShortNameList;
+    TStringList& DifferentList;
+    TStringList& LongFileList;
+    TStringList& KomojiFileList;
+};
+
+// Five lists owned together, for callers that do not keep them elsewhere.
+struct ScanLists {
+    TStringList LongNameList;
+    TStringList ShortNameList;
+    TStringList DifferentList;
+    TStringList LongFileList;
+    TStringList KomojiFileList;
+
+    ResultLists Refs() { return {LongNameList, ShortNameList, DifferentList, LongFileList, KomojiFileList}; }
+};
+
+// Reads LongNameList as the walk left it (no header yet), expects the other
+// four empty, and leaves all five with their headers: one short form per
+// path in ShortNameList; in LongFileList the paths that differ from their
+// short form and in KomojiFileList those that differ from their upper-case
+// form, each as a group of long path, short form and an empty line; both
+// kinds in DifferentList (long-name group first); a result list without any
+// group holds the normal line and an empty line.
+void ClassifyPaths(const ResultLists& lists);
+
+// The short form of a path as the platform gives it. A path whose short
+// form does not fit the usual 255 bytes is asked again with room enough.
+// When the platform gives none (the path has vanished since the walk), the
+// path itself, so that the entry does not count as a long name.
+platform::Text ShortPathOf(const platform::Text& LongPath);
+
+// Number of entries a list describes, as the views count them: paths for
+// the two full lists (lines less the header), groups for the three result
+// lists (lines less header and empty line, by three).
+int PathCount(const TStringList& list);
+int GroupCount(const TStringList& list);
+
+} // namespace kivra::scan

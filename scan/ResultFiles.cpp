@@ -1,0 +1,123 @@
+#include "scan/ResultFiles.h"
+
+#include "platform/Exceptions.h"
+#include "platform/WinApi.h"
+#include "resources/Texts.h"
+
+namespace kivra::scan {
+
+namespace {
+
+using platform::DWORD;
+using platform::HANDLE;
+using platform::Text;
+
+// The temporary beside a result file while its new text is written.
+Text TemporaryPathFor(const Text& path) { return path + ".new"; }
+
+// Closes the handle and removes the temporary file, keeping the error code
+// of the failure that led here for the exception.
+void Discard(HANDLE file, const Text& temporary)
+{
+    const DWORD error = platform::GetLastError();
+    if (file != platform::INVALID_HANDLE_VALUE) platform::CloseHandle(file);
+    platform::DeleteFileA(temporary.c_str());
+    platform::SetLastError(error);
+}
+
+} // namespace
+
+Text FileText(const TStringList& list)
+{
+    const auto lines = list.Snapshot();
+    std::size_t size = 0;
+    for (const Text& line : *lines) size += line.size() + 2;
+    Text text;
+    text.reserve(size);
+    for (const Text& line : *lines) {
+        text += line;
+        text += "\r\n";
+    }
+    return text;
+}
+
+void SaveListToFile(const TStringList& list, const Text& path)
+{
+    const Text temporary = TemporaryPathFor(path);
+    const HANDLE file = platform::CreateFileA(temporary.c_str(), platform::GENERIC_READ | platform::GENERIC_WRITE,
+                                              0, platform::CREATE_ALWAYS, platform::FILE_ATTRIBUTE_NORMAL);
+    if (file == platform::INVALID_HANDLE_VALUE) throw EFCreateError(EInOutError(platform::GetLastError()).Message());
+
+    try {
+        const Text text = FileText(list);
+        if (!text.empty()) {
+            DWORD written = 0;
+            // A single write: the size must fit the call's 32-bit count.
+            const bool fits = text.size() <= 0xFFFFFFFFu;
+            if (!fits) platform::SetLastError(platform::ERROR_NOT_ENOUGH_MEMORY);
+            if (!fits || !platform::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written) ||
+                written != text.size()) {
+                if (platform::GetLastError() == platform::ERROR_SUCCESS)
+                    platform::SetLastError(platform::ERROR_WRITE_FAULT);
+                throw EWriteError(EInOutError(platform::GetLastError()).Message());
+            }
+        }
+    } catch (...) {
+        Discard(file, temporary);
+        throw;
+    }
+    if (!platform::CloseHandle(file)) {
+        Discard(platform::INVALID_HANDLE_VALUE, temporary);
+        throw EWriteError(EInOutError(platform::GetLastError()).Message());
+    }
+    if (!platform::MoveFileExA(temporary.c_str(), path.c_str(), platform::MOVEFILE_REPLACE_EXISTING)) {
+        Discard(platform::INVALID_HANDLE_VALUE, temporary);
+        throw EFCreateError(EInOutError(platform::GetLastError()).Message());
+    }
+}
+
+bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory, SaveFailureReporter& reporter)
+{
+    const auto& texts = texts::Texts();
+    struct Row {
+        const Text& fileName;
+        const TStringList& list;
+        const Text& failure;
+    };
+    const Row rows[] = {
+        {texts.ResultFileLongNames, lists.LongNameList, texts.SaveFailedLongNames},
+        {texts.ResultFileShortNames, lists.ShortNameList, texts.SaveFailedShortNames},
+        {texts.ResultFileDifferent, lists.DifferentList, texts.SaveFailedDifferent},
+        {texts.ResultFileLongFiles, lists.LongFileList, texts.SaveFailedLongFiles},
+        {texts.ResultFileKomojiFiles, lists.KomojiFileList, texts.SaveFailedKomojiFiles},
+    };
+    for (const Row& row : rows) {
+        bool failed = false;
+        try {
+            SaveListToFile(row.list, directory() + row.fileName);
+        } catch (...) {
+            // Whatever went wrong, the user sees this file's own message and
+            // not the failure's text.
+            failed = true;
+        }
+        if (failed) {
+            reporter.ReportSaveFailure(row.failure);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SaveResultFiles(const ResultLists& lists, const Text& directory, SaveFailureReporter& reporter)
+{
+    Text prefix = directory;
+    if (!prefix.empty() && !platform::EndsWithSeparator(prefix) && prefix.back() != ':') prefix.push_back('\\');
+    return SaveResultFiles(lists, [&prefix] { return prefix; }, reporter);
+}
+
+bool SaveResultFiles(const ResultLists& lists, SaveFailureReporter& reporter)
+{
+    return SaveResultFiles(lists, ResultDirectory(platform::ExecutableDirectory), reporter);
+}
+
+} // namespace kivra::scan

@@ -1,0 +1,143 @@
+#include "scan/TreeWalk.h"
+
+#include "platform/WinApi.h"
+
+#include <cstring>
+#include <vector>
+
+namespace kivra::scan {
+
+namespace {
+
+using platform::FileIdentity;
+using platform::HANDLE;
+using platform::Text;
+using platform::WIN32_FIND_DATAA;
+
+// One level of the walk: the open search of one directory.
+struct Level {
+    HANDLE search = platform::INVALID_HANDLE_VALUE;
+    Text path;             // with its final "\"
+    bool markDirs = true;  // MarkDirs as this level was called with
+    bool pending = false;  // `entry` came with the start of the search and waits
+    WIN32_FIND_DATAA entry;
+    bool hasIdentity = false;
+    FileIdentity identity;
+};
+
+// The levels of the current branch; whatever way the walk ends, every search
+// still open is closed, deepest first.
+class Branch {
+public:
+    Branch() = default;
+    Branch(const Branch&) = delete;
+    Branch& operator=(const Branch&) = delete;
+    ~Branch()
+    {
+        while (!levels_.empty()) Pop();
+    }
+
+    bool Empty() const { return levels_.empty(); }
+    Level& Top() { return levels_.back(); }
+
+    // Starts the search of a directory (steps 1 and 3 of a call), whose
+    // identity is known already or asked for here. A search that cannot
+    // start leaves nothing on the branch.
+    void Push(Text path, bool markDirs, const FileIdentity* identity, WalkProgress* progress,
+              std::size_t lines)
+    {
+        if (!platform::EndsWithSeparator(path)) path.push_back('\\');
+        if (progress) progress->Searching(path, lines);
+        levels_.emplace_back();
+        Level& level = levels_.back();
+        level.path = std::move(path);
+        level.markDirs = markDirs;
+        if (identity) {
+            level.identity = *identity;
+            level.hasIdentity = true;
+        } else {
+            level.hasIdentity = platform::GetFileIdentity(level.path.c_str(), &level.identity);
+        }
+        const Text pattern = level.path + "*.*";
+        level.search = platform::FindFirstFileA(pattern.c_str(), &level.entry);
+        if (level.search == platform::INVALID_HANDLE_VALUE) {
+            levels_.pop_back();
+            return;
+        }
+        level.pending = true;
+    }
+
+    void Pop()
+    {
+        platform::FindClose(levels_.back().search);
+        levels_.pop_back();
+    }
+
+    // True when a directory with this identity is already being walked on
+    // the current branch.
+    bool OnBranch(const FileIdentity& identity) const
+    {
+        for (const Level& level : levels_)
+            if (level.hasIdentity && level.identity == identity) return true;
+        return false;
+    }
+
+private:
+    std::vector<Level> levels_;
+};
+
+Text NameOf(const WIN32_FIND_DATAA& entry)
+{
+    return Text(entry.cFileName, strnlen(entry.cFileName, sizeof entry.cFileName));
+}
+
+} // namespace
+
+void ListFiles(Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList, TStringList& List,
+               bool Recurse, bool MarkDirs, bool ClearAttrs, WalkProgress* progress)
+{
+    if (ClearList) List.Clear();
+    Branch branch;
+    branch.Push(std::move(Path), MarkDirs, nullptr, progress, List.Count());
+
+    while (!branch.Empty()) {
+        Level& level = branch.Top();
+        if (level.pending) {
+            level.pending = false;
+        } else if (!platform::FindNextFileA(level.search, &level.entry)) {
+            // The end of the directory and any error alike end its search.
+            branch.Pop();
+            continue;
+        }
+
+        const Text name = NameOf(level.entry);
+        if (name == "." || name == "..") continue;
+        const platform::DWORD attributes = level.entry.dwFileAttributes;
+        Text full = level.path + name;
+
+        if (ClearAttrs) {
+            platform::SetFileAttributesA(
+                full.c_str(), attributes & ~(platform::FILE_ATTRIBUTE_READONLY | platform::FILE_ATTRIBUTE_HIDDEN));
+        }
+        const bool directory = (attributes & platform::FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (directory && level.markDirs && !platform::EndsWithSeparator(full)) full.push_back('\\');
+
+        const bool selected = (Mask & (attributes & 0xFFFFu)) != 0 || (attributes == 0 && TakeZeroAttr);
+        const bool descend = Recurse && directory;
+        if (selected) {
+            if (descend)
+                List.Add(full);
+            else
+                List.Add(std::move(full));
+        }
+        if (descend) {
+            FileIdentity identity;
+            const bool known = platform::GetFileIdentity(full.c_str(), &identity);
+            if (known && branch.OnBranch(identity)) continue;
+            // `level` may move when the branch grows; it is not used after this.
+            branch.Push(std::move(full), true, known ? &identity : nullptr, progress, List.Count());
+        }
+    }
+}
+
+} // namespace kivra::scan
