@@ -123,6 +123,8 @@ private:
 
 // The program's one application object.
 TApplication& Application();
+// Whether the application object exists (tests make and drop their own).
+bool HasApplication();
 
 // Runs an event handler inside the guard: any exception it raises is
 // reported by ReportHandlerException and goes no further.

@@ -12,6 +12,8 @@
 #include <memory>
 
 class QFont;
+class QKeyEvent;
+class QPushButton;
 
 namespace kivra::app {
 
@@ -27,6 +29,10 @@ constexpr MessageDialogButtons ButtonBit(MessageDialogButton button)
     return static_cast<MessageDialogButtons>(1u << static_cast<unsigned>(button));
 }
 
+// The dialog window. Its buttons are QPushButtons named after their
+// MessageDialogButton ("Yes", "No", ...), each with the dynamic property
+// "ModalResult"; the default button has isDefault(), the cancel button the
+// property "Cancel". The text label is "Message", the icon "Image".
 class TMessageForm : public TForm {
     Q_OBJECT
 
@@ -34,6 +40,21 @@ public:
     TMessageForm();
     // The help topic that the Help button opens.
     std::int32_t HelpContext = 0;
+
+    // Makes `button` press on Escape (the cancel button) or on Enter when
+    // the focus is on no button (the default button).
+    void SetCancelButton(QPushButton* button) { cancel_ = button; }
+    void SetDefaultButton(QPushButton* button) { default_ = button; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool PressForKey(QKeyEvent* event, QPushButton* focused);
+
+    QPushButton* default_ = nullptr;
+    QPushButton* cancel_ = nullptr;
 };
 
 // Shows the message centred on the screen and returns the modal result.

@@ -1,0 +1,227 @@
+#include "app/Form.h"
+
+#include "app/Application.h"
+#include "app/Modality.h"
+#include "app/QtText.h"
+#include "platform/Exceptions.h"
+#include "resources/Texts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QPointer>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QUiLoader>
+#include <QWindow>
+
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace kivra::app {
+
+namespace {
+
+std::map<std::string, FormWidgetFactory>& FormWidgets()
+{
+    static std::map<std::string, FormWidgetFactory> factories;
+    return factories;
+}
+
+// The rows of the text table by name, for the "@RowName" properties of a
+// stored layout.
+const platform::Text* TextRow(std::string_view name)
+{
+    static const std::map<std::string_view, const platform::Text*> rows = [] {
+        const auto& texts = texts::Texts();
+        std::map<std::string_view, const platform::Text*> byName;
+#define KIVRA_TEXT(name, utf8) byName.emplace(#name, &texts.name);
+#include "resources/Texts.def"
+#undef KIVRA_TEXT
+        return byName;
+    }();
+    const auto found = rows.find(name);
+    return found == rows.end() ? nullptr : found->second;
+}
+
+void ReplaceTextReferences(QObject* object)
+{
+    static const char* const properties[] = {"text", "title", "windowTitle", "iconText", "toolTip", "statusTip",
+                                             "placeholderText"};
+    for (const char* property : properties) {
+        const QVariant value = object->property(property);
+        if (value.typeId() != QMetaType::QString) continue;
+        const QString text = value.toString();
+        if (!text.startsWith(u'@')) continue;
+        if (const platform::Text* row = TextRow(text.mid(1).toStdString())) object->setProperty(property, ToQString(*row));
+    }
+}
+
+class FormLoader : public QUiLoader {
+public:
+    QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override
+    {
+        const auto& factories = FormWidgets();
+        const auto found = factories.find(className.toStdString());
+        if (found == factories.end()) return QUiLoader::createWidget(className, parent, name);
+        QWidget* widget = found->second(parent);
+        widget->setObjectName(name);
+        return widget;
+    }
+};
+
+QMargins FrameMargins(const QWidget* window)
+{
+    const QWindow* handle = window->windowHandle();
+    return handle ? handle->frameMargins() : QMargins();
+}
+
+} // namespace
+
+void RegisterFormWidget(const char* className, FormWidgetFactory factory)
+{
+    FormWidgets()[className] = std::move(factory);
+}
+
+TForm::TForm(const char* className)
+{
+    LoadLayout(className);
+}
+
+TForm::TForm(CreateNewTag) {}
+
+TForm::~TForm()
+{
+    if (HasApplication()) Application().ForgetForm(this);
+}
+
+void TForm::LoadLayout(const char* className)
+{
+    QFile file(QStringLiteral(":/forms/%1.ui").arg(QString::fromLatin1(className)));
+    QWidget* loaded = nullptr;
+    if (file.open(QIODevice::ReadOnly)) {
+        FormLoader loader;
+        loaded = loader.load(&file, nullptr);
+    }
+    if (!loaded) throw Exception(FormatText(texts::Texts().ResourceNotFoundFormat, {className}));
+
+    // The layout's top-level widget lends this form its contents and its
+    // window properties; the form itself is the window.
+    setObjectName(loaded->objectName());
+    setWindowTitle(loaded->windowTitle());
+    setFont(loaded->font());
+    const QRect designed = loaded->geometry();
+    if (auto* layoutWindow = qobject_cast<QMainWindow*>(loaded)) {
+        for (QAction* action : layoutWindow->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly))
+            action->setParent(this);
+        if (auto* menu = layoutWindow->findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly))
+            setMenuBar(menu);
+        if (auto* status = layoutWindow->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly))
+            setStatusBar(status);
+        if (QWidget* central = layoutWindow->takeCentralWidget()) setCentralWidget(central);
+        delete layoutWindow;
+    } else {
+        setCentralWidget(loaded);
+    }
+    ReplaceTextReferences(this);
+    for (QObject* child : findChildren<QObject*>()) ReplaceTextReferences(child);
+    SetBounds(designed.x(), designed.y(), designed.width(), designed.height());
+}
+
+platform::Text TForm::Caption() const { return ToText(windowTitle()); }
+
+void TForm::SetCaption(const platform::Text& caption) { setWindowTitle(ToQString(caption)); }
+
+int TForm::Left() const { return frameGeometry().x(); }
+int TForm::Top() const { return frameGeometry().y(); }
+int TForm::Width() const { return frameGeometry().width(); }
+int TForm::Height() const { return frameGeometry().height(); }
+
+void TForm::SetBounds(int left, int top, int width, int height)
+{
+    const QMargins frame = FrameMargins(this);
+    resize(width - frame.left() - frame.right(), height - frame.top() - frame.bottom());
+    move(left, top);
+}
+
+void TForm::Close() { close(); }
+
+void TForm::RunCreateHandler()
+{
+    if (OnCreate) Guarded([this] { OnCreate(this); });
+}
+
+void TForm::RunDestroyHandler()
+{
+    if (OnDestroy) Guarded([this] { OnDestroy(this); });
+}
+
+void TForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (shownOnce_ || event->spontaneous()) return;
+    shownOnce_ = true;
+    if (OnShow) Guarded([this] { OnShow(this); });
+}
+
+void TForm::closeEvent(QCloseEvent* event)
+{
+    if (modal_) {
+        modalResult_ = mrCancel;
+        event->ignore();
+        return;
+    }
+    if (Application().MainForm() == this) {
+        // The main window stays as it is until the program ends.
+        Application().RequestQuit();
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+TModalResult TForm::ShowModal()
+{
+    if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+    TApplication& application = Application();
+    modal_ = true;
+    QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    struct Restore {
+        TForm* form;
+        ~Restore()
+        {
+            form->hide();
+            QGuiApplication::restoreOverrideCursor();
+            form->modal_ = false;
+        }
+    };
+    DisabledWindows disabled(this);
+    Restore restore{this};
+
+    setWindowModality(Qt::ApplicationModal);
+    show();
+    raise();
+    activateWindow();
+    if (!focusWidget()) {
+        // The first control in tab order that takes the focus gets it.
+        for (QWidget* next = nextInFocusChain(); next && next != this; next = next->nextInFocusChain()) {
+            if ((next->focusPolicy() & Qt::TabFocus) && next->isEnabled() && next->isVisibleTo(this)) {
+                next->setFocus(Qt::OtherFocusReason);
+                break;
+            }
+        }
+    }
+
+    modalResult_ = mrNone;
+    while (modalResult_ == mrNone) {
+        application.HandleNextMessage();
+        if (application.QuitRequested()) modalResult_ = mrCancel;
+    }
+    return modalResult_;
+}
+
+} // namespace kivra::app

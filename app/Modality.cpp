@@ -1,0 +1,49 @@
+#include "app/Modality.h"
+
+#include <QApplication>
+
+namespace kivra::app {
+
+DisabledWindows::DisabledWindows(const QWidget* except) : active_(QApplication::activeWindow())
+{
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (window == except || !window->isVisible() || !window->isEnabled()) continue;
+        window->setEnabled(false);
+        disabled_.emplace_back(window);
+    }
+}
+
+DisabledWindows::~DisabledWindows()
+{
+    for (const QPointer<QWidget>& window : disabled_) {
+        if (window) window->setEnabled(true);
+    }
+    if (active_) active_->activateWindow();
+}
+
+platform::Text FormatText(const platform::Text& format, std::initializer_list<platform::Text> arguments)
+{
+    platform::Text result;
+    auto next = arguments.begin();
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        const char c = format[i];
+        if (c == '%' && i + 1 < format.size()) {
+            const char kind = format[i + 1];
+            if (kind == 's' || kind == 'p' || kind == 'd') {
+                if (next != arguments.end()) result += *next++;
+                ++i;
+                continue;
+            }
+            if (kind == '%') {
+                result += '%';
+                ++i;
+                continue;
+            }
+        }
+        result += c;
+    }
+    return result;
+}
+
+} // namespace kivra::app
