@@ -1,56 +1,1311 @@
 #include "platform/posix/PosixPlatform.h"
 
+#include "platform/CodePage.h"
+#include "platform/posix/DirectoryTable.h"
+#include "platform/posix/Drives.h"
+#include "platform/posix/NameText.h"
+#include "platform/posix/ShortNames.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
 #include <ctime>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <unordered_map>
 
 namespace kivra::platform {
 
+using posix::DirectoryTable;
+using posix::Drive;
+
+namespace {
+
+constexpr DWORD ERROR_NOT_SAME_DEVICE = 17;
+constexpr DWORD ERROR_FILE_EXISTS = 80;
+constexpr std::size_t MaxPathBytes = 32767;
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool HasWildcard(std::string_view name) { return name.find_first_of("*?") != std::string_view::npos; }
+
+// A name a new file cannot take on Windows.
+bool IsInvalidNewName(std::string_view name)
+{
+    for (std::size_t at = 0; at < name.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(name[at]);
+        if (IsDBCSLeadByte(byte) && at + 1 < name.size()) {
+            ++at;
+            continue;
+        }
+        if (byte < 0x20 || std::strchr("<>:\"|?*", byte) != nullptr) return true;
+    }
+    return name.empty();
+}
+
+DWORD ErrorFromErrno(int error, DWORD notFound = ERROR_FILE_NOT_FOUND)
+{
+    switch (error) {
+    case ENOENT: return notFound;
+    case ENOTDIR: case ELOOP: return ERROR_PATH_NOT_FOUND;
+    case EACCES: case EPERM: case EROFS: case EISDIR: return ERROR_ACCESS_DENIED;
+    case EMFILE: case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case ENOSPC: case EDQUOT: case EFBIG: return ERROR_DISK_FULL;
+    case EEXIST: return ERROR_ALREADY_EXISTS;
+    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
+    case EXDEV: return ERROR_NOT_SAME_DEVICE;
+    case EBUSY: case EWOULDBLOCK: return ERROR_SHARING_VIOLATION;
+    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+    case EINVAL: return ERROR_INVALID_NAME;
+    case ENXIO: case ENODEV: case ENOMEDIUM: return ERROR_NOT_READY;
+    default: return ERROR_WRITE_FAULT;
+    }
+}
+
+// The attribute word of a Linux entry (stat of the link's target).
+DWORD AttributesOf(const struct stat& st, std::string_view linuxName)
+{
+    DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if ((st.st_mode & S_IWUSR) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
+    if (!linuxName.empty() && linuxName[0] == '.') attributes |= FILE_ATTRIBUTE_HIDDEN;
+    return attributes;
+}
+
+struct IdentityHash {
+    std::size_t operator()(const FileIdentity& id) const noexcept
+    {
+        return std::hash<std::uint64_t>()(id.volume * 0x9E3779B97F4A7C15ull ^ id.index);
+    }
+};
+
+bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+// Upper case of a name for comparisons of network paths.
+std::u16string Folded(std::string_view text) { return posix::UpperUnits(Utf16FromCp932(text)); }
+
+bool MountPointUsable(const std::string& mountPoint)
+{
+    struct stat st {};
+    return stat(mountPoint.c_str(), &st) != 0 || S_ISDIR(st.st_mode);
+}
+
+// A place in the Windows name space after lexical resolution: a drive (or a
+// network share) and the names below its root, "." and ".." already applied.
+struct Location {
+    bool network = false;
+    char letter = 0;            // drive letter, upper case
+    std::string driveText;      // the drive as written ("c:") or "\\host\share"
+    std::string host, share;    // of a network path
+    std::vector<std::string> names;
+};
+
+} // namespace
+
 class PosixPlatform::Impl final : public FileSystem, public Volumes, public Clock {
 public:
-    explicit Impl(const PosixSources&) {}
+    explicit Impl(const PosixSources& sources);
+    ~Impl() override;
 
-    HANDLE FindFirstFileA(const char*, WIN32_FIND_DATAA*) override { return Fail(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE; }
-    BOOL FindNextFileA(HANDLE, WIN32_FIND_DATAA*) override { return Fail(ERROR_INVALID_HANDLE); }
-    BOOL FindClose(HANDLE) override { return Fail(ERROR_INVALID_HANDLE); }
-    DWORD GetShortPathNameA(const char*, char*, DWORD) override { return Fail(ERROR_PATH_NOT_FOUND), 0; }
-    DWORD GetFileAttributesA(const char*) override { return Fail(ERROR_PATH_NOT_FOUND), INVALID_FILE_ATTRIBUTES; }
-    BOOL SetFileAttributesA(const char*, DWORD) override { return Fail(ERROR_PATH_NOT_FOUND); }
-    BOOL SetCurrentDirectoryA(const char*) override { return Fail(ERROR_PATH_NOT_FOUND); }
-    DWORD GetCurrentDirectoryA(DWORD, char*) override { return Fail(ERROR_PATH_NOT_FOUND), 0; }
-    HANDLE CreateFileA(const char*, DWORD, DWORD, DWORD, DWORD) override { return Fail(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE; }
-    BOOL WriteFile(HANDLE, const void*, DWORD, DWORD*) override { return Fail(ERROR_INVALID_HANDLE); }
-    BOOL ReadFile(HANDLE, void*, DWORD, DWORD*) override { return Fail(ERROR_INVALID_HANDLE); }
-    BOOL CloseHandle(HANDLE) override { return Fail(ERROR_INVALID_HANDLE); }
-    BOOL MoveFileExA(const char*, const char*, DWORD) override { return Fail(ERROR_PATH_NOT_FOUND); }
-    BOOL DeleteFileA(const char*) override { return Fail(ERROR_PATH_NOT_FOUND); }
-    DWORD GetModuleFileNameA(char*, DWORD) override { return Fail(ERROR_PATH_NOT_FOUND), 0; }
-    BOOL GetFileIdentity(const char*, FileIdentity*) override { return Fail(ERROR_PATH_NOT_FOUND); }
+    HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) override;
+    BOOL FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data) override;
+    BOOL FindClose(HANDLE search) override;
+    DWORD GetShortPathNameA(const char* longPath, char* shortPath, DWORD capacity) override;
+    DWORD GetFileAttributesA(const char* path) override;
+    BOOL SetFileAttributesA(const char* path, DWORD attributes) override;
+    BOOL SetCurrentDirectoryA(const char* path) override;
+    DWORD GetCurrentDirectoryA(DWORD capacity, char* buffer) override;
+    HANDLE CreateFileA(const char* path, DWORD access, DWORD shareMode, DWORD disposition,
+                       DWORD flagsAndAttributes) override;
+    BOOL WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written) override;
+    BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* read) override;
+    BOOL CloseHandle(HANDLE handle) override;
+    BOOL MoveFileExA(const char* existing, const char* target, DWORD flags) override;
+    BOOL DeleteFileA(const char* path) override;
+    DWORD GetModuleFileNameA(char* buffer, DWORD capacity) override;
+    BOOL GetFileIdentity(const char* path, FileIdentity* identity) override;
 
-    DWORD GetLogicalDrives() override { return 1u << 2; }
-    UINT GetDriveTypeA(const char*) override { return DRIVE_NO_ROOT_DIR; }
-    BOOL GetVolumeInformationA(const char*, char*, DWORD, DWORD*, DWORD*, DWORD*, char*, DWORD) override { return Fail(ERROR_NOT_READY); }
-    DWORD WNetGetConnectionA(const char*, char*, DWORD*) override { return ERROR_NOT_CONNECTED; }
-    UINT SetErrorMode(UINT mode) override
-    {
-        const UINT previous = errorMode_;
-        errorMode_ = mode;
-        return previous;
-    }
+    DWORD GetLogicalDrives() override;
+    UINT GetDriveTypeA(const char* root) override;
+    BOOL GetVolumeInformationA(const char* root, char* volumeName, DWORD volumeNameSize, DWORD* serialNumber,
+                               DWORD* maxComponentLength, DWORD* fileSystemFlags, char* fileSystemName,
+                               DWORD fileSystemNameSize) override;
+    DWORD WNetGetConnectionA(const char* localName, char* remoteName, DWORD* length) override;
+    UINT SetErrorMode(UINT mode) override;
 
-    DWORD GetTickCount() override
-    {
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        return static_cast<DWORD>(static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u);
-    }
+    DWORD GetTickCount() override;
 
 private:
+    // A directory's table as last read, and what its stat said then.
+    struct Node {
+        struct stat seen {};
+        bool unsettled = false;  // changed too recently for its times to show a later change
+        std::uint64_t serial = 0;
+        std::shared_ptr<const DirectoryTable> table;
+    };
+
+    // One directory on the path last resolved: level 0 is a drive's root,
+    // level i + 1 the entry `entry` of level i's table `parentSerial`.
+    struct Level {
+        int fd = -1;  // -1 beyond the descriptor budget
+        FileIdentity id;
+        std::uint64_t parentSerial = 0;
+        std::size_t entry = 0;
+        Node* node = nullptr;
+    };
+
+    // The result of a resolution: the directory holding the last name, and
+    // that name's entry (NotFound when it does not exist).
+    struct Target {
+        int dirFd = -1;
+        const DirectoryTable* table = nullptr;
+        std::size_t entry = DirectoryTable::NotFound;
+        bool isRoot = false;  // the location is a drive's or share's root itself
+        std::string name;     // the last name as given
+    };
+
+    struct Search {
+        int fd = -1;
+        std::shared_ptr<const DirectoryTable> table;
+        std::vector<std::size_t> items;  // Dot, DotDot or an entry index
+        std::size_t position = 0;
+    };
+    static constexpr std::size_t Dot = static_cast<std::size_t>(-2);
+    static constexpr std::size_t DotDot = static_cast<std::size_t>(-3);
+
+    struct OpenFile {
+        int fd = -1;
+        bool read = false;
+        bool write = false;
+    };
+
     static BOOL Fail(DWORD code)
     {
         SetLastError(code);
         return false;
     }
+
+    // Paths.
+    DWORD Parse(const char* path, Location& out) const;
+    std::string LocationText(const Location& location) const;
+    const Drive* DriveOf(char letter) const;
+    DWORD RootOf(const Location& location, const Drive*& drive, std::size_t& consumed) const;
+    std::string WindowsPathOf(const std::string& linuxPath);
+
+    // Resolution.
+    DWORD Walk(const std::string& rootPath, const std::vector<std::string>& names, std::size_t begin,
+               std::size_t end, int& fd, DWORD lastMissing);
+    DWORD Validate(Level& level, int fd);
+    DWORD TableOf(Level& level, int fd, const DirectoryTable*& table);
+    DWORD Resolve(const Location& location, Target& target, DWORD lastMissing = ERROR_PATH_NOT_FOUND);
+    DWORD ResolveDirectory(const Location& location, int& fd, bool& isRoot);
+    void TruncateChain(std::size_t size);
+    void CloseTemporary();
+    DWORD StatTarget(const Target& target, struct stat& st, std::string& linuxName);
+
+    bool FillFindData(Search& search, WIN32_FIND_DATAA* data);
+    HANDLE NewHandle() { return nextHandle_ += 4; }
+    DWORD HeldOpenElsewhere(int dirFd, const std::string& linuxName);
+
+    std::vector<Drive> drives_;
+    std::string executablePath_;
     UINT errorMode_ = 0;
+
+    Location current_;
+    std::map<char, Location> driveCurrent_;
+
+    std::unordered_map<FileIdentity, Node, IdentityHash> nodes_;
+    std::uint64_t nextSerial_ = 0;
+    std::vector<Level> chain_;
+    std::string chainRoot_;
+    int temporary_ = -1;
+    std::size_t levelBudget_ = 64;
+    std::size_t walkDepth_ = 0;  // the level the last walk ended on
+
+    HANDLE nextHandle_ = 0x1000;
+    std::map<HANDLE, Search> searches_;
+    std::map<HANDLE, OpenFile> files_;
 };
+
+// ---------------------------------------------------------------------------
+// Start-up
+
+PosixPlatform::Impl::Impl(const PosixSources& sources)
+{
+    std::string table;
+    if (sources.mountTable) {
+        table = *sources.mountTable;
+    } else {
+        std::ifstream file(sources.mountTablePath);
+        std::stringstream text;
+        text << file.rdbuf();
+        table = text.str();
+    }
+    drives_ = posix::AssignDrives(posix::ParseMountTable(table),
+                                  posix::DriveSources{sources.byLabelDirectory, sources.sysfsRoot},
+                                  &MountPointUsable);
+
+    // Every level of a resolved path keeps its directory open while later
+    // calls go the same way; leave plenty of descriptors for the program.
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        const auto available = static_cast<std::size_t>(limit.rlim_cur);
+        levelBudget_ = std::clamp<std::size_t>(available > 512 ? available - 256 : available / 2, 16, 65536);
+    } else {
+        levelBudget_ = 4096;
+    }
+
+    executablePath_ = sources.executablePath;
+    if (executablePath_.empty()) {
+        std::vector<char> buffer(4096);
+        for (;;) {
+            const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+            if (length < 0) break;
+            if (static_cast<std::size_t>(length) < buffer.size()) {
+                executablePath_.assign(buffer.data(), static_cast<std::size_t>(length));
+                break;
+            }
+            buffer.resize(buffer.size() * 2);
+        }
+    }
+
+    // The process's working directory, seen through C:.
+    current_.letter = 'C';
+    current_.driveText = "C:";
+    if (char* cwd = get_current_dir_name()) {
+        const std::string windows = WindowsPathOf(cwd);
+        free(cwd);
+        Location location;
+        if (Parse(windows.c_str(), location) == ERROR_SUCCESS) current_ = location;
+    }
+    driveCurrent_[current_.letter] = current_;
+}
+
+PosixPlatform::Impl::~Impl()
+{
+    TruncateChain(0);
+    CloseTemporary();
+    for (auto& [handle, search] : searches_) close(search.fd);
+    for (auto& [handle, file] : files_) close(file.fd);
+}
+
+// The Windows form (through C:) of an absolute Linux path: each name as its
+// directory shows it.
+std::string PosixPlatform::Impl::WindowsPathOf(const std::string& linuxPath)
+{
+    std::string out = "C:";
+    int fd = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    std::size_t at = 0;
+    while (at < linuxPath.size()) {
+        std::size_t end = linuxPath.find('/', at);
+        if (end == std::string::npos) end = linuxPath.size();
+        const std::string name = linuxPath.substr(at, end - at);
+        at = end + 1;
+        if (name.empty()) continue;
+        std::string shown = posix::ShowName(posix::DecodeLinuxName(name)).text;
+        int next = -1;
+        if (fd >= 0) {
+            const int reading = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (DIR* directory = reading >= 0 ? fdopendir(reading) : nullptr) {
+                std::vector<std::string> names;
+                while (const dirent* entry = readdir(directory)) {
+                    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                        names.emplace_back(entry->d_name);
+                }
+                closedir(directory);
+                const DirectoryTable table(std::move(names));
+                if (const std::size_t index = table.FindLinux(name); index != DirectoryTable::NotFound)
+                    shown = table[index].name;
+            } else if (reading >= 0) {
+                close(reading);
+            }
+            next = openat(fd, name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            close(fd);
+        }
+        fd = next;
+        out += "\\" + shown;
+    }
+    if (fd >= 0) close(fd);
+    if (out == "C:") out += "\\";
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Paths
+
+const Drive* PosixPlatform::Impl::DriveOf(char letter) const
+{
+    for (const Drive& drive : drives_)
+        if (drive.letter == letter) return &drive;
+    return nullptr;
+}
+
+DWORD PosixPlatform::Impl::Parse(const char* path, Location& out) const
+{
+    if (path == nullptr) return ERROR_INVALID_PARAMETER;
+    const std::string_view text(path);
+    if (text.empty()) return ERROR_PATH_NOT_FOUND;
+    if (text.size() >= MaxPathBytes) return ERROR_FILENAME_EXCED_RANGE;
+
+    // Split into names, double-byte aware: a second byte is never a separator.
+    std::vector<std::string> tokens;
+    bool leadingSeparators = false;
+    std::size_t leadingCount = 0;
+    {
+        std::string token;
+        bool started = false;
+        for (std::size_t at = 0; at < text.size(); ++at) {
+            const auto byte = static_cast<unsigned char>(text[at]);
+            if (IsDBCSLeadByte(byte) && at + 1 < text.size()) {
+                token.push_back(text[at]);
+                token.push_back(text[++at]);
+                started = true;
+                continue;
+            }
+            if (IsSeparator(text[at])) {
+                if (!started) {
+                    leadingSeparators = true;
+                    ++leadingCount;
+                    continue;
+                }
+                tokens.push_back(std::move(token));
+                token.clear();
+                continue;
+            }
+            started = true;
+            token.push_back(text[at]);
+        }
+        if (started) tokens.push_back(std::move(token));
+    }
+
+    Location location;
+    std::size_t first = 0;
+    if (leadingCount >= 2) {
+        // \\host\share\...
+        if (tokens.empty() || tokens[0].empty()) return ERROR_INVALID_NAME;
+        if (tokens.size() < 2 || tokens[1].empty()) return ERROR_BAD_NETPATH;
+        location.network = true;
+        location.host = tokens[0];
+        location.share = tokens[1];
+        location.driveText = "\\\\" + tokens[0] + "\\" + tokens[1];
+        first = 2;
+    } else if (!leadingSeparators && text.size() >= 2 && text[1] == ':' &&
+               ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'))) {
+        const char letter = static_cast<char>(text[0] & ~0x20);
+        const bool absolute = text.size() > 2 && IsSeparator(text[2]);
+        tokens[0].erase(0, 2);
+        if (tokens[0].empty()) first = 1;
+        if (absolute) {
+            location.letter = letter;
+            location.driveText = std::string(text.substr(0, 2));
+        } else {
+            const auto stored = driveCurrent_.find(letter);
+            if (stored != driveCurrent_.end()) {
+                location = stored->second;
+            } else {
+                location.letter = letter;
+                location.driveText = std::string(1, letter) + ":";
+            }
+        }
+    } else if (leadingSeparators) {
+        location = current_;
+        location.names.clear();
+    } else {
+        location = current_;
+    }
+
+    for (std::size_t i = first; i < tokens.size(); ++i) {
+        const std::string& name = tokens[i];
+        if (name.empty() || name == ".") continue;
+        if (name == "..") {
+            if (!location.names.empty()) location.names.pop_back();
+            continue;
+        }
+        location.names.push_back(name);
+    }
+    out = std::move(location);
+    return ERROR_SUCCESS;
+}
+
+std::string PosixPlatform::Impl::LocationText(const Location& location) const
+{
+    std::string text = location.driveText;
+    if (location.names.empty()) return text + "\\";
+    for (const std::string& name : location.names) text += "\\" + name;
+    return text;
+}
+
+// The drive whose root a location starts from, and how many of its names
+// the root covers (a network mount may stand for a directory of a share).
+DWORD PosixPlatform::Impl::RootOf(const Location& location, const Drive*& drive, std::size_t& consumed) const
+{
+    consumed = 0;
+    drive = nullptr;
+    if (!location.network) {
+        drive = DriveOf(location.letter);
+        return drive ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND;
+    }
+    // \\host\share and the names after it, against each remote drive's
+    // network path, without regard to case; the longest match wins.
+    std::vector<std::u16string> given;
+    {
+        given.push_back(Folded(location.host));
+        given.push_back(Folded(location.share));
+        for (const std::string& name : location.names) given.push_back(Folded(name));
+    }
+    std::size_t best = 0;
+    for (const Drive& candidate : drives_) {
+        if (candidate.type != DRIVE_REMOTE || candidate.networkPath.size() < 3) continue;
+        std::vector<std::u16string> parts;
+        std::size_t at = 2;
+        const std::string& network = candidate.networkPath;
+        while (at <= network.size()) {
+            std::size_t end = FindSeparator(network, at);
+            if (end == NoPosition) end = network.size();
+            parts.push_back(Folded(network.substr(at, end - at)));
+            at = end + 1;
+        }
+        if (parts.size() < 2 || parts.size() > given.size() || parts.size() <= best) continue;
+        if (std::equal(parts.begin(), parts.end(), given.begin())) {
+            best = parts.size();
+            drive = &candidate;
+        }
+    }
+    if (!drive) return ERROR_BAD_NETPATH;
+    consumed = best - 2;
+    return ERROR_SUCCESS;
+}
+
+// ---------------------------------------------------------------------------
+// Resolution through the per-directory tables
+
+void PosixPlatform::Impl::TruncateChain(std::size_t size)
+{
+    while (chain_.size() > size) {
+        if (chain_.back().fd >= 0) close(chain_.back().fd);
+        chain_.pop_back();
+    }
+}
+
+void PosixPlatform::Impl::CloseTemporary()
+{
+    if (temporary_ >= 0) close(temporary_);
+    temporary_ = -1;
+}
+
+// Checks a level against its directory as it is now; a directory that has
+// changed since its table was read loses the table.
+DWORD PosixPlatform::Impl::Validate(Level& level, int fd)
+{
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
+    level.id = FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    Node& node = nodes_[level.id];
+    const bool same = node.table && !node.unsettled && SameTime(node.seen.st_mtim, st.st_mtim) &&
+                      SameTime(node.seen.st_ctim, st.st_ctim) && node.seen.st_size == st.st_size &&
+                      node.seen.st_nlink == st.st_nlink;
+    if (!same) {
+        node.table.reset();
+        node.seen = st;
+        node.serial = ++nextSerial_;
+    }
+    level.node = &node;
+    return ERROR_SUCCESS;
+}
+
+DWORD PosixPlatform::Impl::TableOf(Level& level, int fd, const DirectoryTable*& table)
+{
+    Node& node = *level.node;
+    if (!node.table) {
+        const int reading = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (reading < 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
+        DIR* directory = fdopendir(reading);
+        if (!directory) {
+            close(reading);
+            return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
+        }
+        std::vector<std::string> names;
+        errno = 0;
+        while (const dirent* entry = readdir(directory)) {
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                names.emplace_back(entry->d_name);
+        }
+        const int error = errno;
+        closedir(directory);
+        if (error != 0) return ErrorFromErrno(error, ERROR_PATH_NOT_FOUND);
+        node.table = std::make_shared<const DirectoryTable>(std::move(names));
+        node.serial = ++nextSerial_;
+        // Times are kept in clock ticks: a change within the tick that the
+        // directory last changed in would leave them as they are. Such a
+        // table is read again on its next use.
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        const auto nanoseconds = [](const timespec& t) {
+            return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+        };
+        const long long latest = std::max(nanoseconds(node.seen.st_mtim), nanoseconds(node.seen.st_ctim));
+        node.unsettled = nanoseconds(now) - latest < 100000000LL;
+    }
+    table = node.table.get();
+    return ERROR_SUCCESS;
+}
+
+// Goes from a drive's root through names[begin, end) as directories, leaving
+// chain_ on the way and `fd` on the last one (valid until the next walk).
+// A missing name is reported as 3, or `lastMissing` when it is the last.
+DWORD PosixPlatform::Impl::Walk(const std::string& rootPath, const std::vector<std::string>& names,
+                                std::size_t begin, std::size_t end, int& fd, DWORD lastMissing)
+{
+    CloseTemporary();
+    if (chain_.empty() || chainRoot_ != rootPath) {
+        TruncateChain(0);
+        const int root = open(rootPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (root < 0) return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_NOT_READY;
+        chain_.push_back(Level{root, {}, 0, 0, nullptr});
+        chainRoot_ = rootPath;
+    }
+    if (const DWORD error = Validate(chain_[0], chain_[0].fd); error != ERROR_SUCCESS) {
+        TruncateChain(0);
+        return error == ERROR_PATH_NOT_FOUND ? ERROR_NOT_READY : error;
+    }
+    int current = chain_[0].fd;
+    for (std::size_t i = begin; i < end; ++i) {
+        const std::size_t depth = i - begin;  // level of the directory holding names[i]
+        const bool last = i + 1 == end;
+        const DirectoryTable* table = nullptr;
+        if (const DWORD error = TableOf(chain_[depth], current, table); error != ERROR_SUCCESS) {
+            TruncateChain(depth + 1);
+            return error;
+        }
+        const std::size_t entry = table->Find(names[i]);
+        if (entry == DirectoryTable::NotFound) {
+            TruncateChain(depth + 1);
+            if (HasWildcard(names[i])) return ERROR_INVALID_NAME;
+            return last ? lastMissing : ERROR_PATH_NOT_FOUND;
+        }
+        const std::uint64_t serial = chain_[depth].node->serial;
+        Level* next = nullptr;
+        if (chain_.size() > depth + 1 && chain_[depth + 1].parentSerial == serial &&
+            chain_[depth + 1].entry == entry && chain_[depth + 1].fd >= 0) {
+            next = &chain_[depth + 1];
+            current = next->fd;
+        } else {
+            TruncateChain(depth + 1);
+            const int opened = openat(current, (*table)[entry].linuxName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (opened < 0) {
+                const int error = errno;
+                if (error == ENOTDIR) return last ? ERROR_DIRECTORY : ERROR_PATH_NOT_FOUND;
+                if (error == ENOENT) return last ? lastMissing : ERROR_PATH_NOT_FOUND;
+                return ErrorFromErrno(error, ERROR_PATH_NOT_FOUND);
+            }
+            const bool held = chain_.size() < levelBudget_;
+            chain_.push_back(Level{held ? opened : -1, {}, serial, entry, nullptr});
+            next = &chain_.back();
+            if (!held) {
+                CloseTemporary();
+                temporary_ = opened;
+            }
+            current = opened;
+        }
+        if (const DWORD error = Validate(*next, current); error != ERROR_SUCCESS) {
+            TruncateChain(depth + 1);
+            return error;
+        }
+    }
+    fd = current;
+    walkDepth_ = end - begin;
+    return ERROR_SUCCESS;
+}
+
+DWORD PosixPlatform::Impl::Resolve(const Location& location, Target& target, DWORD lastMissing)
+{
+    const Drive* drive = nullptr;
+    std::size_t consumed = 0;
+    if (const DWORD error = RootOf(location, drive, consumed); error != ERROR_SUCCESS) return error;
+    target = Target{};
+    const std::size_t count = location.names.size();
+    if (count <= consumed) {
+        int fd = -1;
+        if (const DWORD error = Walk(drive->mount.mountPoint, location.names, consumed, consumed, fd, lastMissing);
+            error != ERROR_SUCCESS)
+            return error;
+        target.dirFd = fd;
+        target.isRoot = true;
+        return ERROR_SUCCESS;
+    }
+    int fd = -1;
+    if (const DWORD error = Walk(drive->mount.mountPoint, location.names, consumed, count - 1, fd, ERROR_PATH_NOT_FOUND);
+        error != ERROR_SUCCESS)
+        return error == ERROR_DIRECTORY ? ERROR_PATH_NOT_FOUND : error;
+    const DirectoryTable* table = nullptr;
+    if (const DWORD error = TableOf(chain_[count - 1 - consumed], fd, table); error != ERROR_SUCCESS) return error;
+    target.dirFd = fd;
+    target.table = table;
+    target.name = location.names.back();
+    target.entry = table->Find(target.name);
+    return ERROR_SUCCESS;
+}
+
+DWORD PosixPlatform::Impl::ResolveDirectory(const Location& location, int& fd, bool& isRoot)
+{
+    const Drive* drive = nullptr;
+    std::size_t consumed = 0;
+    if (const DWORD error = RootOf(location, drive, consumed); error != ERROR_SUCCESS) return error;
+    isRoot = location.names.size() <= consumed;
+    return Walk(drive->mount.mountPoint, location.names, consumed, std::max(consumed, location.names.size()), fd,
+                ERROR_FILE_NOT_FOUND);
+}
+
+// The stat (of a link's target) and Linux name of a resolved path.
+DWORD PosixPlatform::Impl::StatTarget(const Target& target, struct stat& st, std::string& linuxName)
+{
+    if (target.isRoot) {
+        linuxName.clear();
+        return fstat(target.dirFd, &st) == 0 ? ERROR_SUCCESS : ErrorFromErrno(errno);
+    }
+    if (target.entry == DirectoryTable::NotFound)
+        return HasWildcard(target.name) ? ERROR_INVALID_NAME : ERROR_FILE_NOT_FOUND;
+    linuxName = (*target.table)[target.entry].linuxName;
+    if (fstatat(target.dirFd, linuxName.c_str(), &st, 0) == 0) return ERROR_SUCCESS;
+    // A link that leads nowhere is a file of its own.
+    if (fstatat(target.dirFd, linuxName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return ERROR_SUCCESS;
+    return ErrorFromErrno(errno);
+}
+
+// ---------------------------------------------------------------------------
+// Directory searches
+
+HANDLE PosixPlatform::Impl::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data)
+{
+    if (data == nullptr) return Fail(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
+    Location location;
+    if (const DWORD error = Parse(pattern, location); error != ERROR_SUCCESS) return Fail(error), INVALID_HANDLE_VALUE;
+    const std::string_view given(pattern);
+    if (location.names.empty() || IsSeparator(given.back()))
+        return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+    const std::string namePattern = location.names.back();
+    location.names.pop_back();
+
+    int fd = -1;
+    bool isRoot = false;
+    if (DWORD error = ResolveDirectory(location, fd, isRoot); error != ERROR_SUCCESS) {
+        if (error == ERROR_FILE_NOT_FOUND) error = ERROR_PATH_NOT_FOUND;
+        return Fail(error), INVALID_HANDLE_VALUE;
+    }
+    const DirectoryTable* table = nullptr;
+    Level& level = chain_[walkDepth_];
+    if (const DWORD error = TableOf(level, fd, table); error != ERROR_SUCCESS) return Fail(error), INVALID_HANDLE_VALUE;
+
+    Search search;
+    search.table = level.node->table;
+    if (!HasWildcard(namePattern)) {
+        const std::size_t entry = table->Find(namePattern);
+        if (entry == DirectoryTable::NotFound) return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+        search.items.push_back(entry);
+    } else {
+        // "*.*" is every name; a final ".*" also takes names without a period.
+        std::u16string wanted = posix::UpperUnits(Utf16FromCp932(namePattern));
+        if (wanted == u"*.*") wanted.assign(1, u'*');
+        const auto matches = [&wanted](std::u16string_view name) {
+            const auto glob = [](std::u16string_view p, std::u16string_view n) {
+                std::size_t pi = 0, ni = 0, star = std::u16string_view::npos, mark = 0;
+                while (ni < n.size()) {
+                    if (pi < p.size() && (p[pi] == u'?' || p[pi] == n[ni])) {
+                        ++pi, ++ni;
+                    } else if (pi < p.size() && p[pi] == u'*') {
+                        star = pi++;
+                        mark = ni;
+                    } else if (star != std::u16string_view::npos) {
+                        pi = star + 1;
+                        ni = ++mark;
+                    } else {
+                        return false;
+                    }
+                }
+                while (pi < p.size() && p[pi] == u'*') ++pi;
+                return pi == p.size();
+            };
+            if (glob(wanted, name)) return true;
+            const std::u16string_view p(wanted);
+            return p.size() >= 2 && p.substr(p.size() - 2) == u".*" && glob(p.substr(0, p.size() - 2), name);
+        };
+        if (!isRoot) {
+            if (matches(u".")) search.items.push_back(Dot);
+            if (matches(u"..")) search.items.push_back(DotDot);
+        }
+        for (std::size_t i = 0; i < table->Size(); ++i) {
+            const posix::TableEntry& entry = (*table)[i];
+            if (matches(entry.upperName) || (!entry.alias.empty() && matches(Utf16FromCp932(entry.alias))))
+                search.items.push_back(i);
+        }
+    }
+    search.fd = openat(fd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (search.fd < 0) return Fail(ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND)), INVALID_HANDLE_VALUE;
+    if (!FillFindData(search, data)) {
+        close(search.fd);
+        return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+    }
+    const HANDLE handle = NewHandle();
+    searches_.emplace(handle, std::move(search));
+    SetLastError(ERROR_SUCCESS);
+    return handle;
+}
+
+// Reports the next item of a search that still exists; false at the end.
+bool PosixPlatform::Impl::FillFindData(Search& search, WIN32_FIND_DATAA* data)
+{
+    while (search.position < search.items.size()) {
+        const std::size_t item = search.items[search.position++];
+        struct stat st {};
+        std::string name;
+        std::string alias;
+        DWORD attributes = 0;
+        if (item == Dot || item == DotDot) {
+            if (fstatat(search.fd, item == Dot ? "." : "..", &st, 0) != 0) continue;
+            name = item == Dot ? "." : "..";
+            attributes = AttributesOf(st, {});
+        } else {
+            const posix::TableEntry& entry = (*search.table)[item];
+            if (fstatat(search.fd, entry.linuxName.c_str(), &st, 0) != 0 &&
+                fstatat(search.fd, entry.linuxName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;  // gone since the directory was read
+            name = entry.name;
+            alias = entry.alias;
+            attributes = AttributesOf(st, entry.linuxName);
+        }
+        *data = WIN32_FIND_DATAA{};
+        data->dwFileAttributes = attributes;
+        std::memcpy(data->cFileName, name.data(), std::min<std::size_t>(name.size(), MAX_PATH - 1));
+        std::memcpy(data->cAlternateFileName, alias.data(), std::min<std::size_t>(alias.size(), 13));
+        return true;
+    }
+    return false;
+}
+
+BOOL PosixPlatform::Impl::FindNextFileA(HANDLE handle, WIN32_FIND_DATAA* data)
+{
+    const auto found = searches_.find(handle);
+    if (found == searches_.end()) return Fail(ERROR_INVALID_HANDLE);
+    if (data == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+    if (!FillFindData(found->second, data)) return Fail(ERROR_NO_MORE_FILES);
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+BOOL PosixPlatform::Impl::FindClose(HANDLE handle)
+{
+    const auto found = searches_.find(handle);
+    if (found == searches_.end()) return Fail(ERROR_INVALID_HANDLE);
+    close(found->second.fd);
+    searches_.erase(found);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Short names
+
+DWORD PosixPlatform::Impl::GetShortPathNameA(const char* longPath, char* shortPath, DWORD capacity)
+{
+    Location location;
+    if (const DWORD error = Parse(longPath, location); error != ERROR_SUCCESS) return Fail(error), 0;
+    const std::string_view text(longPath);
+
+    // The names as written, each with the place it takes in the location.
+    struct Piece {
+        std::size_t start, length;
+        bool name;
+        std::size_t level;  // index in location.names, or npos
+    };
+    std::vector<Piece> pieces;
+    std::size_t at = 0;
+    std::size_t depth = 0;
+    if (text.size() >= 2 && IsSeparator(text[0]) && IsSeparator(text[1])) {
+        // \\host\share: copied as written; the share's names come after.
+        std::size_t separators = 0;
+        std::size_t i = 0;
+        for (; i < text.size(); ++i) {
+            if (IsDBCSLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
+                ++i;
+                continue;
+            }
+            if (IsSeparator(text[i]) && ++separators == 4) break;
+        }
+        pieces.push_back(Piece{0, i, false, std::string::npos});
+        at = i;
+    } else if (text.size() >= 2 && text[1] == ':' && !IsDBCSLeadByte(static_cast<unsigned char>(text[0]))) {
+        pieces.push_back(Piece{0, 2, false, std::string::npos});
+        at = 2;
+        if (at >= text.size() || !IsSeparator(text[at])) {
+            const auto stored = driveCurrent_.find(static_cast<char>(text[0] & ~0x20));
+            depth = stored != driveCurrent_.end() ? stored->second.names.size() : 0;
+        }
+    } else if (!IsSeparator(text[0])) {
+        depth = current_.names.size();
+    }
+    while (at < text.size()) {
+        const std::size_t start = at;
+        if (IsSeparator(text[at])) {
+            pieces.push_back(Piece{start, 1, false, std::string::npos});
+            ++at;
+            continue;
+        }
+        while (at < text.size() && !IsSeparator(text[at]))
+            at += IsDBCSLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
+        const std::string_view name = text.substr(start, at - start);
+        std::size_t level = std::string::npos;
+        if (name == "..") {
+            if (depth > 0) --depth;
+        } else if (name != ".") {
+            level = depth++;
+        }
+        pieces.push_back(Piece{start, at - start, true, level});
+    }
+
+    Target target;
+    if (const DWORD error = Resolve(location, target, ERROR_FILE_NOT_FOUND); error != ERROR_SUCCESS)
+        return Fail(error), 0;
+    if (!target.isRoot && target.entry == DirectoryTable::NotFound)
+        return Fail(HasWildcard(target.name) ? ERROR_INVALID_NAME : ERROR_FILE_NOT_FOUND), 0;
+
+    const Drive* drive = nullptr;
+    std::size_t consumed = 0;
+    RootOf(location, drive, consumed);
+    const std::size_t count = location.names.size();
+    std::string result;
+    result.reserve(text.size());
+    for (const Piece& piece : pieces) {
+        const std::string_view written = text.substr(piece.start, piece.length);
+        // Names removed again by a later "..", and names the root covers,
+        // stay as written.
+        if (!piece.name || piece.level == std::string::npos || piece.level < consumed || piece.level >= count ||
+            location.names[piece.level] != written || posix::IsLegalShortName(written)) {
+            result += written;
+            continue;
+        }
+        const std::size_t level = piece.level - consumed;
+        if (piece.level + 1 == count) {
+            result += target.table->ShortName(target.entry);
+        } else if (level + 1 < chain_.size() && chain_[level].node && chain_[level].node->table) {
+            result += chain_[level].node->table->ShortName(chain_[level + 1].entry);
+        } else {
+            result += written;
+        }
+    }
+
+    if (shortPath == nullptr || capacity <= result.size()) {
+        SetLastError(ERROR_SUCCESS);
+        return static_cast<DWORD>(result.size() + 1);
+    }
+    std::memcpy(shortPath, result.data(), result.size());
+    shortPath[result.size()] = '\0';
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(result.size());
+}
+
+// ---------------------------------------------------------------------------
+// Attributes, identity
+
+DWORD PosixPlatform::Impl::GetFileAttributesA(const char* path)
+{
+    Location location;
+    Target target;
+    struct stat st {};
+    std::string linuxName;
+    DWORD error = Parse(path, location);
+    if (error == ERROR_SUCCESS) error = Resolve(location, target);
+    if (error == ERROR_SUCCESS) error = StatTarget(target, st, linuxName);
+    if (error != ERROR_SUCCESS) return Fail(error), INVALID_FILE_ATTRIBUTES;
+    return AttributesOf(st, linuxName);
+}
+
+BOOL PosixPlatform::Impl::SetFileAttributesA(const char* path, DWORD attributes)
+{
+    Location location;
+    Target target;
+    struct stat st {};
+    std::string linuxName;
+    DWORD error = Parse(path, location);
+    if (error == ERROR_SUCCESS) error = Resolve(location, target);
+    if (error == ERROR_SUCCESS) error = StatTarget(target, st, linuxName);
+    if (error != ERROR_SUCCESS) return Fail(error);
+    if (S_ISLNK(st.st_mode)) return Fail(ERROR_FILE_NOT_FOUND);
+    // Read-only takes every write bit away; clearing it gives the owner's back.
+    // Hidden follows the name alone and cannot be set.
+    mode_t mode = st.st_mode & 07777;
+    mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+    const int result = target.isRoot ? fchmod(target.dirFd, mode) : fchmodat(target.dirFd, linuxName.c_str(), mode, 0);
+    if (result != 0) return Fail(ErrorFromErrno(errno));
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+BOOL PosixPlatform::Impl::GetFileIdentity(const char* path, FileIdentity* identity)
+{
+    if (identity == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+    Location location;
+    Target target;
+    struct stat st {};
+    std::string linuxName;
+    DWORD error = Parse(path, location);
+    if (error == ERROR_SUCCESS) error = Resolve(location, target);
+    if (error == ERROR_SUCCESS) error = StatTarget(target, st, linuxName);
+    if (error != ERROR_SUCCESS) return Fail(error);
+    *identity = FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Current directories
+
+BOOL PosixPlatform::Impl::SetCurrentDirectoryA(const char* path)
+{
+    Location location;
+    if (const DWORD error = Parse(path, location); error != ERROR_SUCCESS) return Fail(error);
+    int fd = -1;
+    bool isRoot = false;
+    if (const DWORD error = ResolveDirectory(location, fd, isRoot); error != ERROR_SUCCESS) return Fail(error);
+    if (fchdir(fd) != 0) return Fail(ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND));
+    current_ = location;
+    if (!location.network) driveCurrent_[location.letter] = location;
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+DWORD PosixPlatform::Impl::GetCurrentDirectoryA(DWORD capacity, char* buffer)
+{
+    const std::string text = LocationText(current_);
+    if (buffer == nullptr || capacity <= text.size()) return static_cast<DWORD>(text.size() + 1);
+    std::memcpy(buffer, text.data(), text.size());
+    buffer[text.size()] = '\0';
+    return static_cast<DWORD>(text.size());
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+// 32 when another open file description holds a lock on the entry.
+DWORD PosixPlatform::Impl::HeldOpenElsewhere(int dirFd, const std::string& linuxName)
+{
+    const int probe = openat(dirFd, linuxName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (probe < 0) return ERROR_SUCCESS;
+    const bool locked = flock(probe, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    close(probe);
+    return locked ? ERROR_SHARING_VIOLATION : ERROR_SUCCESS;
+}
+
+HANDLE PosixPlatform::Impl::CreateFileA(const char* path, DWORD access, DWORD shareMode, DWORD disposition, DWORD)
+{
+    Location location;
+    if (const DWORD error = Parse(path, location); error != ERROR_SUCCESS) return Fail(error), INVALID_HANDLE_VALUE;
+    if (disposition != CREATE_ALWAYS && disposition != CREATE_NEW && disposition != OPEN_EXISTING)
+        return Fail(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
+    Target target;
+    if (const DWORD error = Resolve(location, target); error != ERROR_SUCCESS) return Fail(error), INVALID_HANDLE_VALUE;
+    if (target.isRoot) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+
+    const bool write = (access & GENERIC_WRITE) != 0;
+    const bool read = (access & GENERIC_READ) != 0;
+    std::string linuxName;
+    const bool exists = target.entry != DirectoryTable::NotFound;
+    if (exists) {
+        linuxName = (*target.table)[target.entry].linuxName;
+        struct stat st {};
+        if (fstatat(target.dirFd, linuxName.c_str(), &st, 0) == 0) {
+            if (S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+            if (write && (st.st_mode & S_IWUSR) == 0) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+        }
+        if (disposition == CREATE_NEW) return Fail(ERROR_FILE_EXISTS), INVALID_HANDLE_VALUE;
+    } else {
+        if (disposition == OPEN_EXISTING)
+            return Fail(HasWildcard(target.name) ? ERROR_INVALID_NAME : ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+        if (IsInvalidNewName(target.name)) return Fail(ERROR_INVALID_NAME), INVALID_HANDLE_VALUE;
+        linuxName = Utf8FromCp932(target.name);
+    }
+
+    int flags = O_CLOEXEC | O_NOCTTY | (write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY);
+    if (disposition == CREATE_ALWAYS) flags |= O_CREAT;
+    if (disposition == CREATE_NEW) flags |= O_CREAT | O_EXCL;
+    const int fd = openat(target.dirFd, linuxName.c_str(), flags, 0666);
+    if (fd < 0) {
+        const int error = errno;
+        return Fail(error == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(error)), INVALID_HANDLE_VALUE;
+    }
+    // No sharing: no other opener may hold the file, in this process or
+    // another that locks as we do; the truncation waits until we hold it.
+    if (flock(fd, (shareMode == 0 ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        const int error = errno;
+        close(fd);
+        return Fail(error == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(error)), INVALID_HANDLE_VALUE;
+    }
+    if (disposition == CREATE_ALWAYS && ftruncate(fd, 0) != 0) {
+        const int error = errno;
+        close(fd);
+        return Fail(ErrorFromErrno(error)), INVALID_HANDLE_VALUE;
+    }
+    const HANDLE handle = NewHandle();
+    files_.emplace(handle, OpenFile{fd, read, write});
+    SetLastError(exists && disposition == CREATE_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return handle;
+}
+
+BOOL PosixPlatform::Impl::WriteFile(HANDLE handle, const void* data, DWORD size, DWORD* written)
+{
+    const auto found = files_.find(handle);
+    if (found == files_.end()) return Fail(ERROR_INVALID_HANDLE);
+    if (written) *written = 0;
+    if (!found->second.write) return Fail(ERROR_ACCESS_DENIED);
+    if (data == nullptr && size > 0) return Fail(ERROR_INVALID_PARAMETER);
+    const auto* bytes = static_cast<const char*>(data);
+    DWORD done = 0;
+    while (done < size) {
+        const ssize_t result = write(found->second.fd, bytes + done, size - done);
+        if (result < 0) {
+            if (errno == EINTR) continue;
+            if (written) *written = done;
+            return Fail(ErrorFromErrno(errno));
+        }
+        if (result == 0) {
+            if (written) *written = done;
+            return Fail(ERROR_DISK_FULL);
+        }
+        done += static_cast<DWORD>(result);
+    }
+    if (written) *written = done;
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+BOOL PosixPlatform::Impl::ReadFile(HANDLE handle, void* buffer, DWORD size, DWORD* read)
+{
+    const auto found = files_.find(handle);
+    if (found == files_.end()) return Fail(ERROR_INVALID_HANDLE);
+    if (read) *read = 0;
+    if (!found->second.read) return Fail(ERROR_ACCESS_DENIED);
+    if (buffer == nullptr && size > 0) return Fail(ERROR_INVALID_PARAMETER);
+    ssize_t result = 0;
+    do {
+        result = ::read(found->second.fd, buffer, size);
+    } while (result < 0 && errno == EINTR);
+    if (result < 0) return Fail(ErrorFromErrno(errno));
+    if (read) *read = static_cast<DWORD>(result);
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+BOOL PosixPlatform::Impl::CloseHandle(HANDLE handle)
+{
+    const auto found = files_.find(handle);
+    if (found == files_.end()) return Fail(ERROR_INVALID_HANDLE);
+    close(found->second.fd);
+    files_.erase(found);
+    return true;
+}
+
+BOOL PosixPlatform::Impl::MoveFileExA(const char* existing, const char* target, DWORD flags)
+{
+    Location from;
+    Location to;
+    Target source;
+    DWORD error = Parse(existing, from);
+    if (error == ERROR_SUCCESS) error = Parse(target, to);
+    if (error == ERROR_SUCCESS) error = Resolve(from, source);
+    if (error != ERROR_SUCCESS) return Fail(error);
+    if (source.isRoot) return Fail(ERROR_ACCESS_DENIED);
+    if (source.entry == DirectoryTable::NotFound)
+        return Fail(HasWildcard(source.name) ? ERROR_INVALID_NAME : ERROR_FILE_NOT_FOUND);
+    const std::string sourceName = (*source.table)[source.entry].linuxName;
+    struct stat sourceStat {};
+    if (fstatat(source.dirFd, sourceName.c_str(), &sourceStat, AT_SYMLINK_NOFOLLOW) != 0)
+        return Fail(ErrorFromErrno(errno));
+    // The next resolution may close the source's directory: keep our own.
+    const int sourceDir = openat(source.dirFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (sourceDir < 0) return Fail(ErrorFromErrno(errno));
+
+    Target destination;
+    error = Resolve(to, destination);
+    std::string destinationName;
+    if (error == ERROR_SUCCESS && destination.isRoot) error = ERROR_ACCESS_DENIED;
+    if (error == ERROR_SUCCESS) {
+        if (destination.entry != DirectoryTable::NotFound) {
+            destinationName = (*destination.table)[destination.entry].linuxName;
+            struct stat st {};
+            if (fstatat(destination.dirFd, destinationName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                const bool same = st.st_dev == sourceStat.st_dev && st.st_ino == sourceStat.st_ino;
+                if (same) {
+                    // A new spelling of the same name: renamed to it.
+                    if (destinationName == sourceName) {
+                        close(sourceDir);
+                        SetLastError(ERROR_SUCCESS);
+                        return true;
+                    }
+                } else if ((flags & MOVEFILE_REPLACE_EXISTING) == 0) {
+                    error = ERROR_ALREADY_EXISTS;
+                } else if (S_ISDIR(st.st_mode) || (st.st_mode & S_IWUSR) == 0) {
+                    error = ERROR_ACCESS_DENIED;
+                } else {
+                    error = HeldOpenElsewhere(destination.dirFd, destinationName);
+                }
+            }
+        } else if (IsInvalidNewName(destination.name)) {
+            error = ERROR_INVALID_NAME;
+        } else {
+            destinationName = Utf8FromCp932(destination.name);
+        }
+    }
+    if (error == ERROR_SUCCESS && renameat(sourceDir, sourceName.c_str(), destination.dirFd, destinationName.c_str()) != 0)
+        error = ErrorFromErrno(errno);
+    close(sourceDir);
+    if (error != ERROR_SUCCESS) return Fail(error);
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+BOOL PosixPlatform::Impl::DeleteFileA(const char* path)
+{
+    Location location;
+    Target target;
+    struct stat st {};
+    std::string linuxName;
+    DWORD error = Parse(path, location);
+    if (error == ERROR_SUCCESS) error = Resolve(location, target);
+    if (error == ERROR_SUCCESS) error = StatTarget(target, st, linuxName);
+    if (error != ERROR_SUCCESS) return Fail(error);
+    if (target.isRoot || S_ISDIR(st.st_mode) || (!S_ISLNK(st.st_mode) && (st.st_mode & S_IWUSR) == 0))
+        return Fail(ERROR_ACCESS_DENIED);
+    if (const DWORD held = HeldOpenElsewhere(target.dirFd, linuxName); held != ERROR_SUCCESS) return Fail(held);
+    if (unlinkat(target.dirFd, linuxName.c_str(), 0) != 0) return Fail(ErrorFromErrno(errno));
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+DWORD PosixPlatform::Impl::GetModuleFileNameA(char* buffer, DWORD capacity)
+{
+    const std::string path = WindowsPathOf(executablePath_);
+    if (buffer == nullptr || capacity == 0) return Fail(ERROR_INSUFFICIENT_BUFFER), 0;
+    if (capacity <= path.size()) {
+        // As Windows does: cut to the buffer, with its zero, and say so.
+        std::memcpy(buffer, path.data(), capacity - 1);
+        buffer[capacity - 1] = '\0';
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return capacity;
+    }
+    std::memcpy(buffer, path.data(), path.size());
+    buffer[path.size()] = '\0';
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(path.size());
+}
+
+// ---------------------------------------------------------------------------
+// Drives and volumes
+
+DWORD PosixPlatform::Impl::GetLogicalDrives()
+{
+    DWORD mask = 0;
+    for (const Drive& drive : drives_) mask |= 1u << (drive.letter - 'A');
+    return mask;
+}
+
+UINT PosixPlatform::Impl::GetDriveTypeA(const char* root)
+{
+    std::string text;
+    if (root == nullptr) {
+        text = current_.driveText + "\\";
+    } else {
+        text = root;
+    }
+    if (text.size() == 3 && text[1] == ':' && IsSeparator(text[2])) {
+        const Drive* drive = DriveOf(static_cast<char>(text[0] & ~0x20));
+        return drive ? drive->type : DRIVE_NO_ROOT_DIR;
+    }
+    if (text.size() > 2 && IsSeparator(text[0]) && IsSeparator(text[1]) && EndsWithSeparator(text)) {
+        Location location;
+        const Drive* drive = nullptr;
+        std::size_t consumed = 0;
+        if (Parse(text.c_str(), location) == ERROR_SUCCESS && location.network && location.names.empty() &&
+            RootOf(location, drive, consumed) == ERROR_SUCCESS)
+            return DRIVE_REMOTE;
+    }
+    return DRIVE_NO_ROOT_DIR;
+}
+
+BOOL PosixPlatform::Impl::GetVolumeInformationA(const char* root, char* volumeName, DWORD volumeNameSize,
+                                                DWORD* serialNumber, DWORD* maxComponentLength,
+                                                DWORD* fileSystemFlags, char* fileSystemName,
+                                                DWORD fileSystemNameSize)
+{
+    const std::string text = root ? std::string(root) : current_.driveText + "\\";
+    const Drive* drive = nullptr;
+    if (text.size() == 3 && text[1] == ':' && IsSeparator(text[2]) &&
+        ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'))) {
+        drive = DriveOf(static_cast<char>(text[0] & ~0x20));
+        if (!drive) return Fail(ERROR_PATH_NOT_FOUND);
+    } else if (text.size() > 2 && IsSeparator(text[0]) && IsSeparator(text[1]) && EndsWithSeparator(text)) {
+        Location location;
+        std::size_t consumed = 0;
+        if (const DWORD error = Parse(text.c_str(), location); error != ERROR_SUCCESS) return Fail(error);
+        if (!location.network || !location.names.empty()) return Fail(ERROR_INVALID_NAME);
+        if (const DWORD error = RootOf(location, drive, consumed); error != ERROR_SUCCESS) return Fail(error);
+    } else {
+        return Fail(ERROR_INVALID_NAME);
+    }
+    struct stat st {};
+    if (stat(drive->mount.mountPoint.c_str(), &st) != 0) return Fail(ERROR_NOT_READY);
+    const std::string label = drive->type == DRIVE_REMOTE ? std::string() : drive->label;
+    const std::string type = drive->mount.type.empty() ? std::string("unknown") : drive->mount.type;
+    if ((volumeName && volumeNameSize <= label.size()) || (fileSystemName && fileSystemNameSize <= type.size()))
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    if (volumeName) std::memcpy(volumeName, label.c_str(), label.size() + 1);
+    if (fileSystemName) std::memcpy(fileSystemName, type.c_str(), type.size() + 1);
+    const auto device = static_cast<std::uint64_t>(st.st_dev);
+    if (serialNumber) *serialNumber = static_cast<DWORD>(device ^ (device >> 32));
+    if (maxComponentLength) *maxComponentLength = 255;
+    if (fileSystemFlags) *fileSystemFlags = FS_CASE_IS_PRESERVED | FS_UNICODE_STORED_ON_DISK;
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+DWORD PosixPlatform::Impl::WNetGetConnectionA(const char* localName, char* remoteName, DWORD* length)
+{
+    if (localName == nullptr || length == nullptr) return ERROR_INVALID_PARAMETER;
+    const std::string_view name(localName);
+    if (name.size() != 2 || name[1] != ':') return ERROR_NOT_CONNECTED;
+    const Drive* drive = DriveOf(static_cast<char>(name[0] & ~0x20));
+    if (!drive || drive->type != DRIVE_REMOTE || drive->networkPath.empty()) return ERROR_NOT_CONNECTED;
+    const std::string& network = drive->networkPath;
+    if (remoteName == nullptr || *length <= network.size()) {
+        *length = static_cast<DWORD>(network.size() + 1);
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(remoteName, network.c_str(), network.size() + 1);
+    return ERROR_SUCCESS;
+}
+
+UINT PosixPlatform::Impl::SetErrorMode(UINT mode)
+{
+    const UINT previous = errorMode_;
+    errorMode_ = mode;
+    return previous;
+}
+
+DWORD PosixPlatform::Impl::GetTickCount()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const std::uint64_t milliseconds =
+        static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<DWORD>(milliseconds);
+}
+
+// ---------------------------------------------------------------------------
 
 PosixPlatform::PosixPlatform(const PosixSources& sources) : impl_(std::make_unique<Impl>(sources)) {}
 PosixPlatform::~PosixPlatform() = default;
