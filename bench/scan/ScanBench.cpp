@@ -1,0 +1,193 @@
+// The scan's cost on real trees: walk, classification and save timed
+// separately, side by side with `find ROOT -printf '%M %p\n'` over the same
+// tree, and the process's peak memory against the size of the five files.
+//
+//   kivra-scan-bench [--entries N] [--depth D] [--fanout F] [--flat N] [--keep]
+//
+// --flat N also compares N long names sharing their first six characters
+// with N names of distinct prefixes, in one directory each.
+
+#include "bench/scan/TreeGenerator.h"
+#include "platform/CodePage.h"
+#include "scan/Classify.h"
+#include "scan/ResultFiles.h"
+#include "scan/TreeWalk.h"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from, Clock::time_point to) { return std::chrono::duration<double>(to - from).count(); }
+
+double MiB(double bytes) { return bytes / (1024.0 * 1024.0); }
+
+// The Windows form of an absolute Linux path: drive C: is "/".
+std::string WindowsPath(const fs::path& path)
+{
+    std::string text = "C:" + path.string();
+    for (char& c : text)
+        if (c == '/') c = '\\';
+    return kivra::platform::UpperCaseText(kivra::platform::Cp932FromUtf8(text));
+}
+
+// Runs find over the tree once to warm the caches, then again timed.
+double TimeFind(const fs::path& root)
+{
+    const std::string command = "find '" + root.string() + "' -printf '%M %p\\n' > /dev/null";
+    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "find failed\n");
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "find failed\n");
+    return Seconds(start, Clock::now());
+}
+
+// Makes the tree in a child process, so that its memory does not count in
+// this process's peak.
+template <typename F>
+double InChild(F make)
+{
+    const auto start = Clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        try {
+            make();
+        } catch (const std::exception& failure) {
+            std::fprintf(stderr, "%s\n", failure.what());
+            _exit(1);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "tree generation failed\n");
+        std::exit(1);
+    }
+    return Seconds(start, Clock::now());
+}
+
+class Failures : public kivra::scan::SaveFailureReporter {
+public:
+    void ReportSaveFailure(const std::string& message) override
+    {
+        std::fprintf(stderr, "save failed: %s\n", kivra::platform::Utf8FromCp932(message).c_str());
+    }
+};
+
+struct Phases {
+    double walk = 0, classify = 0, save = 0;
+    std::size_t lines = 0;
+};
+
+Phases Scan(const fs::path& root, const fs::path& output)
+{
+    Phases phases;
+    kivra::scan::ScanLists lists;
+    const auto t0 = Clock::now();
+    kivra::scan::ListFiles(WindowsPath(root), 0x3F, true, true, lists.LongNameList, true, true, false);
+    const auto t1 = Clock::now();
+    kivra::scan::ClassifyPaths(lists.Refs());
+    const auto t2 = Clock::now();
+    Failures failures;
+    if (!output.empty()) kivra::scan::SaveResultFiles(lists.Refs(), WindowsPath(output), failures);
+    const auto t3 = Clock::now();
+    phases.walk = Seconds(t0, t1);
+    phases.classify = Seconds(t1, t2);
+    phases.save = Seconds(t2, t3);
+    phases.lines = lists.LongNameList.Count() - 1;
+    return phases;
+}
+
+long PeakKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    kivra::bench::TreeShape shape;
+    std::size_t flat = 0;
+    bool keep = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&] { return i + 1 < argc ? std::strtoull(argv[++i], nullptr, 10) : 0ull; };
+        if (arg == "--entries") shape.entries = value();
+        else if (arg == "--depth") shape.depth = value();
+        else if (arg == "--fanout") shape.fanout = value();
+        else if (arg == "--flat") flat = value();
+        else if (arg == "--keep") keep = true;
+        else {
+            std::fprintf(stderr, "usage: %s [--entries N] [--depth D] [--fanout F] [--flat N] [--keep]\n", argv[0]);
+            return 2;
+        }
+    }
+
+    char pattern[] = "/tmp/kvbenchXXXXXX";
+    if (!mkdtemp(pattern)) return 1;
+    const fs::path work = pattern;
+    const fs::path tree = work / "tree";
+    const fs::path output = work / "out";
+    fs::create_directory(output);
+
+    if (shape.entries > 0) {
+        const double made = InChild([&] { kivra::bench::GenerateTree(tree, shape); });
+        std::printf("tree: %zu entries, depth %zu, fan-out %zu (made in %.1f s)\n", shape.entries, shape.depth,
+                    shape.fanout, made);
+        const double find = TimeFind(tree);
+        const Phases p = Scan(tree, output);
+        const double total = p.walk + p.classify + p.save;
+        std::uintmax_t files = 0;
+        for (const auto& entry : fs::directory_iterator(output)) files += entry.file_size();
+        const double peak = PeakKiB() * 1024.0;
+        const double limit = 3.0 * files + 30.0 * 1024 * 1024;
+        std::printf("lines walked: %zu\n", p.lines);
+        std::printf("find:     %8.3f s\n", find);
+        std::printf("walk:     %8.3f s\nclassify: %8.3f s\nsave:     %8.3f s\n", p.walk, p.classify, p.save);
+        std::printf("scan:     %8.3f s  = %.2f x find (target at most 2)\n", total, total / find);
+        std::printf("per entry: walk %.2f us, classify %.2f us, save %.2f us\n", 1e6 * p.walk / p.lines,
+                    1e6 * p.classify / p.lines, 1e6 * p.save / p.lines);
+        std::printf("five files: %.1f MiB; peak memory %.1f MiB; limit 3 x files + 30 MiB = %.1f MiB (%s)\n",
+                    MiB(files), MiB(peak), MiB(limit), peak <= limit ? "within" : "OVER");
+    }
+
+    if (flat > 0) {
+        const fs::path shared = work / "shared";
+        const fs::path distinct = work / "distinct";
+        InChild([&] { kivra::bench::GenerateFlatDirectory(shared, flat, true); });
+        InChild([&] { kivra::bench::GenerateFlatDirectory(distinct, flat, false); });
+        TimeFind(shared);
+        TimeFind(distinct);
+        const Phases s = Scan(shared, {});
+        const Phases d = Scan(distinct, {});
+        const double sharedTime = s.walk + s.classify;
+        const double distinctTime = d.walk + d.classify;
+        std::printf("%zu names sharing six characters: walk %.3f s + classify %.3f s = %.3f s\n", flat, s.walk,
+                    s.classify, sharedTime);
+        std::printf("%zu names of distinct prefixes:   walk %.3f s + classify %.3f s = %.3f s\n", flat, d.walk,
+                    d.classify, distinctTime);
+        std::printf("shared / distinct: %.2f (target at most 2)\n", sharedTime / distinctTime);
+    }
+
+    if (!keep) {
+        std::error_code ignored;
+        fs::remove_all(work, ignored);
+    } else {
+        std::printf("kept: %s\n", work.c_str());
+    }
+    return 0;
+}
