@@ -58,6 +58,8 @@ std::string TempDir::MakeDirectory(std::string_view relative) const
 std::string TempDir::MakeFile(std::string_view relative, std::string_view content) const
 {
     const fs::path path = fs::path(path_) / relative;
+    std::error_code error;
+    fs::create_directories(path.parent_path(), error);
     std::ofstream file(path, std::ios::binary);
     file.write(content.data(), static_cast<std::streamsize>(content.size()));
     if (!file) ADD_FAILURE() << "cannot write file " << path;

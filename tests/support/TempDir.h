@@ -19,8 +19,8 @@ public:
     // The directory's absolute path, without a final "/".
     const std::string& Path() const { return path_; }
 
-    // Creates a directory (with its missing parents) or a file below the
-    // temporary directory and returns its absolute path. Names are as the
+    // Creates a directory or a file (with its missing parent directories)
+    // below the temporary directory and returns its absolute path. Names are as the
     // Linux file system takes them (UTF-8 or any other bytes).
     std::string MakeDirectory(std::string_view relative) const;
     std::string MakeFile(std::string_view relative, std::string_view content = {}) const;
