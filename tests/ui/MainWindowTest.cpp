@@ -1,0 +1,485 @@
+// The main window on a file system held in memory, with a tick counter that
+// moves 50 ms at every reading, so each one-second wait lasts a few dozen
+// passes instead of a real second.
+#include "app/Application.h"
+#include "app/QtText.h"
+#include "platform/WinApi.h"
+#include "platform/memory/MemoryPlatform.h"
+#include "resources/Texts.h"
+#include "selectors/DirectoryListBox.h"
+#include "selectors/DriveComboBox.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/ListBox.h"
+#include "ui/Main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace kivra::ui {
+namespace {
+
+using platform::Text;
+using testing::AllDisabled;
+using testing::AllEnabled;
+using testing::DialogAnswerer;
+using testing::OnlyRunEnabled;
+using testing::Readable;
+using testing::StateOf;
+using testing::WindowState;
+using texts::Texts;
+
+QRect Geometry(const QWidget* widget)
+{
+    return widget->geometry();
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        world.AddDrive('C', platform::DRIVE_FIXED, "SYSTEM");
+        world.AddDirectory("C:\\BIN");
+        world.SetModuleFileName("C:\\BIN\\KIVRA.EXE");
+        world.AddDirectory("C:\\DATA");
+        world.AddFile("C:\\DATA\\README.TXT");
+        world.AddFile("C:\\DATA\\LONGNAME.TXT", platform::FILE_ATTRIBUTE_ARCHIVE, "LONGNA~1.TXT");
+        world.AddDirectory("C:\\DATA\\Docs");
+        world.AddFile("C:\\DATA\\Docs\\NOTE.TXT");
+        world.AddDirectory("C:\\EMPTY");
+        world.SetTicks(0, 50);
+        scoped.emplace(world.AsPlatform());
+        platform::SetCurrentDirectoryA("C:\\DATA");
+    }
+
+    void TearDown() override
+    {
+        if (application)
+            application->Shutdown();
+        application.reset();
+        scoped.reset();
+    }
+
+    // Starts the program's window as the application does and shows it.
+    TForm1& OpenWindow()
+    {
+        application.emplace();
+        application->CreateOwnedForm(Form1);
+        window = Form1;
+        window->show();
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        return *window;
+    }
+
+    // Picks a directory below the drive root shown at start-up by
+    // double-clicking it in the directory list.
+    void PickRootDirectory(const Text& name)
+    {
+        testing::EnterSubdirectory(*window->DirectoryListBox1, name, testing::Gesture::DoubleClick);
+        ASSERT_EQ(Readable(window->DirectoryListBox1->Directory()), "C:\\" + Readable(name));
+    }
+
+    void RunScan(DialogAnswerer& answerer)
+    {
+        const auto dialogsBefore = answerer.Seen().size();
+        QTest::mouseClick(window->BtnRun, Qt::LeftButton);
+        ASSERT_EQ(answerer.Seen().size(), dialogsBefore + 1) << "the run ends with one verdict";
+    }
+
+    Text Memory(const char* name) const
+    {
+        return world.FileContents(Text("C:\\BIN\\") + name).value_or("(missing)");
+    }
+
+    platform::MemoryPlatform world;
+    std::optional<platform::ScopedPlatform> scoped;
+    std::optional<app::TApplication> application;
+    TForm1* window = nullptr;
+};
+
+TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThem)
+{
+    TForm1& form = OpenWindow();
+    EXPECT_EQ(Geometry(form.Panel2), QRect(0, 0, Geometry(form.Panel2).width(), 140));
+    EXPECT_EQ(Geometry(form.Label1), QRect(10, 10, 230, 18));
+    EXPECT_EQ(Geometry(form.Edit1), QRect(10, 30, 230, 26));
+    EXPECT_EQ(Geometry(form.DriveComboBox1), QRect(250, 10, 240, 24));
+    EXPECT_EQ(Geometry(form.DirectoryListBox1), QRect(250, 40, 240, 95));
+    EXPECT_EQ(Geometry(form.BtnRun), QRect(10, 60, 115, 25));
+    EXPECT_EQ(Geometry(form.BtnLongName), QRect(10, 85, 115, 25));
+    EXPECT_EQ(Geometry(form.BtnShortName), QRect(10, 110, 115, 25));
+    EXPECT_EQ(Geometry(form.BtnDifferent), QRect(125, 60, 115, 25));
+    EXPECT_EQ(Geometry(form.BtnLongFile), QRect(125, 85, 115, 25));
+    EXPECT_EQ(Geometry(form.BtnKomojiFile), QRect(125, 110, 115, 25));
+    EXPECT_EQ(Geometry(form.Panel1), QRect(0, 0, Geometry(form.Panel2).width(), 3));
+    EXPECT_EQ(form.Panel1->frameShadow(), QFrame::Raised);
+    EXPECT_EQ(form.Panel2->frameShape(), QFrame::NoFrame);
+    EXPECT_EQ(form.ListBox1->ItemHeight(), 18);
+    EXPECT_TRUE(form.Edit1->isReadOnly());
+    EXPECT_EQ(form.Edit1->focusPolicy() & Qt::TabFocus, 0) << "the root field is no tab stop";
+    EXPECT_EQ(form.font().pixelSize(), 19);
+    EXPECT_EQ(form.ListBox1->font(), form.font()) << "every control uses the window's font";
+}
+
+TEST_F(MainWindowTest, CaptionsComeFromTheTextTable)
+{
+    TForm1& form = OpenWindow();
+    EXPECT_EQ(form.Caption(), Texts().FormCaption);
+    EXPECT_EQ(app::ToText(form.Label1->text()), Texts().Label1Caption);
+    EXPECT_EQ(app::ToText(form.BtnRun->text()), Texts().BtnRunCaption);
+    EXPECT_EQ(app::ToText(form.BtnLongName->text()), Texts().BtnLongNameCaption);
+    EXPECT_EQ(app::ToText(form.BtnShortName->text()), Texts().BtnShortNameCaption);
+    EXPECT_EQ(app::ToText(form.BtnDifferent->text()), Texts().BtnDifferentCaption);
+    EXPECT_EQ(app::ToText(form.BtnLongFile->text()), Texts().BtnLongFileCaption);
+    EXPECT_EQ(app::ToText(form.BtnKomojiFile->text()), Texts().BtnKomojiFileCaption);
+    EXPECT_EQ(app::ToText(form.MenuFile->title()), Texts().MenuFileCaption);
+    EXPECT_EQ(app::ToText(form.MenuExit->text()), Texts().MenuExitCaption);
+    EXPECT_EQ(app::ToText(form.MenuHelp->title()), Texts().MenuHelpCaption);
+    EXPECT_EQ(app::ToText(form.MenuHelpDsp->text()), Texts().MenuHelpDspCaption);
+    ASSERT_EQ(form.MainMenu1->actions().size(), 2);
+    EXPECT_EQ(form.MainMenu1->actions()[0]->menu(), form.MenuFile);
+    EXPECT_EQ(form.MainMenu1->actions()[1]->menu(), form.MenuHelp);
+    EXPECT_EQ(form.MenuExit->shortcut(), QKeySequence()) << "menu items have no shortcut keys";
+    EXPECT_EQ(form.MenuHelpDsp->shortcut(), QKeySequence());
+}
+
+TEST_F(MainWindowTest, TabVisitsTheSelectorsTheButtonsAndThenTheListBox)
+{
+    TForm1& form = OpenWindow();
+    form.DriveComboBox1->setFocus();
+    const QWidget* expected[] = {form.DirectoryListBox1, form.BtnRun, form.ListBox1};
+    for (const QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form.DriveComboBox1) << "the root field is skipped";
+}
+
+TEST_F(MainWindowTest, ResizingKeepsThePanelHeightAndGivesTheRestToTheListBox)
+{
+    TForm1& form = OpenWindow();
+    form.resize(700, 500);
+    QTest::qWait(20);
+    const QWidget* client = form.centralWidget();
+    EXPECT_EQ(form.Panel2->height(), 140);
+    EXPECT_EQ(form.Panel2->width(), client->width());
+    EXPECT_EQ(form.Panel1->width(), client->width());
+    EXPECT_EQ(form.ListBox1->geometry(), QRect(0, 140, client->width(), client->height() - 140));
+    EXPECT_EQ(Geometry(form.BtnKomojiFile), QRect(125, 110, 115, 25)) << "controls inside the panel stay put";
+}
+
+TEST_F(MainWindowTest, IsCreatedCentredWithOnlyTheRunButtonEnabled)
+{
+    application.emplace();
+    application->CreateOwnedForm(Form1);
+    TForm1& form = *Form1;
+    EXPECT_EQ(StateOf(form).buttons, OnlyRunEnabled);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(form.Left(), (screen.width() - form.Width()) / 2);
+    EXPECT_EQ(form.Top(), (screen.height() - form.Height()) / 2);
+    EXPECT_EQ(form.Width(), 500);
+    EXPECT_EQ(form.Height(), 370);
+    ASSERT_NE(form.LongNameList, nullptr);
+    EXPECT_EQ(form.LongNameList->Count(), 0u);
+    EXPECT_EQ(form.KomojiFileList->Count(), 0u);
+    EXPECT_EQ(form.BaseCaption, Texts().FormCaption);
+}
+
+TEST_F(MainWindowTest, RootFieldShowsTheCurrentDrivesRootInCapitalsAtStart)
+{
+    TForm1& form = OpenWindow();
+    EXPECT_EQ(Readable(app::ToText(form.Edit1->text())), "C:\\");
+    EXPECT_EQ(Readable(form.DirectoryListBox1->Directory()), "C:\\")
+        << "the list shows the drive root, not the current directory";
+}
+
+TEST_F(MainWindowTest, RootFieldFollowsTheDirectoryListAndTheDriveSelector)
+{
+    world.AddDrive('D', platform::DRIVE_FIXED, "WORK");
+    world.AddDirectory("D:\\PROJECTS");
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+
+    PickRootDirectory("DATA");
+    EXPECT_EQ(Readable(app::ToText(form.Edit1->text())), "C:\\DATA");
+
+    form.DriveComboBox1->setFocus();
+    QTest::keyClick(form.DriveComboBox1, Qt::Key_Down);
+    EXPECT_EQ(form.DriveComboBox1->Drive(), 'd');
+    EXPECT_EQ(Readable(app::ToText(form.Edit1->text())), "D:\\");
+    EXPECT_TRUE(answerer.Seen().empty());
+}
+
+TEST_F(MainWindowTest, AnUnreadableDriveLeavesTheRootFieldWithoutAMessage)
+{
+    world.AddDrive('E', platform::DRIVE_CDROM, "");
+    world.SetNotReady('E');
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("DATA");
+
+    form.DriveComboBox1->setFocus();
+    QTest::keyClick(form.DriveComboBox1, Qt::Key_Down);
+    ASSERT_EQ(form.DriveComboBox1->Drive(), 'e');
+    QTest::qWait(50);
+    EXPECT_EQ(Readable(app::ToText(form.Edit1->text())), "C:\\DATA");
+    EXPECT_TRUE(answerer.Seen().empty()) << "a failure of a selector handler is dropped silently";
+}
+
+TEST_F(MainWindowTest, EachViewOfAnEmptyListSaysSoAndChangesNothing)
+{
+    // Before the first run the view buttons are disabled; the handlers are
+    // reached directly, as the run command reaches the difference view.
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form, QStringLiteral("No"));
+    const WindowState before = StateOf(form);
+    struct View {
+        void (TForm1::*handler)(QObject*);
+        Text message;
+    } views[] = {
+        {&TForm1::BtnLongNameClick, Texts().EmptyLongNames},
+        {&TForm1::BtnShortNameClick, Texts().EmptyShortNames},
+        {&TForm1::BtnDifferentClick, Texts().EmptyDifferent},
+        {&TForm1::BtnLongFileClick, Texts().EmptyLongFiles},
+        {&TForm1::BtnKomojiFileClick, Texts().EmptyKomojiFiles},
+    };
+    for (const View& view : views) {
+        const auto seen = answerer.Seen().size();
+        (form.*view.handler)(nullptr);
+        ASSERT_EQ(answerer.Seen().size(), seen + 1);
+        const auto& dialog = answerer.Seen().back();
+        EXPECT_EQ(Readable(dialog.text), Readable(view.message));
+        EXPECT_EQ(dialog.title, Texts().TitleInformation);
+        EXPECT_EQ(dialog.buttons, (std::vector<std::string>{"Yes", "No"}));
+        EXPECT_EQ(StateOf(form), before);
+    }
+}
+
+TEST_F(MainWindowTest, RunFillsTheFiveFilesAndShowsTheDifferenceView)
+{
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("DATA");
+    RunScan(answerer);
+
+    const auto& verdict = answerer.Seen().back();
+    EXPECT_EQ(Readable(verdict.text), Readable(Texts().VerdictFound));
+    EXPECT_EQ(verdict.title, Texts().TitleWarning);
+    EXPECT_EQ(verdict.buttons, (std::vector<std::string>{"Yes", "No"}));
+    // LONGNAME.TXT is a long-name entry; Docs\ and Docs\NOTE.TXT hold lower case.
+    EXPECT_EQ(verdict.window.caption,
+              Texts().FormCaption + Texts().ProgressGap + Texts().CountDifferent + "3" + Texts().CountSuffix);
+    EXPECT_EQ(verdict.window.buttons, AllEnabled);
+    EXPECT_EQ(verdict.window.rows, 2 + 3 * 3);
+    EXPECT_EQ(verdict.window.selectedRow, 0);
+    EXPECT_EQ(form.ListBox1->Line(0), Texts().DifferentHeader);
+
+    const Text crlf = "\r\n";
+    EXPECT_EQ(Readable(Memory("KIVRALNG.TXT")),
+              Readable(Texts().LongNameHeader + crlf + "C:\\DATA\\README.TXT" + crlf + "C:\\DATA\\LONGNAME.TXT" + crlf +
+                       "C:\\DATA\\Docs\\" + crlf + "C:\\DATA\\Docs\\NOTE.TXT" + crlf));
+    EXPECT_EQ(Readable(Memory("KIVRASHT.TXT")),
+              Readable(Texts().ShortNameHeader + crlf + "C:\\DATA\\README.TXT" + crlf + "C:\\DATA\\LONGNA~1.TXT" + crlf +
+                       "C:\\DATA\\Docs\\" + crlf + "C:\\DATA\\Docs\\NOTE.TXT" + crlf));
+    const Text longGroup = "C:\\DATA\\LONGNAME.TXT" + crlf + "C:\\DATA\\LONGNA~1.TXT" + crlf + crlf;
+    const Text lowerGroups = "C:\\DATA\\Docs\\" + crlf + "C:\\DATA\\Docs\\" + crlf + crlf + "C:\\DATA\\Docs\\NOTE.TXT" +
+                             crlf + "C:\\DATA\\Docs\\NOTE.TXT" + crlf + crlf;
+    EXPECT_EQ(Readable(Memory("KIVRADIF.TXT")), Readable(Texts().DifferentHeader + crlf + crlf + longGroup + lowerGroups));
+    EXPECT_EQ(Readable(Memory("KIVRALFN.TXT")), Readable(Texts().LongFileHeader + crlf + crlf + longGroup));
+    EXPECT_EQ(Readable(Memory("KIVRAKOM.TXT")), Readable(Texts().KomojiFileHeader + crlf + crlf + lowerGroups));
+}
+
+TEST_F(MainWindowTest, EachViewCountsWhatItsListDescribes)
+{
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("DATA");
+    RunScan(answerer);
+
+    struct View {
+        QPushButton* button;
+        Text countingText;
+        int count;
+        int rows;
+    } views[] = {
+        {form.BtnLongName, Texts().CountLongNames, 4, 5},
+        {form.BtnShortName, Texts().CountShortNames, 4, 5},
+        {form.BtnDifferent, Texts().CountDifferent, 3, 11},
+        {form.BtnLongFile, Texts().CountLongFiles, 1, 5},
+        {form.BtnKomojiFile, Texts().CountKomojiFiles, 2, 8},
+    };
+    for (const View& view : views) {
+        QTest::mouseClick(view.button, Qt::LeftButton);
+        const WindowState after = StateOf(form);
+        EXPECT_EQ(after.caption, Texts().FormCaption + Texts().ProgressGap + view.countingText +
+                                     std::to_string(view.count) + Texts().CountSuffix);
+        EXPECT_EQ(after.rows, view.rows);
+        EXPECT_EQ(after.selectedRow, 0);
+        EXPECT_EQ(after.buttons, AllEnabled);
+    }
+    EXPECT_EQ(answerer.Seen().size(), 1u) << "no view of a filled list shows a message";
+}
+
+TEST_F(MainWindowTest, AViewPressedTwiceWaitsAgainAndShowsTheSameRows)
+{
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("DATA");
+    RunScan(answerer);
+
+    const Text caption =
+        Texts().FormCaption + Texts().ProgressGap + Texts().CountLongNames + "4" + Texts().CountSuffix;
+    for (int press = 0; press < 2; ++press) {
+        std::optional<WindowState> duringWait;
+        QTimer::singleShot(0, &form, [&] { duringWait = StateOf(form); });
+        QTest::mouseClick(form.BtnLongName, Qt::LeftButton);
+        ASSERT_TRUE(duringWait.has_value()) << "the view waits with the messages dispatched";
+        EXPECT_EQ(duringWait->caption, caption);
+        EXPECT_EQ(duringWait->buttons, AllDisabled);
+        EXPECT_EQ(duringWait->rows, 0);
+
+        EXPECT_EQ(StateOf(form), (WindowState{caption, AllEnabled, 5, 0}));
+        EXPECT_EQ(form.ListBox1->Line(1), "C:\\DATA\\README.TXT");
+        EXPECT_EQ(QApplication::focusWidget(), form.ListBox1);
+    }
+}
+
+TEST_F(MainWindowTest, AnEmptyTreeGivesTheNormalVerdict)
+{
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("EMPTY");
+    RunScan(answerer);
+
+    const auto& verdict = answerer.Seen().back();
+    EXPECT_EQ(Readable(verdict.text), Readable(Texts().VerdictNormal));
+    EXPECT_EQ(verdict.title, Texts().TitleInformation);
+    EXPECT_EQ(verdict.buttons, (std::vector<std::string>{"Yes", "No"}));
+    EXPECT_EQ(verdict.window.caption,
+              Texts().FormCaption + Texts().ProgressGap + Texts().CountDifferent + "0" + Texts().CountSuffix);
+    EXPECT_EQ(verdict.window.rows, 2);
+    EXPECT_EQ(form.ListBox1->Line(0), Texts().NormalLine);
+    EXPECT_EQ(form.ListBox1->Line(1), "");
+}
+
+TEST_F(MainWindowTest, AReadOnlyExecutableDirectoryStopsTheRunAtTheFirstFile)
+{
+    world.DenyWrites("C:\\BIN");
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form, QStringLiteral("Abort"));
+    PickRootDirectory("DATA");
+    RunScan(answerer);
+
+    const auto& failure = answerer.Seen().back();
+    EXPECT_EQ(Readable(failure.text), Readable(Texts().SaveFailedLongNames));
+    EXPECT_EQ(failure.title, Texts().TitleWarning);
+    EXPECT_EQ(failure.buttons, (std::vector<std::string>{"Abort"}));
+    const WindowState saving{Texts().FormCaption + Texts().ProgressGap + Texts().ProgressSaving, AllEnabled, 0, -1};
+    EXPECT_EQ(failure.window, saving);
+    EXPECT_EQ(StateOf(form), saving) << "no difference view and no verdict after the failure";
+    EXPECT_TRUE(world.EntryNames("C:\\BIN").empty()) << "no result file was written";
+
+    // The lists are complete all the same: the views show this run's results.
+    QTest::mouseClick(form.BtnLongFile, Qt::LeftButton);
+    EXPECT_EQ(StateOf(form).rows, 5);
+}
+
+TEST_F(MainWindowTest, ARunCanBeStartedFromTheKeyboard)
+{
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("EMPTY");
+    QTest::keyClick(&form, Qt::Key_O, Qt::AltModifier);
+    // An access key presses its button the way a click does, a moment later.
+    for (int waited = 0; waited < 5000 && answerer.Seen().empty(); waited += 10)
+        QTest::qWait(10);
+    ASSERT_EQ(answerer.Seen().size(), 1u);
+    EXPECT_EQ(Readable(answerer.Seen().back().text), Readable(Texts().VerdictNormal));
+}
+
+TEST_F(MainWindowTest, HelpLooksForItsFileBesideTheExecutable)
+{
+    TForm1& form = OpenWindow();
+    form.MenuHelpDsp->trigger();
+    EXPECT_EQ(Readable(app::Application().HelpFilePath()), "C:\\BIN\\KIVRA.HLP");
+}
+
+TEST_F(MainWindowTest, ExitAsksTheProgramToEndAndLeavesTheWindowShown)
+{
+    TForm1& form = OpenWindow();
+    form.MenuExit->trigger();
+    app::Application().PumpPendingMessages();
+    EXPECT_TRUE(app::Application().QuitRequested());
+    EXPECT_TRUE(form.isVisible());
+}
+
+// ---- The cooperative wait ---------------------------------------------------
+
+class DelayTimeTest : public MainWindowTest {
+protected:
+    // How many events that were pending when the wait began it handled.
+    int PendingHandledDuring(std::int32_t milliseconds)
+    {
+        int handled = 0;
+        QTimer::singleShot(0, window, [&] { ++handled; });
+        window->DelayTime(milliseconds);
+        return handled;
+    }
+    std::int32_t Counter() { return static_cast<std::int32_t>(platform::GetTickCount()); }
+};
+
+TEST_F(DelayTimeTest, WaitsUntilTheCounterPassesTheDeadline)
+{
+    OpenWindow();
+    world.SetTicks(1000, 10);
+    EXPECT_EQ(PendingHandledDuring(1000), 1);
+    const std::int32_t after = Counter();
+    EXPECT_GT(after, 2000);
+    EXPECT_LT(after, 2100) << "the wait ends at the first reading past the deadline";
+}
+
+TEST_F(DelayTimeTest, AZeroWaitStillDispatchesOnceAndEndsWhenTheCounterMoves)
+{
+    OpenWindow();
+    world.SetTicks(500, 1);
+    EXPECT_EQ(PendingHandledDuring(0), 1);
+    EXPECT_LT(Counter(), 510);
+}
+
+TEST_F(DelayTimeTest, EndsWhenTheCounterWrapsToNegative)
+{
+    OpenWindow();
+    // The deadline 0x7FFFFFF0 fits, but the counter read as signed jumps from
+    // the largest value to the smallest before it can pass it.
+    world.SetTicks(0x7FFFFF00, 0x40);
+    EXPECT_EQ(PendingHandledDuring(0xF0), 1);
+    const std::int32_t after = Counter();
+    EXPECT_LT(after, 0) << "the counter has wrapped";
+    EXPECT_LT(after, INT32_MIN + 0x1000) << "the wait ended at the wrap, not a whole turn later";
+}
+
+TEST_F(DelayTimeTest, ADeadlineBeyondTheSignedRangeEndsTheWaitAtOnce)
+{
+    OpenWindow();
+    world.SetTicks(0x7FFFFF00, 1);
+    EXPECT_EQ(PendingHandledDuring(1000), 1) << "the one pass still dispatches";
+    EXPECT_LT(Counter(), 0x7FFFFF10);
+}
+
+} // namespace
+} // namespace kivra::ui

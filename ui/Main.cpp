@@ -1,0 +1,366 @@
+#include "ui/Main.h"
+
+#include "app/Application.h"
+#include "app/MessageDialog.h"
+#include "app/QtText.h"
+#include "platform/Exceptions.h"
+#include "platform/WinApi.h"
+#include "resources/Texts.h"
+#include "scan/Classify.h"
+#include "scan/TreeWalk.h"
+#include "selectors/DirectoryListBox.h"
+#include "selectors/DriveComboBox.h"
+#include "selectors/Registration.h"
+#include "ui/ListBox.h"
+
+#include <QAction>
+#include <QFont>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+
+#include <string>
+
+namespace kivra::ui {
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+using app::MessageDialogType;
+using kivra::texts::Texts;
+
+constexpr app::MessageDialogButtons YesButton = 0x0001;
+constexpr app::MessageDialogButtons YesNoButtons = 0x0003;
+constexpr app::MessageDialogButtons AbortButton = 0x0010;
+
+// Every attribute bit a walk can select: read-only, hidden, system, volume
+// label, directory, archive.
+constexpr std::uint16_t EveryKindOfEntry = 0x3F;
+constexpr std::int32_t OneSecond = 1000;
+constexpr int DesignedFontHeight = 19;
+
+// The form loader has to know the layout's own controls (the selectors and
+// the list box) before the window's layout is read.
+const char* PrepareLayout()
+{
+    static const bool registered = [] {
+        selectors::RegisterSelectorWidgets();
+        app::RegisterFormWidget("TListBox", [](QWidget* parent) { return new TListBox(parent); });
+        return true;
+    }();
+    (void)registered;
+    return "TForm1";
+}
+
+template <class W>
+W* Required(const app::TForm& form, const char* name)
+{
+    W* widget = form.Component<W>(name);
+    if (!widget)
+        throw Exception(platform::Text(name));
+    return widget;
+}
+
+} // namespace
+
+TForm1::TForm1() : TForm(PrepareLayout())
+{
+    ListBox1 = Required<TListBox>(*this, "ListBox1");
+    MainMenu1 = Required<QMenuBar>(*this, "MainMenu1");
+    MenuFile = Required<QMenu>(*this, "MenuFile");
+    MenuHelp = Required<QMenu>(*this, "MenuHelp");
+    MenuExit = findChild<QAction*>(QStringLiteral("MenuExit"));
+    MenuHelpDsp = findChild<QAction*>(QStringLiteral("MenuHelpDsp"));
+    if (!MenuExit || !MenuHelpDsp)
+        throw Exception(platform::Text("MainMenu1"));
+    Panel1 = Required<QFrame>(*this, "Panel1");
+    Panel2 = Required<QFrame>(*this, "Panel2");
+    Label1 = Required<QLabel>(*this, "Label1");
+    Edit1 = Required<QLineEdit>(*this, "Edit1");
+    DriveComboBox1 = Required<selectors::TDriveComboBox>(*this, "DriveComboBox1");
+    DirectoryListBox1 = Required<selectors::TDirectoryListBox>(*this, "DirectoryListBox1");
+    BtnRun = Required<QPushButton>(*this, "BtnRun");
+    BtnLongName = Required<QPushButton>(*this, "BtnLongName");
+    BtnShortName = Required<QPushButton>(*this, "BtnShortName");
+    BtnDifferent = Required<QPushButton>(*this, "BtnDifferent");
+    BtnLongFile = Required<QPushButton>(*this, "BtnLongFile");
+    BtnKomojiFile = Required<QPushButton>(*this, "BtnKomojiFile");
+
+    // A stored layout gives a font's size in points only; the window is
+    // designed for a character height of 19 pixels.
+    QFont designed(app::ToQString(Texts().FormFontName));
+    designed.setPixelSize(DesignedFontHeight);
+    setFont(designed);
+    ConnectControls();
+}
+
+TForm1::~TForm1()
+{
+    // The application runs FormDestroy at its end; a window destroyed any
+    // other way still gives its lists back.
+    FormDestroy(this);
+}
+
+void TForm1::ConnectControls()
+{
+    OnCreate = [this](QObject* sender) { FormCreate(sender); };
+    OnShow = [this](QObject* sender) { FormShow(sender); };
+    OnDestroy = [this](QObject* sender) { FormDestroy(sender); };
+    DriveComboBox1->OnChange = [this](QObject* sender) { DriveComboBox1Change(sender); };
+    DirectoryListBox1->OnChange = [this](QObject* sender) { DirectoryListBox1Change(sender); };
+
+    const auto onClick = [this](QPushButton* button, void (TForm1::*handler)(QObject*)) {
+        connect(button, &QPushButton::clicked, this,
+                [this, button, handler] { app::Guarded([&] { (this->*handler)(button); }); });
+    };
+    onClick(BtnRun, &TForm1::BtnRunClick);
+    onClick(BtnLongName, &TForm1::BtnLongNameClick);
+    onClick(BtnShortName, &TForm1::BtnShortNameClick);
+    onClick(BtnDifferent, &TForm1::BtnDifferentClick);
+    onClick(BtnLongFile, &TForm1::BtnLongFileClick);
+    onClick(BtnKomojiFile, &TForm1::BtnKomojiFileClick);
+    connect(MenuExit, &QAction::triggered, this, [this] { app::Guarded([&] { MenuExitClick(MenuExit); }); });
+    connect(MenuHelpDsp, &QAction::triggered, this,
+            [this] { app::Guarded([&] { MenuHelpDspClick(MenuHelpDsp); }); });
+}
+
+void TForm1::FormCreate(QObject*)
+{
+    LongNameList = new scan::TStringList;
+    LongNameList->Clear();
+    ShortNameList = new scan::TStringList;
+    ShortNameList->Clear();
+    DifferentList = new scan::TStringList;
+    DifferentList->Clear();
+    LongFileList = new scan::TStringList;
+    LongFileList->Clear();
+    KomojiFileList = new scan::TStringList;
+    KomojiFileList->Clear();
+
+    BaseCaption = Caption();
+
+    BtnRun->setEnabled(true);
+    BtnLongName->setEnabled(false);
+    BtnShortName->setEnabled(false);
+    BtnDifferent->setEnabled(false);
+    BtnLongFile->setEnabled(false);
+    BtnKomojiFile->setEnabled(false);
+
+    // Centred on the primary screen's full size, not its work area, through
+    // the program's main-window reference. Form1 is set before the window is
+    // constructed; a window made outside the application centres itself.
+    TForm1* window = Form1 ? Form1 : this;
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const int left = (screen.width() - window->Width()) / 2;
+    const int top = (screen.height() - window->Height()) / 2;
+    window->SetBounds(left, top, window->Width(), window->Height());
+}
+
+void TForm1::FormDestroy(QObject*)
+{
+    delete LongNameList;
+    LongNameList = nullptr;
+    delete ShortNameList;
+    ShortNameList = nullptr;
+    delete DifferentList;
+    DifferentList = nullptr;
+    delete LongFileList;
+    LongFileList = nullptr;
+    delete KomojiFileList;
+    KomojiFileList = nullptr;
+}
+
+void TForm1::FormShow(QObject*)
+{
+    const platform::Text drive(1, DriveComboBox1->Drive());
+    SetRootField(platform::UpperCaseText(drive) + ":\\");
+    DirectoryListBox1->OpenPath(RootField());
+    if (!selectors::IsExistingDirectory(RootField()))
+        app::ShowMessageDialog(Texts().RootMissing, MessageDialogType::Information, YesButton, 0);
+}
+
+void TForm1::DriveComboBox1Change(QObject*)
+{
+    try {
+        DirectoryListBox1->SetDrive(DriveComboBox1->Drive());
+    } catch (...) {
+        // A drive that cannot be read leaves the list where it was; the user
+        // simply picks again.
+    }
+}
+
+void TForm1::DirectoryListBox1Change(QObject*)
+{
+    try {
+        SetRootField(DirectoryListBox1->Directory());
+    } catch (...) {
+        // The root field keeps its previous directory.
+    }
+}
+
+void TForm1::MenuExitClick(QObject*)
+{
+    Close();
+}
+
+void TForm1::MenuHelpDspClick(QObject*)
+{
+    app::Application().SetHelpFilePath(platform::ExecutableDirectory() + Texts().HelpFileName);
+    app::Application().ShowHelp(app::HELP_CONTENTS, 0);
+}
+
+void TForm1::BtnRunClick(QObject* Sender)
+{
+    const platform::Text root = platform::UpperCaseText(RootField());
+    if (!selectors::IsExistingDirectory(RootField())) {
+        app::ShowMessageDialog(Texts().RootMissing, MessageDialogType::Information, YesButton, 0);
+        return;
+    }
+    SetCommandButtons(false);
+    LongNameList->Clear();
+    ShortNameList->Clear();
+    DifferentList->Clear();
+    LongFileList->Clear();
+    KomojiFileList->Clear();
+    SetProgressCaption(Texts().ProgressLongNames);
+    ListBox1->Clear();
+    DelayTime(OneSecond);
+
+    ListFiles(root, EveryKindOfEntry, true, true, *LongNameList, true, true, false);
+    SetProgressCaption(Texts().ProgressShortNames);
+    DelayTime(OneSecond);
+
+    scan::ClassifyPaths(Lists());
+    SetCommandButtons(true);
+    SetProgressCaption(Texts().ProgressSaving);
+    DelayTime(OneSecond);
+
+    if (!scan::SaveResultFiles(Lists(), *this))
+        return;
+    SetCaption(BaseCaption);
+    BtnDifferentClick(Sender);
+    if (DifferentList->Count() > 2)
+        app::ShowMessageDialog(Texts().VerdictFound, MessageDialogType::Warning, YesNoButtons, 0);
+    else
+        app::ShowMessageDialog(Texts().VerdictNormal, MessageDialogType::Information, YesNoButtons, 0);
+}
+
+void TForm1::BtnLongNameClick(QObject*)
+{
+    const auto lines = static_cast<std::int32_t>(LongNameList->Count());
+    ShowResultView(*LongNameList, lines - 1, Texts().CountLongNames, Texts().EmptyLongNames);
+}
+
+void TForm1::BtnShortNameClick(QObject*)
+{
+    const auto lines = static_cast<std::int32_t>(ShortNameList->Count());
+    ShowResultView(*ShortNameList, lines - 1, Texts().CountShortNames, Texts().EmptyShortNames);
+}
+
+void TForm1::BtnDifferentClick(QObject*)
+{
+    const auto lines = static_cast<std::int32_t>(DifferentList->Count());
+    ShowResultView(*DifferentList, (lines - 2) / 3, Texts().CountDifferent, Texts().EmptyDifferent);
+}
+
+void TForm1::BtnLongFileClick(QObject*)
+{
+    const auto lines = static_cast<std::int32_t>(LongFileList->Count());
+    ShowResultView(*LongFileList, (lines - 2) / 3, Texts().CountLongFiles, Texts().EmptyLongFiles);
+}
+
+void TForm1::BtnKomojiFileClick(QObject*)
+{
+    const auto lines = static_cast<std::int32_t>(KomojiFileList->Count());
+    ShowResultView(*KomojiFileList, (lines - 2) / 3, Texts().CountKomojiFiles, Texts().EmptyKomojiFiles);
+}
+
+void TForm1::ShowResultView(const scan::TStringList& list, std::int32_t count, const platform::Text& countingText,
+                            const platform::Text& emptyMessage)
+{
+    if (list.Count() == 0) {
+        app::ShowMessageDialog(emptyMessage, MessageDialogType::Information, YesNoButtons, 0);
+        return;
+    }
+    SetCommandButtons(false);
+    SetProgressCaption(countingText + std::to_string(count) + Texts().CountSuffix);
+    ListBox1->Clear();
+    DelayTime(OneSecond);
+    ListBox1->ReplaceLines(list.Snapshot());
+    SetCommandButtons(true);
+    if (!isActiveWindow())
+        activateWindow();
+    ListBox1->setFocus(Qt::OtherFocusReason);
+    ListBox1->SetItemIndex(0);
+}
+
+void TForm1::DelayTime(std::int32_t milliseconds)
+{
+    const auto now = static_cast<std::int32_t>(platform::GetTickCount());
+    std::int32_t deadline = 0;
+    // A deadline beyond the signed range could never be passed by a
+    // counter read as signed: such a wait ends after its one pass.
+    const bool beyondRange = __builtin_add_overflow(now, milliseconds, &deadline);
+    const auto start = static_cast<std::int32_t>(platform::GetTickCount());
+    for (;;) {
+        app::Application().PumpPendingMessages();
+        if (beyondRange)
+            return;
+        if (static_cast<std::int32_t>(platform::GetTickCount()) > deadline)
+            return;
+        if (static_cast<std::int32_t>(platform::GetTickCount()) < start)
+            return; // the counter has wrapped
+    }
+}
+
+void TForm1::ListFiles(platform::Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList,
+                       scan::TStringList& List, bool Recurse, bool MarkDirs, bool ClearAttrs)
+{
+    scan::ListFiles(std::move(Path), Mask, TakeZeroAttr, ClearList, List, Recurse, MarkDirs, ClearAttrs);
+}
+
+platform::Text TForm1::ShortPathOf(const platform::Text& LongPath)
+{
+    return scan::ShortPathOf(LongPath);
+}
+
+void TForm1::ReportSaveFailure(const platform::Text& message)
+{
+    app::ShowMessageDialog(message, MessageDialogType::Warning, AbortButton, 0);
+}
+
+void TForm1::SetCommandButtons(bool enabled)
+{
+    for (QPushButton* button : {BtnRun, BtnLongName, BtnShortName, BtnDifferent, BtnLongFile, BtnKomojiFile})
+        button->setEnabled(enabled);
+}
+
+void TForm1::SetRootField(const platform::Text& text)
+{
+    // The field holds a text up to its first zero byte, as a Windows edit
+    // control does.
+    Edit1->setText(app::ToQString(std::string_view(text.c_str())));
+}
+
+platform::Text TForm1::RootField() const
+{
+    return app::ToText(Edit1->text());
+}
+
+void TForm1::SetProgressCaption(const platform::Text& step)
+{
+    SetCaption(BaseCaption + Texts().ProgressGap + step);
+}
+
+scan::ResultLists TForm1::Lists()
+{
+    return scan::ResultLists{*LongNameList, *ShortNameList, *DifferentList, *LongFileList, *KomojiFileList};
+}
+
+} // namespace kivra::ui
