@@ -127,6 +127,7 @@ private:
 
 TApplication::TApplication() : title_(DeriveTitle()), watch_(std::make_unique<MessageQueueWatch>(*this))
 {
+    previous_ = current;
     current = this;
     // The program ends when its main window is closed, not when the last
     // window happens to go.
@@ -141,7 +142,7 @@ TApplication::TApplication() : title_(DeriveTitle()), watch_(std::make_unique<Me
 TApplication::~TApplication()
 {
     Shutdown();
-    if (current == this) current = nullptr;
+    if (current == this) current = previous_;
 }
 
 TApplication& Application()

@@ -43,7 +43,8 @@ class MessageQueueWatch;
 class TApplication {
 public:
     // Needs the QApplication; becomes the object Application() returns
-    // until it is destroyed. Derives the title from the executable's name.
+    // until it is destroyed (then the one before it is again). Derives the
+    // title from the executable's name.
     TApplication();
     // Runs the shutdown if the program has not run it yet.
     ~TApplication();
@@ -119,6 +120,7 @@ private:
     std::vector<TForm*> forms_;
     std::unique_ptr<MessageQueueWatch> watch_;
     std::unique_ptr<HelpViewer> helpViewer_;
+    TApplication* previous_ = nullptr;
 };
 
 // The program's one application object.

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QFile>
 #include <QGuiApplication>
@@ -17,7 +18,9 @@
 #include <QStatusBar>
 #include <QUiLoader>
 #include <QWindow>
+#include <QXmlStreamReader>
 
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <string_view>
@@ -74,6 +77,40 @@ public:
     }
 };
 
+// The geometry the layout gives its top widget: the loader applies only its
+// size, but the position is part of the design too.
+QRect DesignedGeometry(const QByteArray& layout, const QRect& loaded)
+{
+    QXmlStreamReader reader(layout);
+    int depth = 0;
+    int topWidget = -1;
+    bool inGeometry = false;
+    QRect designed = loaded;
+    while (!reader.atEnd()) {
+        const auto token = reader.readNext();
+        if (token == QXmlStreamReader::EndElement) {
+            if (inGeometry && reader.name() == QLatin1String("property")) return designed;
+            --depth;
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement) continue;
+        ++depth;
+        const auto name = reader.name();
+        if (topWidget < 0 && name == QLatin1String("widget")) {
+            topWidget = depth;
+        } else if (topWidget > 0 && depth == topWidget + 1 && name == QLatin1String("property") &&
+                   reader.attributes().value(QLatin1String("name")) == QLatin1String("geometry")) {
+            inGeometry = true;
+        } else if (inGeometry && (name == QLatin1String("x") || name == QLatin1String("y"))) {
+            const int value = reader.readElementText().toInt();
+            --depth;
+            if (name == QLatin1String("x")) designed.moveLeft(value);
+            else designed.moveTop(value);
+        }
+    }
+    return designed;
+}
+
 QMargins FrameMargins(const QWidget* window)
 {
     const QWindow* handle = window->windowHandle();
@@ -103,9 +140,13 @@ void TForm::LoadLayout(const char* className)
 {
     QFile file(QStringLiteral(":/forms/%1.ui").arg(QString::fromLatin1(className)));
     QWidget* loaded = nullptr;
+    QByteArray layout;
     if (file.open(QIODevice::ReadOnly)) {
+        layout = file.readAll();
+        QBuffer buffer(&layout);
+        buffer.open(QIODevice::ReadOnly);
         FormLoader loader;
-        loaded = loader.load(&file, nullptr);
+        loaded = loader.load(&buffer, nullptr);
     }
     if (!loaded) throw Exception(FormatText(texts::Texts().ResourceNotFoundFormat, {className}));
 
@@ -113,8 +154,13 @@ void TForm::LoadLayout(const char* className)
     // window properties; the form itself is the window.
     setObjectName(loaded->objectName());
     setWindowTitle(loaded->windowTitle());
-    setFont(loaded->font());
-    const QRect designed = loaded->geometry();
+    QFont font = loaded->font();
+    // A layout cannot give a font's size in pixels; its "FontHeight" does,
+    // as a character height (negative) or a cell height (positive).
+    if (const QVariant height = loaded->property("FontHeight"); height.isValid() && height.toInt() != 0)
+        font.setPixelSize(std::abs(height.toInt()));
+    setFont(font);
+    const QRect designed = DesignedGeometry(layout, loaded->geometry());
     if (auto* layoutWindow = qobject_cast<QMainWindow*>(loaded)) {
         for (QAction* action : layoutWindow->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly))
             action->setParent(this);
