@@ -196,6 +196,8 @@ void TDriveComboBox::FillDriveList()
             break;
         }
     }
+    // The combo box takes its first item as selected; a fresh list has none.
+    setCurrentIndex(-1);
 }
 
 void TDriveComboBox::SetDrive(char drive)
