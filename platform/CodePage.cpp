@@ -166,35 +166,42 @@ Character ReadCharacter(const Tables& tables, std::string_view text, std::size_t
     return {unit == NoCharacter ? Replacement : unit, 2};
 }
 
-void AppendCode(Text& out, std::uint16_t code)
+// The writers below put their bytes behind `out`, into a string sized
+// beforehand for the longest possible result, and move `out` along; the
+// conversion then cuts the string to what was written.
+void WriteCode(char*& out, std::uint16_t code)
 {
     if (code == NoCode) {
-        out.push_back(Unmappable);
+        *out++ = Unmappable;
     } else if (code > 0xFF) {
-        out.push_back(static_cast<char>(code >> 8));
-        out.push_back(static_cast<char>(code & 0xFF));
+        *out++ = static_cast<char>(code >> 8);
+        *out++ = static_cast<char>(code & 0xFF);
     } else {
-        out.push_back(static_cast<char>(code));
+        *out++ = static_cast<char>(code);
     }
 }
 
-void AppendCodePoint(const Tables& tables, Text& out, char32_t codePoint)
-{
-    AppendCode(out, codePoint < 0x10000 ? tables.code[codePoint] : NoCode);
-}
-
-void AppendUtf8(std::string& out, char32_t c)
+void WriteUtf8(char*& out, char16_t c)
 {
     if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
+        *out++ = static_cast<char>(c);
     } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     }
+}
+
+template <typename String, typename Write>
+String Written(std::size_t capacity, Write write)
+{
+    String out(capacity, typename String::value_type{});
+    auto* end = write(out.data());
+    out.resize(static_cast<std::size_t>(end - out.data()));
+    return out;
 }
 
 bool IsAscii(std::string_view text)
@@ -260,16 +267,15 @@ void MapCase(char* buffer, DWORD length, Case which)
         const std::size_t size = pair ? 2 : 1;
         const char16_t unit =
             pair ? tables.pair[(byte << 8) | static_cast<unsigned char>(buffer[at + 1])] : tables.single[byte];
-        if (unit != NoCharacter) {
-            const UChar32 mapped = which == Case::Upper ? u_toupper(unit) : u_tolower(unit);
-            const std::uint16_t code = mapped < 0x10000 ? tables.code[mapped] : NoCode;
-            if (code != NoCode && (code > 0xFF ? 2u : 1u) == size) {
-                if (size == 2) {
-                    buffer[at] = static_cast<char>(code >> 8);
-                    buffer[at + 1] = static_cast<char>(code & 0xFF);
-                } else {
-                    buffer[at] = static_cast<char>(code);
-                }
+        // NoCharacter (U+FFFF) has no case and no code: such bytes stay.
+        const UChar32 mapped = which == Case::Upper ? u_toupper(unit) : u_tolower(unit);
+        const std::uint16_t code = mapped < 0x10000 ? tables.code[mapped] : NoCode;
+        if (code != NoCode && (code > 0xFF ? 2u : 1u) == size) {
+            if (size == 2) {
+                buffer[at] = static_cast<char>(code >> 8);
+                buffer[at + 1] = static_cast<char>(code & 0xFF);
+            } else {
+                buffer[at] = static_cast<char>(code);
             }
         }
         at += size;
@@ -350,73 +356,72 @@ BOOL IsDBCSLeadByte(unsigned char byte)
 Text Cp932FromUtf8(std::string_view utf8)
 {
     if (IsAscii(utf8)) return Text(utf8);
-    const Tables& tables = Table();
-    Text out;
-    out.reserve(utf8.size());
-    std::size_t at = 0;
-    while (at < utf8.size()) {
-        char32_t codePoint = 0;
-        const std::size_t length = ReadUtf8(utf8, at, codePoint);
-        if (length == 0) {
-            out.push_back(Unmappable);
-            ++at;
-        } else {
-            AppendCodePoint(tables, out, codePoint);
-            at += length;
+    const std::uint16_t* code = Table().code.data();
+    // No character grows: one byte stays one, two to four become at most two.
+    return Written<Text>(utf8.size(), [&](char* out) {
+        std::size_t at = 0;
+        while (at < utf8.size()) {
+            char32_t codePoint = 0;
+            const std::size_t length = ReadUtf8(utf8, at, codePoint);
+            if (length == 0) {
+                *out++ = Unmappable;
+                ++at;
+            } else {
+                WriteCode(out, codePoint < 0x10000 ? code[codePoint] : NoCode);
+                at += length;
+            }
         }
-    }
-    return out;
+        return out;
+    });
 }
 
 std::string Utf8FromCp932(std::string_view text)
 {
     if (IsAscii(text)) return std::string(text);
     const Tables& tables = Table();
-    std::string out;
-    out.reserve(text.size() * 3 / 2);
-    for (std::size_t at = 0; at < text.size();) {
-        const Character c = ReadCharacter(tables, text, at);
-        AppendUtf8(out, c.unit);
-        at += c.length;
-    }
-    return out;
+    // A character of one or two bytes takes at most three in UTF-8.
+    return Written<std::string>(text.size() * 3, [&](char* out) {
+        for (std::size_t at = 0; at < text.size();) {
+            const Character c = ReadCharacter(tables, text, at);
+            WriteUtf8(out, c.unit);
+            at += c.length;
+        }
+        return out;
+    });
 }
 
 std::u16string Utf16FromCp932(std::string_view text)
 {
-    std::u16string out;
-    out.reserve(text.size());
-    if (IsAscii(text)) {
-        for (const char c : text) out.push_back(static_cast<char16_t>(c));
-        return out;
-    }
+    if (IsAscii(text)) return std::u16string(text.begin(), text.end());
     const Tables& tables = Table();
-    for (std::size_t at = 0; at < text.size();) {
-        const Character c = ReadCharacter(tables, text, at);
-        out.push_back(c.unit);
-        at += c.length;
-    }
-    return out;
+    return Written<std::u16string>(text.size(), [&](char16_t* out) {
+        for (std::size_t at = 0; at < text.size();) {
+            const Character c = ReadCharacter(tables, text, at);
+            *out++ = c.unit;
+            at += c.length;
+        }
+        return out;
+    });
 }
 
 Text Cp932FromUtf16(std::u16string_view utf16)
 {
-    const Tables& tables = Table();
-    Text out;
-    out.reserve(utf16.size() * 2);
-    for (std::size_t at = 0; at < utf16.size(); ++at) {
-        const char16_t unit = utf16[at];
-        if (unit >= 0xD800 && unit <= 0xDBFF && at + 1 < utf16.size() && utf16[at + 1] >= 0xDC00 &&
-            utf16[at + 1] <= 0xDFFF) {
-            ++at;  // a character beyond the BMP: 932 has none
-            out.push_back(Unmappable);
-        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            out.push_back(Unmappable);
-        } else {
-            AppendCode(out, tables.code[unit]);
+    const std::uint16_t* code = Table().code.data();
+    return Written<Text>(utf16.size() * 2, [&](char* out) {
+        for (std::size_t at = 0; at < utf16.size(); ++at) {
+            const char16_t unit = utf16[at];
+            if (unit >= 0xD800 && unit <= 0xDBFF && at + 1 < utf16.size() && utf16[at + 1] >= 0xDC00 &&
+                utf16[at + 1] <= 0xDFFF) {
+                ++at;  // a character beyond the BMP: 932 has none
+                *out++ = Unmappable;
+            } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+                *out++ = Unmappable;
+            } else {
+                WriteCode(out, code[unit]);
+            }
         }
-    }
-    return out;
+        return out;
+    });
 }
 
 DWORD CharUpperBuffA(char* buffer, DWORD length)

@@ -26,12 +26,13 @@ std::string Lower(std::string text)
 TEST(CharUpperBuffA, Ascii)
 {
     EXPECT_EQ(Upper("c:\\program files\\kivra.exe"), "C:\\PROGRAM FILES\\KIVRA.EXE");
-    EXPECT_EQ(Upper("@[`{~09"), "@[`{~09");
+    EXPECT_EQ(Upper("azAZ@[`{~09"), "AZAZ@[`{~09");
 }
 
 TEST(CharLowerBuffA, Ascii)
 {
     EXPECT_EQ(Lower("C:\\DATA\\Read.ME"), "c:\\data\\read.me");
+    EXPECT_EQ(Lower("azAZ@[`{~09"), "azaz@[`{~09");
 }
 
 TEST(CharUpperBuffA, FullWidthLetters)

@@ -58,6 +58,8 @@ TEST(Cp932FromUtf8, EachByteOfInvalidUtf8IsOneQuestionMark)
     EXPECT_EQ(Cp932FromUtf8("\xE3\x81"), "??");               // cut short
     EXPECT_EQ(Cp932FromUtf8("\xE3\x81" "A"), "??A");           // cut short before a letter
     EXPECT_EQ(Cp932FromUtf8("\xC0\xAF"), "??");                // overlong "/"
+    EXPECT_EQ(Cp932FromUtf8("\xE0\x80\xAF"), "???");           // overlong "/" in three bytes
+    EXPECT_EQ(Cp932FromUtf8("\xF0\x80\x80\xAF"), "????");      // and in four
     EXPECT_EQ(Cp932FromUtf8("\xED\xA0\x80"), "???");           // an encoded surrogate
     EXPECT_EQ(Cp932FromUtf8("\xF4\x90\x80\x80"), "????");      // beyond U+10FFFF
     EXPECT_EQ(Hex(Cp932FromUtf8("\x80\xE6\xAD\xA3")), "3F 90 B3");  // a stray continuation byte, then 正
