@@ -6,6 +6,7 @@
 #include "scan/ResultFiles.h"
 #include "scan/TreeWalk.h"
 
+#include <algorithm>
 #include <string>
 
 namespace kivra::scan {
@@ -17,6 +18,19 @@ using platform::Text;
 
 // How often the progress line may change, in milliseconds.
 constexpr DWORD ProgressInterval = 100;
+// At most this many bytes of the directory in the progress line, so that it
+// stays on one line of a usual terminal.
+constexpr std::size_t ProgressDirectoryBytes = 40;
+
+// The end of a directory path, cut at a character boundary.
+Text PathTail(const Text& path)
+{
+    if (path.size() <= ProgressDirectoryBytes) return path;
+    std::size_t at = 0;
+    while (at < path.size() - ProgressDirectoryBytes)
+        at += platform::IsDBCSLeadByte(static_cast<unsigned char>(path[at])) ? 2 : 1;
+    return "..." + path.substr(std::min(at, path.size()));
+}
 
 Text Trimmed(const Text& text)
 {
@@ -70,7 +84,7 @@ public:
         const DWORD now = platform::GetTickCount();
         if (static_cast<DWORD>(now - last_) < ProgressInterval) return;
         last_ = now;
-        console_.Progress(texts::Texts().ProgressLongNames + " " + std::to_string(lines) + "  " + directory);
+        console_.Progress(texts::Texts().ProgressLongNames + " " + std::to_string(lines) + "  " + PathTail(directory));
     }
 
 private:

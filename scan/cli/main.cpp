@@ -32,10 +32,6 @@ bool LocaleIsShiftJis()
     return false;
 }
 
-// At most this many characters of the directory in the progress line, so
-// that it stays on one line of a usual terminal.
-constexpr std::size_t ProgressWidth = 72;
-
 class TerminalConsole : public kivra::scan::ScanConsole {
 public:
     TerminalConsole() : shiftJis_(LocaleIsShiftJis()), terminal_(isatty(STDERR_FILENO) == 1) {}
@@ -61,10 +57,8 @@ public:
     void Progress(const Text& text) override
     {
         if (!terminal_ || (text.empty() && !shown_)) return;
-        std::u16string wide = kivra::platform::Utf16FromCp932(text);
-        if (wide.size() > ProgressWidth) wide = u"\u2026" + wide.substr(wide.size() - ProgressWidth + 1);
         // Carriage return and "erase to end of line": the line is redrawn in place.
-        const std::string line = "\r\x1b[K" + Local(kivra::platform::Cp932FromUtf16(wide));
+        const std::string line = "\r\x1b[K" + Local(text);
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fflush(stderr);
         shown_ = !text.empty();
