@@ -180,6 +180,8 @@ struct MemoryPlatform::Impl {
     DWORD extraDriveBits = 0;
     // The process's current drive; 0 before the first drive is added.
     char currentDrive = 0;
+    // The current directory was entered by its network path, and reads so.
+    bool currentByNetworkPath = false;
     Text moduleFileName;
     DWORD ticks = 0;
     DWORD tickStep = 0;
@@ -700,6 +702,12 @@ BOOL MemoryPlatform::SetCurrentDirectoryA(const char* path)
     }
     full.drive->currentDirectory = full.names;
     impl_->currentDrive = full.drive->letter;
+    const std::string_view text = path;
+    // A path relative to the current directory keeps the way it was entered.
+    if (text.size() >= 2 && IsSeparator(text[0]) && IsSeparator(text[1]))
+        impl_->currentByNetworkPath = true;
+    else if (text.size() >= 2 && text[1] == ':')
+        impl_->currentByNetworkPath = false;
     return true;
 }
 
@@ -710,7 +718,8 @@ DWORD MemoryPlatform::GetCurrentDirectoryA(DWORD capacity, char* buffer)
         SetLastError(ERROR_PATH_NOT_FOUND);
         return 0;
     }
-    Text text{drive->letter, ':', '\\'};
+    Text text = impl_->currentByNetworkPath && drive->networkName ? *drive->networkName + "\\"
+                                                                   : Text{drive->letter, ':', '\\'};
     for (std::size_t i = 0; i < drive->currentDirectory.size(); ++i) {
         if (i) text.push_back('\\');
         text += drive->currentDirectory[i];

@@ -14,6 +14,9 @@
 // reported in the order they were added, after "." and ".." outside a drive
 // root. Attribute words are stored and reported unchanged (0, 0x80, 0x2020
 // and so on), except that a directory always keeps bit 0x10 for the lookup.
+// Paths are "X:\...", relative ones and "X:" (against each drive's own
+// current directory, as Windows keeps them), and "\\host\share\..." for a
+// drive given that network name; "/" separates like "\".
 
 #include "platform/CodePage.h"
 #include "platform/Platform.h"

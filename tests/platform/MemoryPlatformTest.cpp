@@ -211,6 +211,14 @@ TEST_F(MemoryPlatformTest, DriveTableVolumesAndNetworkNamesAreAsGiven)
     EXPECT_STREQ(enough, "\\\\HOST\\SHARE");
     EXPECT_EQ(WNetGetConnectionA("C:", enough, &length), ERROR_NOT_CONNECTED);
     EXPECT_EQ(GetFileAttributesA("\\\\host\\share\\"), FILE_ATTRIBUTE_DIRECTORY) << "network path reaches its drive";
+    fs.AddDirectory("N:\\DIR");
+    ASSERT_TRUE(SetCurrentDirectoryA("\\\\host\\share"));
+    ASSERT_TRUE(SetCurrentDirectoryA("dir"));
+    char current[64];
+    EXPECT_EQ(std::string(current, GetCurrentDirectoryA(sizeof current, current)), "\\\\HOST\\SHARE\\dir")
+        << "entered by its network path, the directory reads so";
+    EXPECT_FALSE(SetCurrentDirectoryA("\\\\other\\share"));
+    EXPECT_EQ(GetLastError(), ERROR_BAD_NETPATH);
 }
 
 TEST_F(MemoryPlatformTest, TheTickCounterAdvancesByItsStepAndWraps)
