@@ -4,12 +4,17 @@
 
 #include "selectors/DirectoryListBox.h"
 
+#include "app/Application.h"
+#include "app/QtText.h"
 #include "platform/Exceptions.h"
 #include "tests/selectors/SelectorWorld.h"
 #include "tests/support/Bytes.h"
 
+#include <QApplication>
 #include <QFontMetrics>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -483,6 +488,35 @@ TEST_F(DirectoryList, SelectsTheItemWhoseNameBeginsWithTheLettersTyped)
     QTest::keyClicks(list.get(), "br");
     EXPECT_EQ(list->ItemText(list->SelectedIndex()), "bravo");
     EXPECT_EQ(list->Directory(), "C:\\Tools");
+}
+
+TEST_F(DirectoryList, ShowsTheFailureOfADoubleClickThroughTheHandlerGuardAndStays)
+{
+    fs.SetModuleFileName("C:\\KIVRA.EXE");
+    app::TApplication application;
+    auto list = StartedIn("C:\\Data\\Sub");
+    fs.SetNotReady('C');
+
+    // The message box is modal: read it and close it from within its loop.
+    std::string shown;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        answer.stop();
+        shown = app::ToText(box->text());
+        box->accept();
+    });
+    answer.start(5);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, CentreOf(*list, 3));
+    answer.stop();
+
+    EXPECT_EQ(shown, EInOutError(platform::ERROR_NOT_READY).Message() + ".");
+    fs.SetNotReady('C', false);
+    EXPECT_EQ(list->Directory(), "C:\\Data\\Sub");
+    EXPECT_EQ(list->ItemText(3), "Xray");
+    EXPECT_TRUE(changes.empty());
 }
 
 // ---- Linked controls ---------------------------------------------------------------------
