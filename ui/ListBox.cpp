@@ -1,29 +1,9 @@
 #include "ui/ListBox.h"
 
+#include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QStyledItemDelegate>
 
 namespace kivra::ui {
-
-namespace {
-
-// Every row is ItemHeight pixels high, whatever the font says.
-class FixedHeightDelegate : public QStyledItemDelegate {
-public:
-    FixedHeightDelegate(const int& height, QObject* parent) : QStyledItemDelegate(parent), height_(height) {}
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(height_);
-        return size;
-    }
-
-private:
-    const int& height_;
-};
-
-} // namespace
 
 ListBoxModel::ListBoxModel(QObject* parent)
     : QAbstractListModel(parent), lines_(std::make_shared<const std::vector<platform::Text>>())
@@ -52,23 +32,35 @@ void ListBoxModel::SetLines(Lines lines)
     endResetModel();
 }
 
-TListBox::TListBox(QWidget* parent) : QListView(parent), model_(new ListBoxModel(this))
+TListBox::TListBox(QWidget* parent) : QTableView(parent), model_(new ListBoxModel(this))
 {
     setModel(model_);
-    setItemDelegate(new FixedHeightDelegate(itemHeight_, this));
-    setUniformItemSizes(true);
+    horizontalHeader()->hide();
+    horizontalHeader()->setStretchLastSection(true);
+    verticalHeader()->hide();
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(18);
+    setShowGrid(false);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideNone);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setTextElideMode(Qt::ElideNone);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Tab leaves the list box for the next control, as in any list box.
+    setTabKeyNavigation(false);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+int TListBox::ItemHeight() const
+{
+    return verticalHeader()->defaultSectionSize();
 }
 
 void TListBox::SetItemHeight(int height)
 {
-    if (height <= 0 || height == itemHeight_)
-        return;
-    itemHeight_ = height;
-    doItemsLayout();
+    if (height > 0)
+        verticalHeader()->setDefaultSectionSize(height);
 }
 
 int TListBox::Count() const
