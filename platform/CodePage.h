@@ -18,16 +18,23 @@ using Text = std::string;
 // 0x81-0x9F and 0xE0-0xFC begin a two-byte character.
 BOOL IsDBCSLeadByte(unsigned char byte);
 
-// Conversions through the C library's iconv "CP932". A character 932 cannot
-// hold becomes "?"; each byte of invalid UTF-8 is taken as one such
-// character.
+// Conversions with the mapping of the C library's iconv "CP932" (Microsoft's).
+// A character 932 cannot hold becomes "?", and so does one that iconv maps
+// only one way (U+00A5 to "\", U+301C to 81 60), so that every character
+// that gets a code converts back to itself. Each byte of invalid UTF-8 is
+// taken as one such character. Bytes that are no 932 character become
+// U+FFFD, one per character as the scans below read them. See
+// docs/codepage.md.
 Text Cp932FromUtf8(std::string_view utf8);
 std::string Utf8FromCp932(std::string_view text);
 std::u16string Utf16FromCp932(std::string_view text);
 Text Cp932FromUtf16(std::u16string_view utf16);
 
 // As on Windows NT: through UTF-16 with the simple one-to-one case mapping,
-// then back to 932. Works in place over `length` bytes; returns `length`.
+// then back to 932 (a duplicate code comes back as the preferred one). Works
+// in place over `length` bytes and returns `length`; a character whose other
+// case has no 932 code of the same length, and bytes that are no character,
+// stay as they are.
 DWORD CharUpperBuffA(char* buffer, DWORD length);
 DWORD CharLowerBuffA(char* buffer, DWORD length);
 
@@ -40,9 +47,11 @@ Text UpperAscii(std::string_view text);
 Text LowerAscii(std::string_view text);
 
 // CompareStringA over the UTF-16 forms with ICU's collator for the user's
-// locale (secondary strength with NORM_IGNORECASE). Returns CSTR_LESS_THAN,
-// CSTR_EQUAL or CSTR_GREATER_THAN; 0 on bad arguments. A length of -1 means
-// up to the terminating zero.
+// locale (secondary strength with NORM_IGNORECASE, tertiary without; the
+// root collation in a C or POSIX environment). Returns CSTR_LESS_THAN,
+// CSTR_EQUAL or CSTR_GREATER_THAN; 0 on bad arguments (a null text, a
+// length below -1, a flag other than NORM_IGNORECASE). A length of -1 means
+// up to the terminating zero. The locale argument is not looked at.
 int CompareStringA(DWORD locale, DWORD flags, const char* a, int lengthA, const char* b, int lengthB);
 
 // Double-byte-aware scans. Each reads the text from its first byte and takes
