@@ -132,6 +132,8 @@ TApplication::TApplication() : title_(DeriveTitle()), watch_(std::make_unique<Me
     // The program ends when its main window is closed, not when the last
     // window happens to go.
     QGuiApplication::setQuitOnLastWindowClosed(false);
+    // The name the desktop groups the program's windows under.
+    QCoreApplication::setApplicationName(ToQString(title_));
     const QString icon = QStringLiteral(":/images/%1.png").arg(ToQString(texts::Texts().MainIconName));
     if (QFile::exists(icon)) QGuiApplication::setWindowIcon(QIcon(icon));
     // The end of the desktop session ends the program as closing its main

@@ -6,13 +6,16 @@
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <string>
 
 namespace kivra::app {
@@ -172,7 +175,7 @@ HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
     layout->addWidget(document_);
-    resize(560, 480);
+    resize(420, 480);
 
     connect(contents_, &QPushButton::clicked, this, [this] { Guarded([this] { ShowContents(); }); });
     connect(back_, &QPushButton::clicked, this, [this] { Guarded([this] { GoBack(); }); });
@@ -219,10 +222,27 @@ bool HelpViewer::Open(const platform::Text& path, std::uint16_t command, std::ui
         else ShowTopic(data);
         break;
     }
+    if (!isVisible()) PlaceBesideProgram();
     show();
     raise();
     activateWindow();
     return true;
+}
+
+void HelpViewer::PlaceBesideProgram()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    const TForm* main = Application().MainForm();
+    if (!main || !main->isVisible()) {
+        move(area.center() - rect().center());
+        return;
+    }
+    // Beside the main window where the screen has room, so both stay in view.
+    const QRect program = main->frameGeometry();
+    const int left = program.right() + 1 + width() <= area.right() ? program.right() + 1 : area.right() + 1 - width();
+    move(std::max(area.left(), left), std::max(area.top(), program.top()));
 }
 
 QString HelpViewer::PageText() const { return document_->toPlainText(); }

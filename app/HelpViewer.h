@@ -69,6 +69,7 @@ public:
     QString PageText() const;
 
 private:
+    void PlaceBesideProgram();
     void ShowPage(const QString& html);
     void ShowTopic(std::uint32_t number);
     void ShowContents();

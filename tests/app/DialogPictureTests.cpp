@@ -1,6 +1,7 @@
 // Pictures of the four dialogs the program shows, as the user sees them,
 // written to the build directory (dialogs/*.png).
 #include "app/Application.h"
+#include "app/Fonts.h"
 #include "app/MessageDialog.h"
 #include "platform/memory/MemoryPlatform.h"
 #include "resources/Texts.h"
@@ -33,6 +34,7 @@ TEST(DialogPictures, EachDialogInUseIsDrawnWithItsTextIconAndButtons)
     files.SetModuleFileName("C:\\KIVRA\\KIVRA.EXE");
     platform::ScopedPlatform use(files.AsPlatform());
     app::TApplication application;
+    app::InstallFontSubstitutions();
     const auto& texts = texts::Texts();
     struct Picture {
         const char* file;

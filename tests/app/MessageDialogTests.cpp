@@ -3,11 +3,13 @@
 #include "AppTestSupport.h"
 
 #include "app/Application.h"
+#include "app/Fonts.h"
 #include "app/MessageDialog.h"
 #include "app/QtText.h"
 #include "platform/memory/MemoryPlatform.h"
 #include "resources/Texts.h"
 
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
@@ -37,6 +39,8 @@ std::vector<QPushButton*> ButtonsLeftToRight(const QWidget* dialog)
 
 class DialogTest : public testing::Test {
 protected:
+    DialogTest() { app::InstallFontSubstitutions(); }
+
 
     // Shows the dialog and lets `user` act on it once it is up.
     app::TModalResult Show(const Text& text, MessageDialogType type, app::MessageDialogButtons buttons,
@@ -335,6 +339,17 @@ TEST_F(DialogTest, APositionGivenReplacesTheCentredEdge)
     });
     app::ShowMessageDialogAt("?", MessageDialogType::Information, 0x0001, 0, 7, -1);
     EXPECT_EQ(at, QPoint(7, centred->Top()));
+}
+
+TEST(Fonts, TheFacesTheWindowsAskForAreTheIpaFonts)
+{
+    app::InstallFontSubstitutions();
+    QFont system(app::ToQString(T().FormFontName));
+    system.setPixelSize(19);
+    EXPECT_EQ(QFontInfo(system).family(), QStringLiteral("IPAGothic"));
+    QFont dialog(app::ToQString(T().DialogFontName));
+    dialog.setPixelSize(12);
+    EXPECT_EQ(QFontInfo(dialog).family(), QStringLiteral("IPAPGothic"));
 }
 
 // ---- The arithmetic ------------------------------------------------------------
