@@ -58,9 +58,14 @@ Text ShortPathOf(const Text& LongPath)
 void ClassifyPaths(const ResultLists& lists)
 {
     const auto& texts = texts::Texts();
-    // The loop reads a snapshot: LongNameList itself is not changed by it.
-    const auto longNames = lists.LongNameList.Snapshot();
-    for (const Text& longPath : *longNames) {
+    // Room for every short form and for both headers up front, so that the
+    // inserts at the end do not have to grow the lists' storage.
+    const std::size_t count = lists.LongNameList.Count();
+    lists.LongNameList.Reserve(count + 1);
+    lists.ShortNameList.Reserve(count + 1);
+    // The loop does not change LongNameList, so its lines stay where they are.
+    for (std::size_t i = 0; i < count; ++i) {
+        const Text& longPath = lists.LongNameList[i];
         const Text shortPath = ShortPathOf(longPath);
         lists.ShortNameList.Add(shortPath);
         const bool longName = longPath != shortPath;

@@ -21,6 +21,8 @@ void TStringList::Insert(std::size_t index, platform::Text line)
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(index), std::move(line));
 }
 
+void TStringList::Reserve(std::size_t count) { Own().reserve(count); }
+
 void TStringList::Clear()
 {
     // A snapshot in someone else's hands keeps the old lines; this list

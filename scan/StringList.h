@@ -25,6 +25,8 @@ public:
     // std::out_of_range past the end.
     void Insert(std::size_t index, platform::Text line);
     void Clear();
+    // Makes room for `count` lines without changing the list.
+    void Reserve(std::size_t count);
 
     std::size_t Count() const { return lines_->size(); }
     // The line at `index`; throws std::out_of_range past the end.

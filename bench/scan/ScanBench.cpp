@@ -2,8 +2,10 @@
 // separately, side by side with `find ROOT -printf '%M %p\n'` over the same
 // tree, and the process's peak memory against the size of the five files.
 //
-//   kivra-scan-bench [--entries N] [--depth D] [--fanout F] [--flat N] [--keep]
+//   kivra-scan-bench [--entries N] [--depth D] [--fanout F] [--flat N] [--keep] [--tree DIR]
 //
+// --tree DIR scans a tree made by an earlier run with --keep (or any tree)
+// instead of making one; --keep leaves the made tree for that.
 // --flat N also compares N long names sharing their first six characters
 // with N names of distinct prefixes, in one directory each.
 
@@ -85,9 +87,17 @@ public:
     }
 };
 
+long PeakKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
 struct Phases {
     double walk = 0, classify = 0, save = 0;
     std::size_t lines = 0;
+    long peakAfterWalk = 0, peakAfterClassify = 0;  // KiB
 };
 
 Phases Scan(const fs::path& root, const fs::path& output)
@@ -97,8 +107,10 @@ Phases Scan(const fs::path& root, const fs::path& output)
     const auto t0 = Clock::now();
     kivra::scan::ListFiles(WindowsPath(root), 0x3F, true, true, lists.LongNameList, true, true, false);
     const auto t1 = Clock::now();
+    phases.peakAfterWalk = PeakKiB();
     kivra::scan::ClassifyPaths(lists.Refs());
     const auto t2 = Clock::now();
+    phases.peakAfterClassify = PeakKiB();
     Failures failures;
     if (!output.empty()) kivra::scan::SaveResultFiles(lists.Refs(), WindowsPath(output), failures);
     const auto t3 = Clock::now();
@@ -109,13 +121,6 @@ Phases Scan(const fs::path& root, const fs::path& output)
     return phases;
 }
 
-long PeakKiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -123,6 +128,7 @@ int main(int argc, char** argv)
     kivra::bench::TreeShape shape;
     std::size_t flat = 0;
     bool keep = false;
+    fs::path given;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&] { return i + 1 < argc ? std::strtoull(argv[++i], nullptr, 10) : 0ull; };
@@ -131,8 +137,10 @@ int main(int argc, char** argv)
         else if (arg == "--fanout") shape.fanout = value();
         else if (arg == "--flat") flat = value();
         else if (arg == "--keep") keep = true;
+        else if (arg == "--tree" && i + 1 < argc) given = argv[++i];
         else {
-            std::fprintf(stderr, "usage: %s [--entries N] [--depth D] [--fanout F] [--flat N] [--keep]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--entries N] [--depth D] [--fanout F] [--flat N] [--keep] [--tree DIR]\n",
+                         argv[0]);
             return 2;
         }
     }
@@ -140,14 +148,18 @@ int main(int argc, char** argv)
     char pattern[] = "/tmp/kvbenchXXXXXX";
     if (!mkdtemp(pattern)) return 1;
     const fs::path work = pattern;
-    const fs::path tree = work / "tree";
+    const fs::path tree = given.empty() ? work / "tree" : fs::absolute(given);
     const fs::path output = work / "out";
     fs::create_directory(output);
 
-    if (shape.entries > 0) {
+    if (!given.empty()) {
+        std::printf("tree: %s\n", tree.c_str());
+    } else if (shape.entries > 0) {
         const double made = InChild([&] { kivra::bench::GenerateTree(tree, shape); });
         std::printf("tree: %zu entries, depth %zu, fan-out %zu (made in %.1f s)\n", shape.entries, shape.depth,
                     shape.fanout, made);
+    }
+    if (!given.empty() || shape.entries > 0) {
         const double find = TimeFind(tree);
         const Phases p = Scan(tree, output);
         const double total = p.walk + p.classify + p.save;
@@ -163,6 +175,8 @@ int main(int argc, char** argv)
                     1e6 * p.classify / p.lines, 1e6 * p.save / p.lines);
         std::printf("five files: %.1f MiB; peak memory %.1f MiB; limit 3 x files + 30 MiB = %.1f MiB (%s)\n",
                     MiB(files), MiB(peak), MiB(limit), peak <= limit ? "within" : "OVER");
+        std::printf("peak memory after the walk %.1f MiB, after the classification %.1f MiB\n",
+                    p.peakAfterWalk / 1024.0, p.peakAfterClassify / 1024.0);
     }
 
     if (flat > 0) {
