@@ -237,6 +237,18 @@ TEST_F(FrameTest, DispatchOneMessageTellsWhetherTheQueueHeldAnything)
     EXPECT_FALSE(app.DispatchOneMessage());
 }
 
+TEST_F(FrameTest, ObjectsThatAHandlerLetsGoLaterAreDeletedByTheLoop)
+{
+    TApplication& app = Start();
+    QPointer<QObject> later;
+    Post([&] {
+        later = new QObject;
+        later->deleteLater();
+    });
+    for (int pass = 0; pass < 100 && later; ++pass) app.DispatchOneMessage();
+    EXPECT_TRUE(later.isNull());
+}
+
 TEST_F(FrameTest, AQuitTakenDuringAPumpSetsTheFlagAndThePumpHandlesTheRestOfTheQueue)
 {
     TApplication& app = Start();
