@@ -76,7 +76,7 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
 
 std::size_t DirectoryTable::Find(std::string_view name) const
 {
-    if (const auto exact = byName_.find(std::string(name)); exact != byName_.end()) return exact->second;
+    if (const auto exact = byName_.find(name); exact != byName_.end()) return exact->second;
     const std::u16string upper = UpperUnits(Utf16FromCp932(name));
     if (const auto found = byUpperName_.find(upper); found != byUpperName_.end()) return found->second;
     if (const auto alias = byAlias_.find(EncodeCp932(upper)); alias != byAlias_.end()) return alias->second;
@@ -85,7 +85,7 @@ std::size_t DirectoryTable::Find(std::string_view name) const
 
 std::size_t DirectoryTable::FindLinux(std::string_view linuxName) const
 {
-    const auto found = byLinuxName_.find(std::string(linuxName));
+    const auto found = byLinuxName_.find(linuxName);
     return found == byLinuxName_.end() ? NotFound : found->second;
 }
 

@@ -44,11 +44,18 @@ public:
     }
 
 private:
+    // Looked up with string views: a path's names are never copied to be found.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>()(text); }
+    };
+    using Index = std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>>;
+
     std::vector<TableEntry> entries_;
-    std::unordered_map<std::string, std::size_t> byName_;
+    Index byName_;
     std::unordered_map<std::u16string, std::size_t> byUpperName_;
-    std::unordered_map<std::string, std::size_t> byAlias_;
-    std::unordered_map<std::string, std::size_t> byLinuxName_;
+    Index byAlias_;
+    Index byLinuxName_;
 };
 
 } // namespace kivra::platform::posix

@@ -7,14 +7,18 @@
 #include "platform/posix/ShortNames.h"
 
 #include <dirent.h>
+#include <signal.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/vfs.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -87,6 +91,29 @@ struct IdentityHash {
     }
 };
 
+// Counts the kernel's notices that some watched directory has changed, so
+// that a call finds out without asking the kernel whether anything did.
+std::atomic<unsigned> changeNotices{0};
+static_assert(std::atomic<unsigned>::is_always_lock_free);
+
+extern "C" void NoteChange(int) { changeNotices.fetch_add(1, std::memory_order_release); }
+
+// SIGIO tells of changes, unless the program handles that signal itself.
+bool ChangeNoticesBySignal()
+{
+    static const bool installed = [] {
+        struct sigaction previous {};
+        if (sigaction(SIGIO, nullptr, &previous) != 0) return false;
+        if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) return false;
+        struct sigaction action {};
+        action.sa_handler = NoteChange;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        return sigaction(SIGIO, &action, nullptr) == 0;
+    }();
+    return installed;
+}
+
 bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
 // Upper case of a name for comparisons of network paths.
@@ -148,6 +175,7 @@ private:
     struct Node {
         struct stat seen {};
         bool unsettled = false;  // changed too recently for its times to show a later change
+        int watch = -1;          // inotify watch: a change is reported, no need to look
         std::uint64_t serial = 0;
         std::shared_ptr<const DirectoryTable> table;
     };
@@ -203,7 +231,10 @@ private:
     // Resolution.
     DWORD Walk(const std::string& rootPath, const std::vector<std::string>& names, std::size_t begin,
                std::size_t end, int& fd, DWORD lastMissing);
-    DWORD Validate(Level& level, int fd);
+    DWORD Validate(Level& level, int fd, bool reused);
+    void Watch(Node& node, int fd);
+    void Forget(Node& node);
+    void TakeChanges();
     DWORD TableOf(Level& level, int fd, const DirectoryTable*& table);
     DWORD Resolve(const Location& location, Target& target, DWORD lastMissing = ERROR_PATH_NOT_FOUND);
     DWORD ResolveDirectory(const Location& location, int& fd, bool& isRoot);
@@ -229,6 +260,10 @@ private:
     int temporary_ = -1;
     std::size_t levelBudget_ = 64;
     std::size_t walkDepth_ = 0;  // the level the last walk ended on
+    int changes_ = -1;           // inotify descriptor
+    bool noticed_ = false;       // its events raise SIGIO
+    unsigned noticesSeen_ = 0;
+    std::unordered_map<int, FileIdentity> watched_;
 
     HANDLE nextHandle_ = 0x1000;
     std::map<HANDLE, Search> searches_;
@@ -252,6 +287,13 @@ PosixPlatform::Impl::Impl(const PosixSources& sources)
     drives_ = posix::AssignDrives(posix::ParseMountTable(table),
                                   posix::DriveSources{sources.byLabelDirectory, sources.sysfsRoot},
                                   &MountPointUsable);
+
+    changes_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (changes_ >= 0 && ChangeNoticesBySignal()) {
+        const int flags = fcntl(changes_, F_GETFL);
+        noticed_ = flags >= 0 && fcntl(changes_, F_SETOWN, getpid()) == 0 &&
+                   fcntl(changes_, F_SETFL, flags | O_ASYNC) == 0;
+    }
 
     // Every level of a resolved path keeps its directory open while later
     // calls go the same way; leave plenty of descriptors for the program.
@@ -295,6 +337,7 @@ PosixPlatform::Impl::~Impl()
     CloseTemporary();
     for (auto& [handle, search] : searches_) close(search.fd);
     for (auto& [handle, file] : files_) close(file.fd);
+    if (changes_ >= 0) close(changes_);
 }
 
 // The Windows form (through C:) of an absolute Linux path: each name as its
@@ -501,21 +544,89 @@ void PosixPlatform::Impl::CloseTemporary()
     temporary_ = -1;
 }
 
-// Checks a level against its directory as it is now; a directory that has
-// changed since its table was read loses the table.
-DWORD PosixPlatform::Impl::Validate(Level& level, int fd)
+void PosixPlatform::Impl::Forget(Node& node)
 {
+    node.table.reset();
+    node.serial = ++nextSerial_;
+}
+
+// Directories on file systems whose changes the kernel reports are watched,
+// so that a path through them costs no look at the directories at all; the
+// others are compared with their stat on every use.
+void PosixPlatform::Impl::Watch(Node& node, int fd)
+{
+    if (changes_ < 0 || node.watch >= 0) return;
+    struct statfs fs {};
+    if (fstatfs(fd, &fs) != 0) return;
+    // Changes made elsewhere on network and FUSE file systems go unreported.
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x6969: case 0x517B: case 0xFE534D42: case 0xFF534D42: case 0x65735546: case 0x01021997:
+    case 0x00C36400: case 0x5346414F: case 0x73757245: case 0x0BD00BD0: case 0x7461636F: case 0x01161970:
+        return;
+    default:
+        break;
+    }
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    const int watch = inotify_add_watch(changes_, path.c_str(),
+                                        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
+                                            IN_MOVE_SELF | IN_ONLYDIR);
+    if (watch < 0) return;  // out of watches: compared instead
+    node.watch = watch;
+    watched_[watch] = FileIdentity{static_cast<std::uint64_t>(node.seen.st_dev), static_cast<std::uint64_t>(node.seen.st_ino)};
+}
+
+// Drops the tables of the directories that have changed since the last call.
+void PosixPlatform::Impl::TakeChanges()
+{
+    if (changes_ < 0) return;
+    if (noticed_) {
+        // The kernel queues an event before it signals it: no notice since
+        // the last look means nothing to read.
+        const unsigned notices = changeNotices.load(std::memory_order_acquire);
+        if (notices == noticesSeen_) return;
+        noticesSeen_ = notices;
+    }
+    alignas(inotify_event) char buffer[16384];
+    for (;;) {
+        const ssize_t length = read(changes_, buffer, sizeof buffer);
+        if (length <= 0) break;
+        for (ssize_t at = 0; at < length;) {
+            inotify_event event{};
+            std::memcpy(&event, buffer + at, sizeof event);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event.len);
+            if (event.mask & IN_Q_OVERFLOW) {
+                for (auto& [id, node] : nodes_) Forget(node);
+                continue;
+            }
+            const auto found = watched_.find(event.wd);
+            if (found == watched_.end()) continue;
+            const auto node = nodes_.find(found->second);
+            if (node != nodes_.end()) {
+                Forget(node->second);
+                if (event.mask & IN_IGNORED) node->second.watch = -1;
+            }
+            if (event.mask & IN_IGNORED) watched_.erase(found);
+        }
+    }
+}
+
+// Checks a level against its directory as it is now; a directory that has
+// changed since its table was read loses the table. A level kept from an
+// earlier walk over a watched directory needs no look.
+DWORD PosixPlatform::Impl::Validate(Level& level, int fd, bool reused)
+{
+    if (reused && level.node && level.node->watch >= 0) return ERROR_SUCCESS;
     struct stat st {};
     if (fstat(fd, &st) != 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
     level.id = FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     Node& node = nodes_[level.id];
-    const bool same = node.table && !node.unsettled && SameTime(node.seen.st_mtim, st.st_mtim) &&
-                      SameTime(node.seen.st_ctim, st.st_ctim) && node.seen.st_size == st.st_size &&
-                      node.seen.st_nlink == st.st_nlink;
+    const bool same = node.table && (node.watch >= 0 ||
+                                     (!node.unsettled && SameTime(node.seen.st_mtim, st.st_mtim) &&
+                                      SameTime(node.seen.st_ctim, st.st_ctim) && node.seen.st_size == st.st_size &&
+                                      node.seen.st_nlink == st.st_nlink));
     if (!same) {
-        node.table.reset();
+        Forget(node);
         node.seen = st;
-        node.serial = ++nextSerial_;
     }
     level.node = &node;
     return ERROR_SUCCESS;
@@ -525,6 +636,8 @@ DWORD PosixPlatform::Impl::TableOf(Level& level, int fd, const DirectoryTable*& 
 {
     Node& node = *level.node;
     if (!node.table) {
+        // Watched before it is read: no change can fall in between.
+        Watch(node, fd);
         const int reading = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (reading < 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
         DIR* directory = fdopendir(reading);
@@ -552,7 +665,7 @@ DWORD PosixPlatform::Impl::TableOf(Level& level, int fd, const DirectoryTable*& 
             return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
         };
         const long long latest = std::max(nanoseconds(node.seen.st_mtim), nanoseconds(node.seen.st_ctim));
-        node.unsettled = nanoseconds(now) - latest < 100000000LL;
+        node.unsettled = node.watch < 0 && nanoseconds(now) - latest < 100000000LL;
     }
     table = node.table.get();
     return ERROR_SUCCESS;
@@ -565,14 +678,17 @@ DWORD PosixPlatform::Impl::Walk(const std::string& rootPath, const std::vector<s
                                 std::size_t begin, std::size_t end, int& fd, DWORD lastMissing)
 {
     CloseTemporary();
+    TakeChanges();
+    bool reused = true;
     if (chain_.empty() || chainRoot_ != rootPath) {
+        reused = false;
         TruncateChain(0);
         const int root = open(rootPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (root < 0) return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_NOT_READY;
         chain_.push_back(Level{root, {}, 0, 0, nullptr});
         chainRoot_ = rootPath;
     }
-    if (const DWORD error = Validate(chain_[0], chain_[0].fd); error != ERROR_SUCCESS) {
+    if (const DWORD error = Validate(chain_[0], chain_[0].fd, reused); error != ERROR_SUCCESS) {
         TruncateChain(0);
         return error == ERROR_PATH_NOT_FOUND ? ERROR_NOT_READY : error;
     }
@@ -597,7 +713,9 @@ DWORD PosixPlatform::Impl::Walk(const std::string& rootPath, const std::vector<s
             chain_[depth + 1].entry == entry && chain_[depth + 1].fd >= 0) {
             next = &chain_[depth + 1];
             current = next->fd;
+            reused = true;
         } else {
+            reused = false;
             TruncateChain(depth + 1);
             const int opened = openat(current, (*table)[entry].linuxName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (opened < 0) {
@@ -615,7 +733,7 @@ DWORD PosixPlatform::Impl::Walk(const std::string& rootPath, const std::vector<s
             }
             current = opened;
         }
-        if (const DWORD error = Validate(*next, current); error != ERROR_SUCCESS) {
+        if (const DWORD error = Validate(*next, current, reused); error != ERROR_SUCCESS) {
             TruncateChain(depth + 1);
             return error;
         }

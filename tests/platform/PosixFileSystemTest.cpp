@@ -261,6 +261,26 @@ TEST_F(PosixFiles, AChangedDirectoryGetsANewTable)
     EXPECT_EQ(Names("D:\\*.*").size(), 2u);
 }
 
+TEST_F(PosixFiles, ChangesMadeByAnotherProcessAreSeenAtTheNextCall)
+{
+    temp.MakeFile("dir/old name.txt");
+    EXPECT_EQ(Short("D:\\dir\\old name.txt"), "D:\\dir\\OLDNAM~1.TXT");
+    const std::string directory = temp.Path() + "/dir";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const bool renamed = rename((directory + "/old name.txt").c_str(), (directory + "/new name.txt").c_str()) == 0;
+        const int made = open((directory + "/another long name.txt").c_str(), O_CREAT | O_WRONLY, 0644);
+        _exit(renamed && made >= 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(Short("D:\\dir\\old name.txt"), "<error 2>");
+    EXPECT_EQ(Short("D:\\dir\\new name.txt"), "D:\\dir\\NEWNAM~1.TXT");
+    EXPECT_EQ(Short("D:\\dir\\another long name.txt"), "D:\\dir\\ANOTHE~1.TXT");
+}
+
 TEST_F(PosixFiles, BadPathsGetWindowsErrorCodes)
 {
     temp.MakeFile("file.txt");
