@@ -5,7 +5,8 @@
 #include "selectors/DriveComboBox.h"
 #include "selectors/SelectorImages.h"
 
-#include "tests/selectors/SelectorWorld.h"
+#include "platform/WinApi.h"
+#include "platform/memory/MemoryPlatform.h"
 
 #include <QFontMetrics>
 #include <QImage>
