@@ -3,6 +3,7 @@
 #include "app/Fonts.h"
 #include "app/HelpViewer.h"
 #include "app/Modality.h"
+#include "app/TextFormat.h"
 #include "app/QtText.h"
 #include "platform/WinApi.h"
 #include "resources/Texts.h"

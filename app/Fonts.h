@@ -1,7 +1,7 @@
 #pragma once
-// The faces the program's windows ask for ("System" for the main window,
-// "ＭＳ Ｐゴシック" for message dialogs) do not exist on Linux; the IPA fonts are
-// made to the same metrics and take their place.
+// The faces the program's windows ask for (the text table's FormFontName for
+// the main window, DialogFontName for message dialogs) do not exist on Linux;
+// the IPA fonts are made to the same metrics and take their place.
 
 namespace kivra::app {
 

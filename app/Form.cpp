@@ -2,6 +2,7 @@
 
 #include "app/Application.h"
 #include "app/Modality.h"
+#include "app/TextFormat.h"
 #include "app/QtText.h"
 #include "platform/Exceptions.h"
 #include "resources/Texts.h"

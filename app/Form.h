@@ -44,8 +44,9 @@ class TForm : public QMainWindow {
 
 public:
     // Loads the stored layout named after the class. A missing layout
-    // raises Exception("<className> ﾘｿｰｽが見つかりません"). Text properties
-    // of the layout written as "@RowName" take that row of the text table.
+    // raises an Exception with the text table's ResourceNotFoundFormat filled
+    // in with the class name. Text properties of the layout written as
+    // "@RowName" take that row of the text table.
     // The layout's geometry is the outer frame's. Its font size in pixels
     // is the top widget's dynamic property "FontHeight" (-19: characters 19
     // pixels high), which .ui fonts cannot state themselves.

@@ -1,7 +1,7 @@
 #include "app/HelpViewer.h"
 
 #include "app/Application.h"
-#include "app/Modality.h"
+#include "app/TextFormat.h"
 #include "app/QtText.h"
 #include "platform/WinApi.h"
 #include "resources/Texts.h"

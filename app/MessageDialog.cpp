@@ -89,7 +89,8 @@ platform::Text TitleOf(MessageDialogType type)
     }
 }
 
-// The default font of every new form: "ＭＳ Ｐゴシック" at 9 points.
+// The default font of every new form: the text table's DialogFontName at 9
+// points.
 QFont DialogFont()
 {
     QFont font(ToQString(texts::Texts().DialogFontName));
