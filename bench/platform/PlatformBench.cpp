@@ -12,6 +12,7 @@
 #include "platform/posix/DirectoryTable.h"
 #include "platform/posix/PosixPlatform.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -138,10 +139,24 @@ void TreeBench(std::size_t entries, std::size_t fanout, bool keep, fs::path root
     if (!keep) fs::remove_all(root);
 }
 
+// The best of three builds of one directory's table, in processor seconds.
+double TableSeconds(const std::vector<std::string>& names, std::string& lastAlias)
+{
+    double best = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        std::vector<std::string> copy = names;
+        const double start = CpuSeconds();
+        const posix::DirectoryTable table(std::move(copy));
+        best = std::min(best, CpuSeconds() - start);
+        lastAlias = table[table.Size() - 1].alias;
+    }
+    return best;
+}
+
 void AliasBench()
 {
-    std::printf("\naliases of one directory (table built from N names, cpu time):\n");
-    std::printf("%10s %22s %22s\n", "N", "shared prefix (us/name)", "distinct (us/name)");
+    std::printf("\naliases of one directory (table built from N names, best of 3, cpu time):\n");
+    std::printf("%8s %24s %24s %7s\n", "N", "shared 6 chars (us/name)", "distinct (us/name)", "ratio");
     for (const std::size_t count : {12500u, 25000u, 50000u, 100000u, 200000u}) {
         std::vector<std::string> shared;
         std::vector<std::string> distinct;
@@ -149,14 +164,13 @@ void AliasBench()
             shared.push_back("commonprefix number " + std::to_string(i) + ".txt");
             distinct.push_back(std::to_string(i * 7919 % 1000003) + " distinct name.txt");
         }
-        double start = CpuSeconds();
-        const posix::DirectoryTable sharedTable(std::move(shared));
-        const double sharedTime = CpuSeconds() - start;
-        start = CpuSeconds();
-        const posix::DirectoryTable distinctTable(std::move(distinct));
-        const double distinctTime = CpuSeconds() - start;
-        std::printf("%10zu %22.3f %22.3f   (last alias: %s)\n", count, sharedTime * 1e6 / static_cast<double>(count),
-                    distinctTime * 1e6 / static_cast<double>(count), sharedTable[count - 1].alias.c_str());
+        std::string sharedAlias;
+        std::string distinctAlias;
+        const double sharedTime = TableSeconds(shared, sharedAlias);
+        const double distinctTime = TableSeconds(distinct, distinctAlias);
+        const auto each = [count](double seconds) { return seconds * 1e6 / static_cast<double>(count); };
+        std::printf("%8zu %24.3f %24.3f %7.2f   (last alias: %s)\n", count, each(sharedTime), each(distinctTime),
+                    sharedTime / distinctTime, sharedAlias.c_str());
     }
 }
 

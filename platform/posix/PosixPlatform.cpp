@@ -20,11 +20,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <deque>
 #include <ctime>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace kivra::platform {
 
@@ -235,6 +237,7 @@ private:
     void Watch(Node& node, int fd);
     void Forget(Node& node);
     void TakeChanges();
+    void LimitWatches();
     DWORD TableOf(Level& level, int fd, const DirectoryTable*& table);
     DWORD Resolve(const Location& location, Target& target, DWORD lastMissing = ERROR_PATH_NOT_FOUND);
     DWORD ResolveDirectory(const Location& location, int& fd, bool& isRoot);
@@ -264,6 +267,7 @@ private:
     bool noticed_ = false;       // its events raise SIGIO
     unsigned noticesSeen_ = 0;
     std::unordered_map<int, FileIdentity> watched_;
+    std::deque<int> watchOrder_;  // oldest first
 
     HANDLE nextHandle_ = 0x1000;
     std::map<HANDLE, Search> searches_;
@@ -572,7 +576,38 @@ void PosixPlatform::Impl::Watch(Node& node, int fd)
                                             IN_MOVE_SELF | IN_ONLYDIR);
     if (watch < 0) return;  // out of watches: compared instead
     node.watch = watch;
-    watched_[watch] = FileIdentity{static_cast<std::uint64_t>(node.seen.st_dev), static_cast<std::uint64_t>(node.seen.st_ino)};
+    if (watched_.emplace(watch, FileIdentity{static_cast<std::uint64_t>(node.seen.st_dev),
+                                             static_cast<std::uint64_t>(node.seen.st_ino)}).second)
+        watchOrder_.push_back(watch);
+}
+
+// Watches are a per-user resource that other programs need too: only the
+// directories used last are watched. Done between calls, never while a
+// resolution holds tables.
+void PosixPlatform::Impl::LimitWatches()
+{
+    constexpr std::size_t Limit = 1024;
+    if (watched_.size() <= Limit) return;
+    // The directories of the path in use keep theirs.
+    std::unordered_set<const Node*> inUse;
+    for (const Level& level : chain_) inUse.insert(level.node);
+    for (std::size_t turns = watchOrder_.size(); watched_.size() > Limit && turns > 0; --turns) {
+        const int watch = watchOrder_.front();
+        watchOrder_.pop_front();
+        const auto found = watched_.find(watch);
+        if (found == watched_.end()) continue;
+        const auto node = nodes_.find(found->second);
+        if (node != nodes_.end() && inUse.count(&node->second) != 0) {
+            watchOrder_.push_back(watch);
+            continue;
+        }
+        inotify_rm_watch(changes_, watch);
+        if (node != nodes_.end()) {
+            node->second.watch = -1;
+            Forget(node->second);
+        }
+        watched_.erase(found);
+    }
 }
 
 // Drops the tables of the directories that have changed since the last call.
@@ -679,6 +714,7 @@ DWORD PosixPlatform::Impl::Walk(const std::string& rootPath, const std::vector<s
 {
     CloseTemporary();
     TakeChanges();
+    LimitWatches();
     bool reused = true;
     if (chain_.empty() || chainRoot_ != rootPath) {
         reused = false;
@@ -807,7 +843,7 @@ HANDLE PosixPlatform::Impl::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA
     Location location;
     if (const DWORD error = Parse(pattern, location); error != ERROR_SUCCESS) return Fail(error), INVALID_HANDLE_VALUE;
     const std::string_view given(pattern);
-    if (location.names.empty() || IsSeparator(given.back()))
+    if (location.names.empty() || EndsWithSeparator(given) || given.back() == '/')
         return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
     const std::string namePattern = location.names.back();
     location.names.pop_back();
@@ -958,7 +994,8 @@ DWORD PosixPlatform::Impl::GetShortPathNameA(const char* longPath, char* shortPa
         }
         pieces.push_back(Piece{0, i, false, std::string::npos});
         at = i;
-    } else if (text.size() >= 2 && text[1] == ':' && !IsDBCSLeadByte(static_cast<unsigned char>(text[0]))) {
+    } else if (text.size() >= 2 && text[1] == ':' &&
+               ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'))) {
         pieces.push_back(Piece{0, 2, false, std::string::npos});
         at = 2;
         if (at >= text.size() || !IsSeparator(text[at])) {

@@ -163,6 +163,7 @@ TEST_F(PosixFiles, JapaneseNamesWithBackslashSecondBytesAreDirectoriesOfTheirOwn
     temp.MakeFile("\xE8\xA1\xA8/\xE3\x82\xBD.txt", "x");
     const std::string dir = "D:\\" + Bytes("95 5C");
     EXPECT_EQ(GetFileAttributesA(dir.c_str()), 0x10u);
+    EXPECT_EQ(Names(dir), (std::vector<std::string>{Bytes("95 5C")}));
     EXPECT_EQ(Names(dir + "\\*.*"), (std::vector<std::string>{".", "..", Bytes("83 5C 2E 74 78 74")}));
     EXPECT_EQ(Short(dir + "\\" + Bytes("83 5C") + ".txt"), dir + "\\" + Bytes("83 5C") + ".txt");
 }
