@@ -208,6 +208,21 @@ TEST_F(MainWindowTest, RootFieldShowsTheCurrentDrivesRootInCapitalsAtStart)
         << "the list shows the drive root, not the current directory";
 }
 
+TEST_F(MainWindowTest, ARootThatCannotBeReadAtStartIsReportedOnceAndTheWindowStillOpens)
+{
+    platform::SetCurrentDirectoryA("C:\\");
+    world.SetNotReady('C');
+    DialogAnswerer answerer(nullptr);
+    TForm1& form = OpenWindow();
+    QTest::qWait(50);
+    ASSERT_EQ(answerer.Seen().size(), 1u);
+    EXPECT_EQ(Readable(answerer.Seen()[0].text), Readable(Texts().RootMissing));
+    EXPECT_EQ(answerer.Seen()[0].title, Texts().TitleInformation);
+    EXPECT_EQ(answerer.Seen()[0].buttons, std::vector<std::string>{"Yes"});
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(Readable(app::ToText(form.Edit1->text())), "C:\\");
+}
+
 TEST_F(MainWindowTest, RootFieldFollowsTheDirectoryListAndTheDriveSelector)
 {
     world.AddDrive('D', platform::DRIVE_FIXED, "WORK");
