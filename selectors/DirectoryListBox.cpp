@@ -267,8 +267,15 @@ void TDirectoryListBox::SetFileList(TFileListBox* fileList)
 void TDirectoryListBox::SetDirLabel(TLabel* label)
 {
     dirLabel_ = label;
-    if (dirLabel_)
-        DirectoryChanged();
+    UpdateDirLabel();
+}
+
+void TDirectoryListBox::UpdateDirLabel()
+{
+    if (!dirLabel_)
+        return;
+    const int width = dirLabel_->AutoSize() ? this->width() : dirLabel_->width();
+    dirLabel_->SetCaption(ShortenPathToWidth(directory_, QFontMetrics(dirLabel_->font()), width));
 }
 
 void TDirectoryListBox::FillDirectoryList()
@@ -530,10 +537,7 @@ void TDirectoryListBox::DirectoryChanged()
 {
     if (fileList_)
         fileList_->SetDirectory(directory_);
-    if (dirLabel_) {
-        const int width = dirLabel_->AutoSize() ? this->width() : dirLabel_->width();
-        dirLabel_->SetCaption(ShortenPathToWidth(directory_, QFontMetrics(dirLabel_->font()), width));
-    }
+    UpdateDirLabel();
     if (OnChange)
         OnChange(this);
 }

@@ -169,6 +169,7 @@ private:
     void CreateWnd();
     void AddItem(const platform::Text& text, Image image);
     void ClearItems();
+    void UpdateDirLabel();
 
     platform::Text directory_;
     QPointer<TFileListBox> fileList_;

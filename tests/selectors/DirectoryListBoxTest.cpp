@@ -447,10 +447,17 @@ TEST_F(DirectoryList, ShowsItsDirectoryInALinkedLabelShortenedToTheListsWidth)
     list->SetDirLabel(&label);
     EXPECT_LE(QFontMetrics(label.font()).horizontalAdvance(label.text()), 150);
     EXPECT_TRUE(label.text().endsWith(QStringLiteral("...\\Long directory name"))) << label.text().toStdString();
+    EXPECT_TRUE(changes.empty()) << "linking a label changes no directory";
 
     list->resize(2000, 100);
     list->SetDirectory("C:\\Data\\Sub");
     EXPECT_EQ(label.text(), QStringLiteral("C:\\Data\\Sub"));
+
+    label.SetAutoSize(false);
+    label.resize(60, 20);
+    list->SetDirectory("C:\\Data\\Sub\\Xray");
+    EXPECT_LE(QFontMetrics(label.font()).horizontalAdvance(label.text()), 60) << "its own width without AutoSize";
+    EXPECT_EQ(label.width(), 60);
 }
 
 TEST(ShortenPathToWidth, ReplacesLeadingDirectoriesFirstThenDropsTheDrive)
