@@ -33,24 +33,25 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
     entries_.resize(sorted.size());
     std::vector<bool> needsAlias(sorted.size(), false);
     std::vector<bool> shownTwice(sorted.size(), false);
-    std::unordered_map<std::string, std::size_t> firstShown;
+    std::unordered_map<std::string_view, std::size_t> firstShown;
     firstShown.reserve(sorted.size());
-    AliasAssigner aliases;
+    AliasAssigner aliases(sorted.size());
     for (std::size_t i = 0; i < sorted.size(); ++i) {
         ShownName shown = ShowName(sorted[i].original);
         TableEntry& entry = entries_[i];
         entry.linuxName = std::move(*sorted[i].linuxName);
         entry.upperName = UpperUnits(shown.utf16);
-        if (!firstShown.emplace(shown.text, i).second) {
+        entry.name = std::move(shown.text);
+        if (!firstShown.emplace(entry.name, i).second) {
             shownTwice[i] = true;
             needsAlias[i] = true;
-        } else if (IsLegalShortName(shown.text)) {
+        } else if (IsLegalShortName(entry.name)) {
             aliases.Reserve(EncodeCp932(entry.upperName));
         } else {
             needsAlias[i] = true;
         }
-        entry.name = std::move(shown.text);
     }
+    firstShown.clear();
     for (std::size_t i = 0; i < sorted.size(); ++i) {
         if (!needsAlias[i]) continue;
         TableEntry& entry = entries_[i];
@@ -63,6 +64,7 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
     }
 
     byName_.reserve(entries_.size());
+    byAlias_.reserve(entries_.size());
     byUpperName_.reserve(entries_.size());
     byLinuxName_.reserve(entries_.size());
     for (std::size_t i = 0; i < entries_.size(); ++i) {

@@ -23,6 +23,8 @@ struct TableEntry {
 class DirectoryTable {
 public:
     explicit DirectoryTable(std::vector<std::string> linuxNames);
+    DirectoryTable(const DirectoryTable&) = delete;
+    DirectoryTable& operator=(const DirectoryTable&) = delete;
 
     const std::vector<TableEntry>& Entries() const { return entries_; }
     std::size_t Size() const { return entries_.size(); }
@@ -44,16 +46,13 @@ public:
     }
 
 private:
-    // Looked up with string views: a path's names are never copied to be found.
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>()(text); }
-    };
-    using Index = std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>>;
+    // The indexes view the entries' own strings, which never change or move
+    // once the table is built; so a table is never copied or moved.
+    using Index = std::unordered_map<std::string_view, std::size_t>;
 
     std::vector<TableEntry> entries_;
     Index byName_;
-    std::unordered_map<std::u16string, std::size_t> byUpperName_;
+    std::unordered_map<std::u16string_view, std::size_t> byUpperName_;
     Index byAlias_;
     Index byLinuxName_;
 };

@@ -40,6 +40,7 @@ AliasParts AliasPartsOf(std::u16string_view name);
 // proportion to its size.
 class AliasAssigner {
 public:
+    explicit AliasAssigner(std::size_t expectedNames = 0) { taken_.reserve(expectedNames); }
     void Reserve(std::string_view upperCaseName);
     std::string Assign(std::u16string_view name);
 
