@@ -91,6 +91,13 @@ TEST(ApplicationTitle, IgnoresDotsOfTheDirectoriesAndBackslashBytesInsideDoubleB
     EXPECT_EQ(TitleFor("C:\\BIN\\X\x95\x5CKIVRA.EXE"), "X\x95\x5Ckivra");
 }
 
+TEST_F(FrameTest, TheDesktopShowsTheProgramUnderItsTitleWithItsIcon)
+{
+    Start();
+    EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("Kivra"));
+    EXPECT_FALSE(QGuiApplication::windowIcon().isNull());
+}
+
 // ---- Forms with stored layouts ---------------------------------------------
 
 TEST_F(FrameTest, AMissingLayoutRaisesTheResourceErrorAndLeavesNoForm)
