@@ -444,7 +444,6 @@ TDirectoryListBox::Resolved TDirectoryListBox::ResolvePath(const Text& text) con
 {
     const Text saved = CurrentDirectory();
     Resolved result;
-    result.drive = saved.empty() ? '\0' : saved[0];
     Text dir = text;
     Text drivePart = PathDrive(dir);
     if (drivePart.empty())
@@ -457,6 +456,8 @@ TDirectoryListBox::Resolved TDirectoryListBox::ResolvePath(const Text& text) con
     // From here on the saved directory is made current again on every way
     // out; when this fails on the way out of an error, the error stands.
     try {
+        // The last name whole, however long: a name of double-byte
+        // characters may well pass 255 bytes.
         const std::size_t cut = platform::LastSeparatorOrColon(dir);
         Text name = cut == platform::NoPosition ? dir : dir.substr(cut + 1);
         if (dir.size() == name.size() + 1) {
