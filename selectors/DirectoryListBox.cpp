@@ -551,11 +551,11 @@ void TDirectoryListBox::UpdateItemHeight()
     itemHeight_ = height;
     if (changed && handleAllocated_) {
         // A new window with the new height, filled afresh.
-        app::Guarded([this] { CreateWnd(); });
+        app::Guarded([this] { CreateHandle(); });
     }
 }
 
-void TDirectoryListBox::CreateWnd()
+void TDirectoryListBox::CreateHandle()
 {
     handleAllocated_ = true;
     // Filling a list whose window exists selects the current directory's
@@ -563,16 +563,11 @@ void TDirectoryListBox::CreateWnd()
     FillDirectoryList();
 }
 
-void TDirectoryListBox::CreateHandle()
-{
-    CreateWnd();
-}
-
 void TDirectoryListBox::showEvent(QShowEvent* event)
 {
     QListWidget::showEvent(event);
     if (!handleAllocated_)
-        app::Guarded([this] { CreateWnd(); });
+        app::Guarded([this] { CreateHandle(); });
 }
 
 void TDirectoryListBox::changeEvent(QEvent* event)

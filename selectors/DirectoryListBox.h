@@ -166,7 +166,6 @@ private:
     Resolved ResolvePath(const platform::Text& text) const;
     void LoadFolderImages();
     void UpdateItemHeight();
-    void CreateWnd();
     void AddItem(const platform::Text& text, Image image);
     void ClearItems();
     void UpdateDirLabel();

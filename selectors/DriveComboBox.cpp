@@ -263,23 +263,18 @@ void TDriveComboBox::UpdateItemHeight()
     itemHeight_ = std::max(FontCellHeight(font()), imageHeight);
 }
 
-void TDriveComboBox::CreateWnd()
+void TDriveComboBox::CreateHandle()
 {
     handleAllocated_ = true;
     FillDriveList();
     SetDrive(drive_);
 }
 
-void TDriveComboBox::CreateHandle()
-{
-    CreateWnd();
-}
-
 void TDriveComboBox::showEvent(QShowEvent* event)
 {
     QComboBox::showEvent(event);
     if (!handleAllocated_)
-        app::Guarded([this] { CreateWnd(); });
+        app::Guarded([this] { CreateHandle(); });
 }
 
 void TDriveComboBox::changeEvent(QEvent* event)
@@ -290,7 +285,7 @@ void TDriveComboBox::changeEvent(QEvent* event)
         // The new height takes effect with a new window, which refills the
         // list and selects the drive again.
         if (handleAllocated_)
-            app::Guarded([this] { CreateWnd(); });
+            app::Guarded([this] { CreateHandle(); });
         updateGeometry();
     }
 }

@@ -109,7 +109,6 @@ protected:
 private:
     void LoadDriveImages();
     void UpdateItemHeight();
-    void CreateWnd();
     void AddItem(const platform::Text& text, Image image);
     void Click();
     void Change();
