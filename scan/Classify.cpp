@@ -3,6 +3,7 @@
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 
+#include <algorithm>
 #include <string>
 
 namespace kivra::scan {
@@ -45,9 +46,10 @@ Text ShortPathOf(const Text& LongPath)
 
     // Too small: the call told the size it needs, zero included. The path
     // may change between the calls, so ask until the answer fits.
-    std::string buffer;
+    std::string buffer(FirstCapacity, '\0');
     while (length >= buffer.size()) {
-        buffer.assign(length, '\0');
+        // Grows on every round, whatever size the call names.
+        buffer.assign(std::max<std::size_t>(length, buffer.size() + 1), '\0');
         length = platform::GetShortPathNameA(LongPath.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) return LongPath;
     }

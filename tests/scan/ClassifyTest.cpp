@@ -6,6 +6,7 @@
 #include "platform/memory/MemoryPlatform.h"
 #include "resources/Texts.h"
 #include "scan/TreeWalk.h"
+#include "tests/support/MockPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -152,6 +153,27 @@ TEST_F(ClassifyTest, PathsBeyond255BytesGetTheirWholeShortForm)
     }
     ASSERT_GT(plainPath.size(), 300u);
     EXPECT_EQ(ShortPathOf(plainPath), plainPath) << "a short form over 255 bytes comes whole";
+}
+
+TEST(ShortPathOfTest, AsksAgainWithMoreRoomUntilTheShortFormFits)
+{
+    test::MockPlatform platform;
+    const std::string answer(380, 'S');
+    std::vector<DWORD> offered;
+    // Needs 300, then (the path has grown meanwhile) 381, then answers; one
+    // odd answer naming the very capacity offered must not stall the asking.
+    std::vector<DWORD> needs{300, 300, 381};
+    EXPECT_CALL(platform.files, GetShortPathNameA(::testing::StrEq("C:\\LONG"), ::testing::_, ::testing::_))
+        .WillRepeatedly([&](const char*, char* buffer, DWORD capacity) -> DWORD {
+            offered.push_back(capacity);
+            if (offered.size() <= needs.size()) return needs[offered.size() - 1];
+            if (capacity <= answer.size()) return static_cast<DWORD>(answer.size() + 1);
+            std::copy(answer.begin(), answer.end(), buffer);
+            buffer[answer.size()] = '\0';
+            return static_cast<DWORD>(answer.size());
+        });
+    EXPECT_EQ(ShortPathOf("C:\\LONG"), answer);
+    EXPECT_EQ(offered, (std::vector<DWORD>{255, 300, 301, 381}));
 }
 
 } // namespace
