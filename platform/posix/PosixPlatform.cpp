@@ -7,6 +7,7 @@
 #include "platform/posix/ShortNames.h"
 
 #include <dirent.h>
+#include <pthread.h>
 #include <signal.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -293,7 +294,11 @@ PosixPlatform::Impl::Impl(const PosixSources& sources)
                                   &MountPointUsable);
 
     changes_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (changes_ >= 0 && ChangeNoticesBySignal()) {
+    // A thread that blocks SIGIO would hold the notices back: look every time.
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    const bool sigioBlocked = pthread_sigmask(SIG_BLOCK, nullptr, &blocked) != 0 || sigismember(&blocked, SIGIO) == 1;
+    if (changes_ >= 0 && !sigioBlocked && ChangeNoticesBySignal()) {
         const int flags = fcntl(changes_, F_GETFL);
         noticed_ = flags >= 0 && fcntl(changes_, F_SETOWN, getpid()) == 0 &&
                    fcntl(changes_, F_SETFL, flags | O_ASYNC) == 0;

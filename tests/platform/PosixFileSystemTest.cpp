@@ -225,6 +225,13 @@ TEST_F(PosixFiles, ShortPathsCopyLegalNamesAsGivenAndReplaceTheOthers)
     EXPECT_EQ(Short("D:\\Program Files\\"), "D:\\PROGRA~2\\");
     EXPECT_EQ(Short("D:\\PROGRA~1\\x"), "D:\\PROGRA~1\\x");
     EXPECT_EQ(Identity("D:\\progra~2\\README.TXT"), LinuxIdentity(temp.Path() + "/Program Files/readme.txt"));
+
+    // Relative paths stay relative; "." and ".." are copied.
+    ASSERT_TRUE(SetCurrentDirectoryA("D:\\program data"));
+    EXPECT_EQ(Short("..\\Program Files\\.\\readme.txt"), "..\\PROGRA~2\\.\\readme.txt");
+    EXPECT_EQ(Short("x"), "x");
+    EXPECT_EQ(Short("D:..\\Program Files"), "D:..\\PROGRA~2");
+    ASSERT_TRUE(SetCurrentDirectoryA("C:\\"));
 }
 
 TEST_F(PosixFiles, ShortPathsNumberOneToFourThenHash)
@@ -280,6 +287,22 @@ TEST_F(PosixFiles, ChangesMadeByAnotherProcessAreSeenAtTheNextCall)
     EXPECT_EQ(Short("D:\\dir\\old name.txt"), "<error 2>");
     EXPECT_EQ(Short("D:\\dir\\new name.txt"), "D:\\dir\\NEWNAM~1.TXT");
     EXPECT_EQ(Short("D:\\dir\\another long name.txt"), "D:\\dir\\ANOTHE~1.TXT");
+}
+
+TEST_F(PosixFiles, ChangesAreSeenInMoreDirectoriesThanAreWatched)
+{
+    constexpr int count = 1200;
+    for (int i = 0; i < count; ++i) temp.MakeFile("d" + std::to_string(i) + "/first long name.txt");
+    for (int i = 0; i < count; ++i) ASSERT_EQ(Names("D:\\d" + std::to_string(i) + "\\*.*").size(), 3u) << i;
+    for (const int i : {0, count / 2, count - 1}) {
+        const std::string directory = temp.Path() + "/d" + std::to_string(i);
+        ASSERT_EQ(rename((directory + "/first long name.txt").c_str(), (directory + "/second long name.txt").c_str()), 0);
+        EXPECT_EQ(Names("D:\\d" + std::to_string(i) + "\\*.*"),
+                  (std::vector<std::string>{".", "..", "second long name.txt"}))
+            << i;
+        EXPECT_EQ(Short("D:\\d" + std::to_string(i) + "\\second long name.txt"),
+                  "D:\\d" + std::to_string(i) + "\\SECOND~1.TXT");
+    }
 }
 
 TEST_F(PosixFiles, BadPathsGetWindowsErrorCodes)
