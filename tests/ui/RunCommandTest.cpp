@@ -123,6 +123,7 @@ TEST_F(RunCommandTest, AFullRunShowsItsStepsWritesTheFiveFilesAndWarns)
     PickTree();
 
     StateRecorder recorder(&form);
+    answerer.OnDialog = [&](const testing::SeenDialog&) { recorder.Sample(); };
     QTest::mouseClick(form.BtnRun, Qt::LeftButton);
 
     const Text differentCaption = CountCaption(Texts().CountDifferent, 7);

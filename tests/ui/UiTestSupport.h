@@ -78,9 +78,10 @@ class StateRecorder : public QObject {
 public:
     explicit StateRecorder(const TForm1* window);
     const std::vector<WindowState>& States() const { return states_; }
+    // Takes a sample now, between the timer's.
+    void Sample();
 
 private:
-    void Sample();
 
     const TForm1* window_;
     QTimer timer_;
