@@ -1097,10 +1097,10 @@ BOOL PosixPlatform::Impl::SetFileAttributesA(const char* path, DWORD attributes)
     if (error == ERROR_SUCCESS) error = StatTarget(target, st, linuxName);
     if (error != ERROR_SUCCESS) return Fail(error);
     if (S_ISLNK(st.st_mode)) return Fail(ERROR_FILE_NOT_FOUND);
-    // Read-only takes every write bit away; clearing it gives the owner's back.
-    // Hidden follows the name alone and cannot be set.
+    // Read-only is the owner's write bit, both ways. Hidden follows the name
+    // alone and cannot be set.
     mode_t mode = st.st_mode & 07777;
-    mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+    mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~S_IWUSR) : (mode | S_IWUSR);
     const int result = target.isRoot ? fchmod(target.dirFd, mode) : fchmodat(target.dirFd, linuxName.c_str(), mode, 0);
     if (result != 0) return Fail(ErrorFromErrno(errno));
     SetLastError(ERROR_SUCCESS);

@@ -422,13 +422,13 @@ TEST_F(PosixFiles, MoveReplacesOnlyWhenAsked)
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
-TEST_F(PosixFiles, SettingAttributesMapsReadOnlyToTheWriteBits)
+TEST_F(PosixFiles, SettingAttributesMapsReadOnlyToTheOwnersWriteBit)
 {
     const std::string path = temp.MakeFile("f.txt");
     ASSERT_TRUE(SetFileAttributesA("D:\\f.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
     struct stat st {};
     stat(path.c_str(), &st);
-    EXPECT_EQ(st.st_mode & 0222, 0u);
+    EXPECT_EQ(st.st_mode & 0200, 0u);
     EXPECT_EQ(GetFileAttributesA("D:\\f.txt"), 0x21u);
     ASSERT_TRUE(SetFileAttributesA("D:\\f.txt", FILE_ATTRIBUTE_ARCHIVE));
     EXPECT_EQ(GetFileAttributesA("D:\\f.txt"), 0x20u);
