@@ -65,6 +65,24 @@ TEST(PosixDrives, CIsTheRootAndTheOtherUserMountsFollowInOrderOfMountPoint)
     EXPECT_EQ(GetDriveTypeA("G:\\"), DRIVE_NO_ROOT_DIR);
 }
 
+TEST(PosixDrives, MountPointsAreReadWithTheirEscapesAndCountOnceWithTheirLastMount)
+{
+    TempDir temp;
+    const std::string file = temp.MakeFile("hosts");
+    const std::string spaced = temp.MakeDirectory("my disk");
+    temp.MakeFile("my disk/inside.txt");
+    Drives drives("/dev/sda1 / ext4 rw 0 0\n"
+                  "/dev/sr0 /mnt/cd iso9660 ro 0 0\n"
+                  "tmpfs /mnt/cd tmpfs rw 0 0\n"
+                  "/dev/sda1 " + file + " ext4 rw 0 0\n"
+                  "/dev/sdb1 " + temp.Path() + "/my\\040disk ext4 rw 0 0\n");
+    // D: /mnt/cd (its last mount, tmpfs); the bind-mounted file gets none;
+    // E: the directory with the blank.
+    EXPECT_EQ(GetLogicalDrives(), (1u << 2) | (1u << 3) | (1u << 4));
+    EXPECT_EQ(GetDriveTypeA("D:\\"), DRIVE_RAMDISK);
+    EXPECT_EQ(GetFileAttributesA("E:\\inside.txt"), FILE_ATTRIBUTE_ARCHIVE);
+}
+
 TEST(PosixDrives, OnlyTwentyThreeMountsGetLetters)
 {
     std::string table = "/dev/sda1 / ext4 rw 0 0\n";
