@@ -41,19 +41,25 @@ class DialogWatch : public QObject {
 public:
     DialogWatch()
     {
+        // Every hide passes here, even of a dialog that closes before any
+        // timer could see it.
+        qApp->installEventFilter(this);
         connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
         timer_.start(10);
     }
+    ~DialogWatch() override { qApp->removeEventFilter(this); }
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override
     {
-        if (event->type() == QEvent::Hide) {
-            auto* dialog = static_cast<app::TMessageForm*>(object);
-            const auto* label = dialog->findChild<QLabel*>(QStringLiteral("Message"));
-            const platform::Text text = label ? app::ToText(label->text()) : platform::Text();
-            Report("dialog \"" + ui::testing::Readable(text) + "\" closed with " + std::to_string(dialog->ModalResult()));
-        }
+        if (event->type() != QEvent::Hide)
+            return false;
+        auto* dialog = qobject_cast<app::TMessageForm*>(object);
+        if (!dialog)
+            return false;
+        const auto* label = dialog->findChild<QLabel*>(QStringLiteral("Message"));
+        const platform::Text text = label ? app::ToText(label->text()) : platform::Text();
+        Report("dialog \"" + ui::testing::Readable(text) + "\" closed with " + std::to_string(dialog->ModalResult()));
         return false;
     }
 
@@ -66,7 +72,6 @@ private:
                 continue;
             if (dialog != watched_) {
                 watched_ = dialog;
-                dialog->installEventFilter(this);
                 openFor_ = 0;
             } else if (++openFor_ > 1000) {
                 Report("answered by the watcher");
