@@ -6,6 +6,7 @@
 #include "app/TextFormat.h"
 #include "app/QtText.h"
 #include "platform/WinApi.h"
+#include "resources/GuiResources.h"
 #include "resources/Texts.h"
 
 #include <QAbstractEventDispatcher>
@@ -135,7 +136,7 @@ TApplication::TApplication() : title_(DeriveTitle()), watch_(std::make_unique<Me
     QGuiApplication::setQuitOnLastWindowClosed(false);
     // The name the desktop groups the program's windows under.
     QCoreApplication::setApplicationName(ToQString(title_));
-    const QString icon = QStringLiteral(":/images/%1.png").arg(ToQString(texts::Texts().MainIconName));
+    const QString icon = resources::ImagePath(ToQString(texts::Texts().MainIconName), QStringLiteral("png"));
     if (QFile::exists(icon)) QGuiApplication::setWindowIcon(QIcon(icon));
     // The end of the desktop session ends the program as closing its main
     // window does.

@@ -3,17 +3,13 @@
 # after their form classes (forms/). Reached as ":/images/FLOPPY.bmp",
 # ":/images/MAINICON.png", ":/forms/TForm1.ui".
 file(GLOB gui_images CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
-  ${CMAKE_CURRENT_SOURCE_DIR}/images/*)
+  ${CMAKE_CURRENT_SOURCE_DIR}/images/*.bmp ${CMAKE_CURRENT_SOURCE_DIR}/images/*.png)
 file(GLOB gui_forms CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
   ${CMAKE_CURRENT_SOURCE_DIR}/forms/*.ui)
 
-if(gui_images OR gui_forms)
-  add_library(kivra_gui_resources STATIC)
-  target_link_libraries(kivra_gui_resources PUBLIC Qt6::Core)
-  qt_add_resources(kivra_gui_resources "kivra_gui_resources" PREFIX "/" FILES ${gui_images} ${gui_forms})
-else()
-  add_library(kivra_gui_resources INTERFACE)
-endif()
+add_library(kivra_gui_resources STATIC GuiResources.cpp GuiResources.h)
+target_link_libraries(kivra_gui_resources PUBLIC Qt6::Core PRIVATE kivra_warnings)
+qt_add_resources(kivra_gui_resources "kivra_gui_resources" PREFIX "/" FILES ${gui_images} ${gui_forms})
 
 # The help file lies beside the executable, where the Help command looks.
 file(GLOB help_files CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/help/*)

@@ -1,5 +1,7 @@
 #include "selectors/SelectorImages.h"
 
+#include "resources/GuiResources.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QString>
@@ -8,7 +10,7 @@ namespace kivra::selectors {
 
 QImage LoadSelectorImage(const char* resourceName)
 {
-    QImage image(QStringLiteral(":/images/%1.bmp").arg(QLatin1String(resourceName)));
+    QImage image(resources::ImagePath(QLatin1String(resourceName), QStringLiteral("bmp")));
     if (image.isNull())
         return image;
     return image.convertToFormat(QImage::Format_RGB32);
