@@ -42,6 +42,15 @@ constexpr std::size_t MaxPathBytes = 32767;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
+// "X:\..." with "\" alone as separator: its meaning depends on no current
+// directory, and its last separator is found by the usual scan.
+bool IsFullDrivePath(std::string_view text)
+{
+    return text.size() >= 3 && text[1] == ':' && text[2] == '\\' &&
+           ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z')) &&
+           text.find('/') == std::string_view::npos;
+}
+
 bool HasWildcard(std::string_view name) { return name.find_first_of("*?") != std::string_view::npos; }
 
 // A name a new file cannot take on Windows.
@@ -119,6 +128,18 @@ bool ChangeNoticesBySignal()
 
 bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
+// Times are kept in clock ticks: a change within the tick that a directory
+// last changed in would leave them as they are. True when that tick may not
+// be over yet.
+bool Recent(const struct stat& seen)
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const auto nanoseconds = [](const timespec& t) { return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec; };
+    const long long latest = std::max(nanoseconds(seen.st_mtim), nanoseconds(seen.st_ctim));
+    return nanoseconds(now) - latest < 100000000LL;
+}
+
 // Upper case of a name for comparisons of network paths.
 std::u16string Folded(std::string_view text) { return posix::UpperUnits(Utf16FromCp932(text)); }
 
@@ -181,6 +202,9 @@ private:
         int watch = -1;          // inotify watch: a change is reported, no need to look
         std::uint64_t serial = 0;
         std::shared_ptr<const DirectoryTable> table;
+        // The directories its table's entries were found to be, by entry
+        // index; valid with the table.
+        std::unordered_map<std::size_t, Node*> children;
     };
 
     // One directory on the path last resolved: level 0 is a drive's root,
@@ -203,11 +227,50 @@ private:
         std::string name;     // the last name as given
     };
 
+    // A directory of a resolved path as it stood then: still the same while
+    // its table is the one of that serial and a watch would have told of any
+    // change since.
+    struct Held {
+        Node* node = nullptr;
+        std::uint64_t serial = 0;
+    };
+    static bool StillCurrent(const std::vector<Held>& levels)
+    {
+        for (const Held& held : levels)
+            if (!held.node->table || held.node->serial != held.serial || held.node->watch < 0) return false;
+        return true;
+    }
+    std::vector<Held> HeldLevels(std::size_t depth) const
+    {
+        std::vector<Held> levels;
+        levels.reserve(depth + 1);
+        for (std::size_t i = 0; i <= depth && i < chain_.size(); ++i)
+            levels.push_back(Held{chain_[i].node, chain_[i].node ? chain_[i].node->serial : 0});
+        return levels;
+    }
+
     struct Search {
         int fd = -1;
         std::shared_ptr<const DirectoryTable> table;
         std::vector<std::size_t> items;  // Dot, DotDot or an entry index
         std::size_t position = 0;
+        // The pattern up to its last separator when it is a full drive path,
+        // with the directories it went through: a walk asks next for the
+        // identity of the directory just found, which is then known.
+        std::string prefix;
+        std::vector<Held> levels;
+        bool lastIsDirectory = false;  // the item last reported is a directory, not a link
+        FileIdentity lastIdentity;
+    };
+
+    // One directory of the last short path asked for, root first: a scan
+    // asks for the paths of a tree in its order, each a name or two away
+    // from the one before.
+    struct ShortLevel {
+        std::string text;       // the path up to and including the separator after the directory
+        std::string shortText;  // the short form of that part
+        Held held;
+        std::shared_ptr<const DirectoryTable> table;
     };
     static constexpr std::size_t Dot = static_cast<std::size_t>(-2);
     static constexpr std::size_t DotDot = static_cast<std::size_t>(-3);
@@ -237,6 +300,7 @@ private:
     DWORD Validate(Level& level, int fd, bool reused);
     void Watch(Node& node, int fd);
     void Forget(Node& node);
+    void Unwatch(Node& node);
     void TakeChanges();
     void LimitWatches();
     DWORD TableOf(Level& level, int fd, const DirectoryTable*& table);
@@ -247,6 +311,9 @@ private:
     DWORD StatTarget(const Target& target, struct stat& st, std::string& linuxName);
 
     bool FillFindData(Search& search, WIN32_FIND_DATAA* data);
+    bool IdentityOfLastFound(const char* path, FileIdentity& identity);
+    bool ShortPathThroughKnownDirectories(std::string_view text, std::string& result);
+    bool ShortPathResolved(const char* longPath, std::string& result);
     HANDLE NewHandle() { return nextHandle_ += 4; }
     DWORD HeldOpenElsewhere(int dirFd, const std::string& linuxName);
 
@@ -268,9 +335,12 @@ private:
     bool noticed_ = false;       // its events raise SIGIO
     unsigned noticesSeen_ = 0;
     std::unordered_map<int, FileIdentity> watched_;
+    std::unordered_map<std::uint64_t, bool> watchableDevices_;  // by st_dev
     std::deque<int> watchOrder_;  // oldest first
 
     HANDLE nextHandle_ = 0x1000;
+    HANDLE lastSearch_ = 0;  // the search that reported last
+    std::vector<ShortLevel> shortLevels_;
     std::map<HANDLE, Search> searches_;
     std::map<HANDLE, OpenFile> files_;
 };
@@ -556,6 +626,7 @@ void PosixPlatform::Impl::CloseTemporary()
 void PosixPlatform::Impl::Forget(Node& node)
 {
     node.table.reset();
+    node.children.clear();
     node.serial = ++nextSerial_;
 }
 
@@ -565,16 +636,25 @@ void PosixPlatform::Impl::Forget(Node& node)
 void PosixPlatform::Impl::Watch(Node& node, int fd)
 {
     if (changes_ < 0 || node.watch >= 0) return;
-    struct statfs fs {};
-    if (fstatfs(fd, &fs) != 0) return;
-    // Changes made elsewhere on network and FUSE file systems go unreported.
-    switch (static_cast<unsigned long>(fs.f_type)) {
-    case 0x6969: case 0x517B: case 0xFE534D42: case 0xFF534D42: case 0x65735546: case 0x01021997:
-    case 0x00C36400: case 0x5346414F: case 0x73757245: case 0x0BD00BD0: case 0x7461636F: case 0x01161970:
-        return;
-    default:
-        break;
+    // The kind of file system is the same for every directory of a device.
+    const auto device = static_cast<std::uint64_t>(node.seen.st_dev);
+    auto known = watchableDevices_.find(device);
+    if (known == watchableDevices_.end()) {
+        struct statfs fs {};
+        if (fstatfs(fd, &fs) != 0) return;
+        // Changes made elsewhere on network and FUSE file systems go unreported.
+        bool watchable = true;
+        switch (static_cast<unsigned long>(fs.f_type)) {
+        case 0x6969: case 0x517B: case 0xFE534D42: case 0xFF534D42: case 0x65735546: case 0x01021997:
+        case 0x00C36400: case 0x5346414F: case 0x73757245: case 0x0BD00BD0: case 0x7461636F: case 0x01161970:
+            watchable = false;
+            break;
+        default:
+            break;
+        }
+        known = watchableDevices_.emplace(device, watchable).first;
     }
+    if (!known->second) return;
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
     const int watch = inotify_add_watch(changes_, path.c_str(),
                                         IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
@@ -607,12 +687,18 @@ void PosixPlatform::Impl::LimitWatches()
             continue;
         }
         inotify_rm_watch(changes_, watch);
-        if (node != nodes_.end()) {
-            node->second.watch = -1;
-            Forget(node->second);
-        }
+        if (node != nodes_.end()) Unwatch(node->second);
         watched_.erase(found);
     }
+}
+
+// A directory no longer watched keeps its table: every change up to now has
+// been reported, and later ones show in its times, except within the clock
+// tick its times already stand at.
+void PosixPlatform::Impl::Unwatch(Node& node)
+{
+    node.watch = -1;
+    node.unsettled = node.table && Recent(node.seen);
 }
 
 // Drops the tables of the directories that have changed since the last call.
@@ -660,10 +746,18 @@ DWORD PosixPlatform::Impl::Validate(Level& level, int fd, bool reused)
     if (fstat(fd, &st) != 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
     level.id = FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     Node& node = nodes_[level.id];
-    const bool same = node.table && (node.watch >= 0 ||
-                                     (!node.unsettled && SameTime(node.seen.st_mtim, st.st_mtim) &&
-                                      SameTime(node.seen.st_ctim, st.st_ctim) && node.seen.st_size == st.st_size &&
-                                      node.seen.st_nlink == st.st_nlink));
+    bool rewatched = false;
+    if (node.table && node.watch < 0 && !node.unsettled) {
+        // Watched again before it is compared, so that no change falls in
+        // between; the table stays when the directory is as it was.
+        Watch(node, fd);
+        rewatched = node.watch >= 0;
+        if (rewatched && fstat(fd, &st) != 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
+    }
+    const bool unchanged = !node.unsettled && SameTime(node.seen.st_mtim, st.st_mtim) &&
+                           SameTime(node.seen.st_ctim, st.st_ctim) && node.seen.st_size == st.st_size &&
+                           node.seen.st_nlink == st.st_nlink;
+    const bool same = node.table && ((node.watch >= 0 && !rewatched) || unchanged);
     if (!same) {
         Forget(node);
         node.seen = st;
@@ -696,16 +790,9 @@ DWORD PosixPlatform::Impl::TableOf(Level& level, int fd, const DirectoryTable*& 
         if (error != 0) return ErrorFromErrno(error, ERROR_PATH_NOT_FOUND);
         node.table = std::make_shared<const DirectoryTable>(std::move(names));
         node.serial = ++nextSerial_;
-        // Times are kept in clock ticks: a change within the tick that the
-        // directory last changed in would leave them as they are. Such a
-        // table is read again on its next use.
-        timespec now{};
-        clock_gettime(CLOCK_REALTIME, &now);
-        const auto nanoseconds = [](const timespec& t) {
-            return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
-        };
-        const long long latest = std::max(nanoseconds(node.seen.st_mtim), nanoseconds(node.seen.st_ctim));
-        node.unsettled = node.watch < 0 && nanoseconds(now) - latest < 100000000LL;
+        // An unwatched table read within its directory's last tick is read
+        // again on its next use.
+        node.unsettled = node.watch < 0 && Recent(node.seen);
     }
     table = node.table.get();
     return ERROR_SUCCESS;
@@ -778,6 +865,7 @@ DWORD PosixPlatform::Impl::Walk(const std::string& rootPath, const std::vector<s
             TruncateChain(depth + 1);
             return error;
         }
+        chain_[depth].node->children[entry] = next->node;
     }
     fd = current;
     walkDepth_ = end - begin;
@@ -906,14 +994,19 @@ HANDLE PosixPlatform::Impl::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA
                 search.items.push_back(i);
         }
     }
-    search.fd = openat(fd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    search.fd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (search.fd < 0) return Fail(ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND)), INVALID_HANDLE_VALUE;
     if (!FillFindData(search, data)) {
         close(search.fd);
         return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
     }
+    if (IsFullDrivePath(given)) {
+        search.prefix.assign(given.substr(0, LastSeparator(given) + 1));
+        search.levels = HeldLevels(walkDepth_);
+    }
     const HANDLE handle = NewHandle();
     searches_.emplace(handle, std::move(search));
+    lastSearch_ = handle;
     SetLastError(ERROR_SUCCESS);
     return handle;
 }
@@ -924,18 +1017,27 @@ bool PosixPlatform::Impl::FillFindData(Search& search, WIN32_FIND_DATAA* data)
     while (search.position < search.items.size()) {
         const std::size_t item = search.items[search.position++];
         struct stat st {};
-        std::string name;
-        std::string alias;
+        std::string_view name;
+        std::string_view alias;
         DWORD attributes = 0;
+        search.lastIsDirectory = false;
         if (item == Dot || item == DotDot) {
             if (fstatat(search.fd, item == Dot ? "." : "..", &st, 0) != 0) continue;
             name = item == Dot ? "." : "..";
             attributes = AttributesOf(st, {});
         } else {
             const posix::TableEntry& entry = (*search.table)[item];
-            if (fstatat(search.fd, entry.linuxName.c_str(), &st, 0) != 0 &&
-                fstatat(search.fd, entry.linuxName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            // A link counts as its target; one that leads nowhere as a file.
+            if (fstatat(search.fd, entry.linuxName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
                 continue;  // gone since the directory was read
+            if (S_ISLNK(st.st_mode)) {
+                struct stat target {};
+                if (fstatat(search.fd, entry.linuxName.c_str(), &target, 0) == 0) st = target;
+            } else if (S_ISDIR(st.st_mode)) {
+                search.lastIsDirectory = true;
+                search.lastIdentity =
+                    FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+            }
             name = entry.name;
             alias = entry.alias;
             attributes = AttributesOf(st, entry.linuxName);
@@ -955,6 +1057,7 @@ BOOL PosixPlatform::Impl::FindNextFileA(HANDLE handle, WIN32_FIND_DATAA* data)
     if (found == searches_.end()) return Fail(ERROR_INVALID_HANDLE);
     if (data == nullptr) return Fail(ERROR_INVALID_PARAMETER);
     if (!FillFindData(found->second, data)) return Fail(ERROR_NO_MORE_FILES);
+    lastSearch_ = handle;
     SetLastError(ERROR_SUCCESS);
     return true;
 }
@@ -965,16 +1068,91 @@ BOOL PosixPlatform::Impl::FindClose(HANDLE handle)
     if (found == searches_.end()) return Fail(ERROR_INVALID_HANDLE);
     close(found->second.fd);
     searches_.erase(found);
+    if (lastSearch_ == handle) lastSearch_ = 0;
     return true;
 }
 
 // ---------------------------------------------------------------------------
 // Short names
 
+// The short form of a path that goes on from a directory of the last one
+// asked for, through directories whose tables are known and unchanged: no
+// resolution, only look-ups in those tables.
+bool PosixPlatform::Impl::ShortPathThroughKnownDirectories(std::string_view text, std::string& result)
+{
+    if (shortLevels_.empty() || !IsFullDrivePath(text)) return false;
+    std::size_t known = shortLevels_.size();
+    while (known > 0) {
+        const std::string& prefix = shortLevels_[known - 1].text;
+        if (text.size() > prefix.size() && text.compare(0, prefix.size(), prefix) == 0) break;
+        --known;
+    }
+    if (known == 0) return false;
+    TakeChanges();
+    for (std::size_t i = 0; i < known; ++i) {
+        const Held& held = shortLevels_[i].held;
+        if (!held.node->table || held.node->serial != held.serial || held.node->watch < 0) {
+            shortLevels_.resize(i);
+            return false;
+        }
+    }
+    shortLevels_.resize(known);
+    std::size_t at = shortLevels_.back().text.size();
+    for (;;) {
+        const std::size_t end = FindSeparator(text, at);
+        const std::string_view name = text.substr(at, (end == NoPosition ? text.size() : end) - at);
+        const DirectoryTable& table = *shortLevels_.back().table;
+        const std::size_t entry = name.empty() ? DirectoryTable::NotFound : table.Find(name);
+        if (entry == DirectoryTable::NotFound) return false;
+        const std::string_view shortName = posix::IsLegalShortName(name) ? name : std::string_view(table.ShortName(entry));
+        if (end == NoPosition) {
+            result.reserve(shortLevels_.back().shortText.size() + shortName.size());
+            result = shortLevels_.back().shortText;
+            result += shortName;
+            return true;
+        }
+        Node& directory = *shortLevels_.back().held.node;
+        const auto child = directory.children.find(entry);
+        if (child == directory.children.end() || !child->second->table || child->second->watch < 0) return false;
+        ShortLevel next;
+        next.text.assign(text.substr(0, end + 1));
+        next.shortText.reserve(shortLevels_.back().shortText.size() + shortName.size() + 1);
+        next.shortText = shortLevels_.back().shortText;
+        next.shortText += shortName;
+        next.shortText.push_back('\\');
+        next.held = Held{child->second, child->second->serial};
+        next.table = child->second->table;
+        shortLevels_.push_back(std::move(next));
+        at = end + 1;
+        if (at == text.size()) {
+            result = shortLevels_.back().shortText;
+            return true;
+        }
+    }
+}
+
 DWORD PosixPlatform::Impl::GetShortPathNameA(const char* longPath, char* shortPath, DWORD capacity)
 {
+    if (longPath == nullptr) return Fail(ERROR_INVALID_PARAMETER), 0;
+    const std::string_view text(longPath);
+    std::string result;
+    if (!ShortPathThroughKnownDirectories(text, result) && !ShortPathResolved(longPath, result)) return 0;
+    if (shortPath == nullptr || capacity <= result.size()) {
+        SetLastError(ERROR_SUCCESS);
+        return static_cast<DWORD>(result.size() + 1);
+    }
+    std::memcpy(shortPath, result.data(), result.size());
+    shortPath[result.size()] = '\0';
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(result.size());
+}
+
+// The short form of a path resolved name by name; false with the error set
+// when it cannot be resolved.
+bool PosixPlatform::Impl::ShortPathResolved(const char* longPath, std::string& result)
+{
     Location location;
-    if (const DWORD error = Parse(longPath, location); error != ERROR_SUCCESS) return Fail(error), 0;
+    if (const DWORD error = Parse(longPath, location); error != ERROR_SUCCESS) return Fail(error);
     const std::string_view text(longPath);
 
     // The names as written, each with the place it takes in the location.
@@ -1031,17 +1209,20 @@ DWORD PosixPlatform::Impl::GetShortPathNameA(const char* longPath, char* shortPa
 
     Target target;
     if (const DWORD error = Resolve(location, target, ERROR_FILE_NOT_FOUND); error != ERROR_SUCCESS)
-        return Fail(error), 0;
+        return Fail(error);
     if (!target.isRoot && target.entry == DirectoryTable::NotFound)
-        return Fail(HasWildcard(target.name) ? ERROR_INVALID_NAME : ERROR_FILE_NOT_FOUND), 0;
+        return Fail(HasWildcard(target.name) ? ERROR_INVALID_NAME : ERROR_FILE_NOT_FOUND);
 
     const Drive* drive = nullptr;
     std::size_t consumed = 0;
     RootOf(location, drive, consumed);
     const std::size_t count = location.names.size();
-    std::string result;
+    result.clear();
     result.reserve(text.size());
+    std::vector<std::size_t> resultAt;  // the result's length before each piece
+    resultAt.reserve(pieces.size() + 1);
     for (const Piece& piece : pieces) {
+        resultAt.push_back(result.size());
         const std::string_view written = text.substr(piece.start, piece.length);
         // Names removed again by a later "..", and names the root covers,
         // stay as written.
@@ -1060,14 +1241,26 @@ DWORD PosixPlatform::Impl::GetShortPathNameA(const char* longPath, char* shortPa
         }
     }
 
-    if (shortPath == nullptr || capacity <= result.size()) {
-        SetLastError(ERROR_SUCCESS);
-        return static_cast<DWORD>(result.size() + 1);
+    resultAt.push_back(result.size());
+
+    // The directories on the way, kept for the next paths, when the path is
+    // a plain "X:\name\name..." (pieces: drive, separator, name, separator...).
+    shortLevels_.clear();
+    if (!IsFullDrivePath(text) || target.isRoot || consumed != 0 || chain_.size() < count) return true;
+    for (std::size_t i = 1; i < pieces.size(); ++i) {
+        const bool separator = i % 2 == 1;
+        if (pieces[i].name == separator || (!separator && pieces[i].level != (i - 2) / 2)) return true;
     }
-    std::memcpy(shortPath, result.data(), result.size());
-    shortPath[result.size()] = '\0';
-    SetLastError(ERROR_SUCCESS);
-    return static_cast<DWORD>(result.size());
+    if (chain_[count - 1].node == nullptr || chain_[count - 1].node->table.get() != target.table) return true;
+    for (std::size_t depth = 0; depth < count; ++depth) {
+        Node* node = chain_[depth].node;
+        if (node == nullptr || !node->table) break;
+        const Piece& separator = pieces[2 * depth + 1];
+        shortLevels_.push_back(ShortLevel{std::string(text.substr(0, separator.start + 1)),
+                                          result.substr(0, resultAt[2 * depth + 2]), Held{node, node->serial},
+                                          node->table});
+    }
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -1107,9 +1300,34 @@ BOOL PosixPlatform::Impl::SetFileAttributesA(const char* path, DWORD attributes)
     return true;
 }
 
+// The identity of the directory the last search step reported, when `path`
+// names it through that search's own directory and nothing has changed there
+// since: the stat of the search step told it.
+bool PosixPlatform::Impl::IdentityOfLastFound(const char* path, FileIdentity& identity)
+{
+    if (path == nullptr || lastSearch_ == 0) return false;
+    const auto found = searches_.find(lastSearch_);
+    if (found == searches_.end()) return false;
+    const Search& search = found->second;
+    if (search.prefix.empty() || !search.lastIsDirectory || search.position == 0) return false;
+    std::string_view text(path);
+    if (EndsWithSeparator(text)) text.remove_suffix(1);
+    if (text.size() <= search.prefix.size() || text.substr(0, search.prefix.size()) != search.prefix) return false;
+    const std::size_t item = search.items[search.position - 1];
+    if (item == Dot || item == DotDot || text.substr(search.prefix.size()) != (*search.table)[item].name) return false;
+    TakeChanges();
+    if (!StillCurrent(search.levels)) return false;
+    identity = search.lastIdentity;
+    return true;
+}
+
 BOOL PosixPlatform::Impl::GetFileIdentity(const char* path, FileIdentity* identity)
 {
     if (identity == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+    if (IdentityOfLastFound(path, *identity)) {
+        SetLastError(ERROR_SUCCESS);
+        return true;
+    }
     Location location;
     Target target;
     struct stat st {};
