@@ -40,7 +40,8 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
         ShownName shown = ShowName(sorted[i].original);
         TableEntry& entry = entries_[i];
         entry.linuxName = std::move(*sorted[i].linuxName);
-        entry.upperName = UpperUnits(shown.utf16);
+        // A name shown as it is has the upper case it was sorted by.
+        entry.upperName = shown.lossy ? UpperUnits(shown.utf16) : std::move(sorted[i].key);
         entry.name = std::move(shown.text);
         if (!firstShown.emplace(entry.name, i).second) {
             shownTwice[i] = true;
@@ -66,12 +67,10 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
     byName_.reserve(entries_.size());
     byAlias_.reserve(entries_.size());
     byUpperName_.reserve(entries_.size());
-    byLinuxName_.reserve(entries_.size());
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const TableEntry& entry = entries_[i];
         byName_.emplace(entry.name, i);
         byUpperName_.emplace(entry.upperName, i);
-        byLinuxName_.emplace(entry.linuxName, i);
         if (!entry.alias.empty()) byAlias_.emplace(entry.alias, i);
     }
 }
@@ -87,8 +86,11 @@ std::size_t DirectoryTable::Find(std::string_view name) const
 
 std::size_t DirectoryTable::FindLinux(std::string_view linuxName) const
 {
-    const auto found = byLinuxName_.find(linuxName);
-    return found == byLinuxName_.end() ? NotFound : found->second;
+    // Asked once per name of a path given in Linux form: not worth an index
+    // in every table.
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        if (entries_[i].linuxName == linuxName) return i;
+    return NotFound;
 }
 
 } // namespace kivra::platform::posix

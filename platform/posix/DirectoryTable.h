@@ -54,7 +54,6 @@ private:
     Index byName_;
     std::unordered_map<std::u16string_view, std::size_t> byUpperName_;
     Index byAlias_;
-    Index byLinuxName_;
 };
 
 } // namespace kivra::platform::posix

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <atomic>
 #include <cstring>
 #include <deque>
@@ -304,6 +305,7 @@ private:
     void TakeChanges();
     void LimitWatches();
     DWORD TableOf(Level& level, int fd, const DirectoryTable*& table);
+    DWORD ReadNames(int fd, std::vector<std::string>& names);
     DWORD Resolve(const Location& location, Target& target, DWORD lastMissing = ERROR_PATH_NOT_FOUND);
     DWORD ResolveDirectory(const Location& location, int& fd, bool& isRoot);
     void TruncateChain(std::size_t size);
@@ -313,6 +315,7 @@ private:
     bool FillFindData(Search& search, WIN32_FIND_DATAA* data);
     bool IdentityOfLastFound(const char* path, FileIdentity& identity);
     bool ShortPathThroughKnownDirectories(std::string_view text, std::string& result);
+    bool OpenOnChain(std::size_t entry);
     bool ShortPathResolved(const char* longPath, std::string& result);
     HANDLE NewHandle() { return nextHandle_ += 4; }
     DWORD HeldOpenElsewhere(int dirFd, const std::string& linuxName);
@@ -339,7 +342,8 @@ private:
     std::deque<int> watchOrder_;  // oldest first
 
     HANDLE nextHandle_ = 0x1000;
-    HANDLE lastSearch_ = 0;  // the search that reported last
+    HANDLE lastSearch_ = 0;
+    std::vector<char> readBuffer_;  // for directory records  // the search that reported last
     std::vector<ShortLevel> shortLevels_;
     std::map<HANDLE, Search> searches_;
     std::map<HANDLE, OpenFile> files_;
@@ -766,28 +770,40 @@ DWORD PosixPlatform::Impl::Validate(Level& level, int fd, bool reused)
     return ERROR_SUCCESS;
 }
 
+// The names of a directory, read from its own descriptor (which the levels
+// use for nothing else) from the start, without a second descriptor.
+DWORD PosixPlatform::Impl::ReadNames(int fd, std::vector<std::string>& names)
+{
+    if (lseek(fd, 0, SEEK_SET) != 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
+    if (readBuffer_.empty()) readBuffer_.resize(65536);
+    for (;;) {
+        const ssize_t length = getdents64(fd, readBuffer_.data(), readBuffer_.size());
+        if (length < 0) {
+            if (errno == EINTR) continue;
+            return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
+        }
+        if (length == 0) return ERROR_SUCCESS;
+        for (ssize_t at = 0; at < length;) {
+            // d_reclen and the name's offset, read without assuming the
+            // buffer holds aligned records.
+            const char* record = readBuffer_.data() + at;
+            unsigned short recordLength = 0;
+            std::memcpy(&recordLength, record + offsetof(dirent64, d_reclen), sizeof recordLength);
+            const char* name = record + offsetof(dirent64, d_name);
+            at += recordLength;
+            if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) names.emplace_back(name);
+        }
+    }
+}
+
 DWORD PosixPlatform::Impl::TableOf(Level& level, int fd, const DirectoryTable*& table)
 {
     Node& node = *level.node;
     if (!node.table) {
         // Watched before it is read: no change can fall in between.
         Watch(node, fd);
-        const int reading = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (reading < 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
-        DIR* directory = fdopendir(reading);
-        if (!directory) {
-            close(reading);
-            return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
-        }
         std::vector<std::string> names;
-        errno = 0;
-        while (const dirent* entry = readdir(directory)) {
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                names.emplace_back(entry->d_name);
-        }
-        const int error = errno;
-        closedir(directory);
-        if (error != 0) return ErrorFromErrno(error, ERROR_PATH_NOT_FOUND);
+        if (const DWORD error = ReadNames(fd, names); error != ERROR_SUCCESS) return error;
         node.table = std::make_shared<const DirectoryTable>(std::move(names));
         node.serial = ++nextSerial_;
         // An unwatched table read within its directory's last tick is read
@@ -1075,6 +1091,37 @@ BOOL PosixPlatform::Impl::FindClose(HANDLE handle)
 // ---------------------------------------------------------------------------
 // Short names
 
+// Opens the directory of entry `entry` below the last of shortLevels_, when
+// the open directories of chain_ are those levels, and checks it as a walk
+// would: the step of a walk without the resolution of the path before it.
+bool PosixPlatform::Impl::OpenOnChain(std::size_t entry)
+{
+    const std::size_t depth = shortLevels_.size() - 1;
+    if (chain_.size() <= depth || depth + 1 >= levelBudget_) return false;
+    for (std::size_t i = 0; i <= depth; ++i)
+        if (chain_[i].node != shortLevels_[i].held.node || chain_[i].fd < 0) return false;
+    Node* parent = chain_[depth].node;
+    const bool reused = chain_.size() > depth + 1 && chain_[depth + 1].parentSerial == parent->serial &&
+                        chain_[depth + 1].entry == entry && chain_[depth + 1].fd >= 0;
+    if (!reused) {
+        TruncateChain(depth + 1);
+        const int opened = openat(chain_[depth].fd, (*parent->table)[entry].linuxName.c_str(),
+                                  O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (opened < 0) return false;
+        chain_.push_back(Level{opened, {}, parent->serial, entry, nullptr});
+    }
+    TruncateChain(depth + 2);
+    const int opened = chain_.back().fd;
+    const DirectoryTable* table = nullptr;
+    if (Validate(chain_.back(), opened, reused) != ERROR_SUCCESS || TableOf(chain_.back(), opened, table) != ERROR_SUCCESS ||
+        chain_.back().node->watch < 0) {
+        TruncateChain(depth + 1);
+        return false;
+    }
+    parent->children[entry] = chain_.back().node;
+    return true;
+}
+
 // The short form of a path that goes on from a directory of the last one
 // asked for, through directories whose tables are known and unchanged: no
 // resolution, only look-ups in those tables.
@@ -1088,7 +1135,9 @@ bool PosixPlatform::Impl::ShortPathThroughKnownDirectories(std::string_view text
         --known;
     }
     if (known == 0) return false;
+    CloseTemporary();
     TakeChanges();
+    LimitWatches();
     for (std::size_t i = 0; i < known; ++i) {
         const Held& held = shortLevels_[i].held;
         if (!held.node->table || held.node->serial != held.serial || held.node->watch < 0) {
@@ -1112,8 +1161,12 @@ bool PosixPlatform::Impl::ShortPathThroughKnownDirectories(std::string_view text
             return true;
         }
         Node& directory = *shortLevels_.back().held.node;
-        const auto child = directory.children.find(entry);
-        if (child == directory.children.end() || !child->second->table || child->second->watch < 0) return false;
+        auto child = directory.children.find(entry);
+        if (child == directory.children.end() || !child->second->table || child->second->watch < 0) {
+            if (!OpenOnChain(entry)) return false;
+            child = directory.children.find(entry);
+            if (child == directory.children.end()) return false;
+        }
         ShortLevel next;
         next.text.assign(text.substr(0, end + 1));
         next.shortText.reserve(shortLevels_.back().shortText.size() + shortName.size() + 1);
