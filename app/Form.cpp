@@ -5,6 +5,7 @@
 #include "app/TextFormat.h"
 #include "app/QtText.h"
 #include "platform/Exceptions.h"
+#include "resources/GuiResources.h"
 #include "resources/Texts.h"
 
 #include <QAction>
@@ -139,7 +140,7 @@ TForm::~TForm()
 
 void TForm::LoadLayout(const char* className)
 {
-    QFile file(QStringLiteral(":/forms/%1.ui").arg(QString::fromLatin1(className)));
+    QFile file(resources::FormLayoutPath(QString::fromLatin1(className)));
     QWidget* loaded = nullptr;
     QByteArray layout;
     if (file.open(QIODevice::ReadOnly)) {
@@ -190,9 +191,52 @@ int TForm::Height() const { return frameGeometry().height(); }
 
 void TForm::SetBounds(int left, int top, int width, int height)
 {
+    bounds_ = QRect(left, top, width, height);
+    ApplyBounds();
+}
+
+void TForm::ApplyBounds()
+{
+    const QRect bounds = *bounds_;
     const QMargins frame = FrameMargins(this);
-    resize(width - frame.left() - frame.right(), height - frame.top() - frame.bottom());
-    move(left, top);
+    boundsMargins_ = frame;
+    // The events of these two steps show the way between the old geometry
+    // and the new one, not a geometry to keep.
+    applyingBounds_ = true;
+    resize(bounds.width() - frame.left() - frame.right(), bounds.height() - frame.top() - frame.bottom());
+    move(bounds.left(), bounds.top());
+    applyingBounds_ = false;
+}
+
+void TForm::FollowFrame(const QEvent* event)
+{
+    if (!bounds_ || applyingBounds_) return;
+    if (FrameMargins(this) != boundsMargins_) {
+        // The frame has become known (the window was created, or a window
+        // manager framed it): the outer geometry set before is kept.
+        ApplyBounds();
+    } else if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && isVisible()) {
+        // Moved or resized by the user or the window manager: that is the
+        // geometry to keep from now on.
+        bounds_ = frameGeometry();
+    }
+}
+
+bool TForm::event(QEvent* event)
+{
+    const bool handled = QMainWindow::event(event);
+    switch (event->type()) {
+    case QEvent::WinIdChange:
+    case QEvent::Show:
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::WindowStateChange:
+        FollowFrame(event);
+        break;
+    default:
+        break;
+    }
+    return handled;
 }
 
 void TForm::Close() { close(); }

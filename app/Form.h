@@ -7,9 +7,12 @@
 #include "platform/CodePage.h"
 
 #include <QMainWindow>
+#include <QMargins>
+#include <QRect>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class QCloseEvent;
 class QShowEvent;
@@ -76,7 +79,11 @@ public:
     platform::Text Caption() const;
     void SetCaption(const platform::Text& caption);
 
-    // Outer frame geometry, in pixels of the screen.
+    // Outer frame geometry, in pixels of the screen. The frame's margins
+    // are known only once the window exists (under a window manager, once
+    // it has framed the window); the bounds set before are kept and applied
+    // again with the real margins as soon as they are known, so the outer
+    // size is the one set, not the client size.
     int Left() const;
     int Top() const;
     int Width() const;
@@ -98,11 +105,20 @@ public:
     void RunDestroyHandler();
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void LoadLayout(const char* className);
+    void ApplyBounds();
+    void FollowFrame(const QEvent* event);
+
+    // The outer geometry last set, once SetBounds has been called, and the
+    // frame margins it was applied with.
+    std::optional<QRect> bounds_;
+    QMargins boundsMargins_;
+    bool applyingBounds_ = false;
 
     bool shownOnce_ = false;
     bool modal_ = false;

@@ -283,8 +283,8 @@ TModalResult ShowMessageDialogAt(const platform::Text& text, MessageDialogType t
 {
     const std::unique_ptr<TMessageForm> dialog = BuildMessageDialog(text, type, buttons);
     dialog->HelpContext = helpContext;
-    if (x >= 0) dialog->move(x, dialog->Top());
-    if (y >= 0) dialog->move(dialog->Left(), y);
+    if (x >= 0) dialog->SetBounds(x, dialog->Top(), dialog->Width(), dialog->Height());
+    if (y >= 0) dialog->SetBounds(dialog->Left(), y, dialog->Width(), dialog->Height());
     return dialog->ShowModal();
 }
 

@@ -15,7 +15,9 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -158,6 +160,35 @@ TEST_F(FrameTest, SetBoundsPlacesTheOuterFrame)
     form->SetCaption("\x83\x65\x83\x58\x83\x67"); // テスト
     EXPECT_EQ(form->windowTitle(), QString::fromUtf8("テスト"));
     EXPECT_EQ(form->Caption(), "\x83\x65\x83\x58\x83\x67");
+}
+
+// The frame around a window is known only once the window exists; the
+// outer geometry set before must hold all the same.
+TEST_F(FrameTest, TheOuterGeometrySetBeforeTheWindowExistsHoldsOnceItIsShown)
+{
+    TApplication& app = Start();
+    TTestForm* form = nullptr;
+    app.CreateOwnedForm(form);
+    form->SetBounds(120, 90, 500, 370);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    QTest::qWait(50);
+    EXPECT_EQ(QRect(form->Left(), form->Top(), form->Width(), form->Height()), QRect(120, 90, 500, 370));
+    const QMargins frame = form->windowHandle()->frameMargins();
+    EXPECT_EQ(form->size(), QSize(500 - frame.left() - frame.right(), 370 - frame.top() - frame.bottom()))
+        << "the client area is what the frame leaves";
+}
+
+TEST_F(FrameTest, SetBoundsOnAShownWindowPlacesItsOuterFrame)
+{
+    TApplication& app = Start();
+    TTestForm* form = nullptr;
+    app.CreateOwnedForm(form);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    form->SetBounds(30, 40, 420, 300);
+    QTest::qWait(50);
+    EXPECT_EQ(QRect(form->Left(), form->Top(), form->Width(), form->Height()), QRect(30, 40, 420, 300));
 }
 
 TEST_F(FrameTest, TheReferenceHoldsTheFormWhileItIsConstructedAndTheFirstFormIsTheMainForm)
