@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <atomic>
 #include <cstring>
@@ -216,6 +217,8 @@ private:
         std::uint64_t parentSerial = 0;
         std::size_t entry = 0;
         Node* node = nullptr;
+        struct stat st {};        // the directory's stat as of walk number `statWalk`
+        std::uint64_t statWalk = 0;
     };
 
     // The result of a resolution: the directory holding the last name, and
@@ -262,6 +265,9 @@ private:
         std::vector<Held> levels;
         bool lastIsDirectory = false;  // the item last reported is a directory, not a link
         FileIdentity lastIdentity;
+        // The directory's stat from the resolution that started the search,
+        // for its "." entry.
+        std::optional<struct stat> dot;
     };
 
     // One directory of the last short path asked for, root first: a scan
@@ -334,6 +340,7 @@ private:
     int temporary_ = -1;
     std::size_t levelBudget_ = 64;
     std::size_t walkDepth_ = 0;  // the level the last walk ended on
+    std::uint64_t walks_ = 0;
     int changes_ = -1;           // inotify descriptor
     bool noticed_ = false;       // its events raise SIGIO
     unsigned noticesSeen_ = 0;
@@ -676,11 +683,14 @@ void PosixPlatform::Impl::Watch(Node& node, int fd)
 void PosixPlatform::Impl::LimitWatches()
 {
     constexpr std::size_t Limit = 1024;
+    // A quarter at a time: the kernel's notices of the removals then come
+    // in one signal and one read, not one of each per directory.
+    constexpr std::size_t Kept = Limit - Limit / 4;
     if (watched_.size() <= Limit) return;
     // The directories of the path in use keep theirs.
     std::unordered_set<const Node*> inUse;
     for (const Level& level : chain_) inUse.insert(level.node);
-    for (std::size_t turns = watchOrder_.size(); watched_.size() > Limit && turns > 0; --turns) {
+    for (std::size_t turns = watchOrder_.size(); watched_.size() > Kept && turns > 0; --turns) {
         const int watch = watchOrder_.front();
         watchOrder_.pop_front();
         const auto found = watched_.find(watch);
@@ -737,6 +747,8 @@ void PosixPlatform::Impl::TakeChanges()
             }
             if (event.mask & IN_IGNORED) watched_.erase(found);
         }
+        // Room left for the longest event: the queue was empty.
+        if (static_cast<std::size_t>(length) + sizeof(inotify_event) + NAME_MAX + 1 <= sizeof buffer) break;
     }
 }
 
@@ -746,7 +758,8 @@ void PosixPlatform::Impl::TakeChanges()
 DWORD PosixPlatform::Impl::Validate(Level& level, int fd, bool reused)
 {
     if (reused && level.node && level.node->watch >= 0) return ERROR_SUCCESS;
-    struct stat st {};
+    struct stat& st = level.st;
+    level.statWalk = walks_;
     if (fstat(fd, &st) != 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
     level.id = FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     Node& node = nodes_[level.id];
@@ -820,6 +833,7 @@ DWORD PosixPlatform::Impl::TableOf(Level& level, int fd, const DirectoryTable*& 
 DWORD PosixPlatform::Impl::Walk(const std::string& rootPath, const std::vector<std::string>& names,
                                 std::size_t begin, std::size_t end, int& fd, DWORD lastMissing)
 {
+    ++walks_;
     CloseTemporary();
     TakeChanges();
     LimitWatches();
@@ -969,6 +983,7 @@ HANDLE PosixPlatform::Impl::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA
 
     Search search;
     search.table = level.node->table;
+    if (level.statWalk == walks_) search.dot = level.st;
     if (!HasWildcard(namePattern)) {
         const std::size_t entry = table->Find(namePattern);
         if (entry == DirectoryTable::NotFound) return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
@@ -1038,7 +1053,11 @@ bool PosixPlatform::Impl::FillFindData(Search& search, WIN32_FIND_DATAA* data)
         DWORD attributes = 0;
         search.lastIsDirectory = false;
         if (item == Dot || item == DotDot) {
-            if (fstatat(search.fd, item == Dot ? "." : "..", &st, 0) != 0) continue;
+            if (item == Dot && search.dot) {
+                st = *search.dot;
+            } else if (fstatat(search.fd, item == Dot ? "." : "..", &st, 0) != 0) {
+                continue;
+            }
             name = item == Dot ? "." : "..";
             attributes = AttributesOf(st, {});
         } else {

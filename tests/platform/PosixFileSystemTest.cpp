@@ -305,6 +305,74 @@ TEST_F(PosixFiles, ChangesAreSeenInMoreDirectoriesThanAreWatched)
     }
 }
 
+// A scan asks for the short form of every path of a tree in its order; each
+// answer must still follow the directories as they are at that moment.
+TEST_F(PosixFiles, ShortPathsInTurnFollowTheirDirectoriesAsTheyAreNow)
+{
+    temp.MakeFile("long directory/first long name.txt");
+    temp.MakeFile("long directory/second long name.txt");
+    temp.MakeFile("long directory/inner long directory/third long name.txt");
+    EXPECT_EQ(Short("D:\\long directory\\first long name.txt"), "D:\\LONGDI~1\\FIRSTL~1.TXT");
+    EXPECT_EQ(Short("D:\\long directory\\second long name.txt"), "D:\\LONGDI~1\\SECOND~1.TXT");
+    EXPECT_EQ(Short("D:\\long directory\\inner long directory\\"), "D:\\LONGDI~1\\INNERL~1\\");
+    EXPECT_EQ(Short("D:\\long directory\\inner long directory\\third long name.txt"),
+              "D:\\LONGDI~1\\INNERL~1\\THIRDL~1.TXT");
+    EXPECT_EQ(Short("D:\\long directory\\SECOND LONG NAME.TXT"), "D:\\LONGDI~1\\SECOND~1.TXT");
+    EXPECT_EQ(Short("D:\\long directory\\missing.txt"), "<error 2>");
+
+    // A name of the same directory, after the directory itself was renamed.
+    const std::string from = temp.Path() + "/long directory";
+    ASSERT_EQ(rename(from.c_str(), (temp.Path() + "/moved directory").c_str()), 0);
+    EXPECT_EQ(Short("D:\\long directory\\first long name.txt"), "<error 3>");
+    EXPECT_EQ(Short("D:\\long directory\\inner long directory\\third long name.txt"), "<error 3>");
+    EXPECT_EQ(Short("D:\\moved directory\\first long name.txt"), "D:\\MOVEDD~1\\FIRSTL~1.TXT");
+
+    // A name of a subdirectory, after the entry was renamed within it.
+    EXPECT_EQ(Short("D:\\moved directory\\inner long directory\\third long name.txt"),
+              "D:\\MOVEDD~1\\INNERL~1\\THIRDL~1.TXT");
+    const std::string inner = temp.Path() + "/moved directory/inner long directory/";
+    ASSERT_EQ(rename((inner + "third long name.txt").c_str(), (inner + "fourth long name.txt").c_str()), 0);
+    EXPECT_EQ(Short("D:\\moved directory\\inner long directory\\third long name.txt"), "<error 2>");
+    EXPECT_EQ(Short("D:\\moved directory\\inner long directory\\fourth long name.txt"),
+              "D:\\MOVEDD~1\\INNERL~1\\FOURTH~1.TXT");
+}
+
+// A walk asks for the identity of each directory a search has just found.
+TEST_F(PosixFiles, TheIdentityOfADirectoryJustFoundIsTheOneThereNow)
+{
+    temp.MakeDirectory("dir/sub");
+    WIN32_FIND_DATAA data{};
+    const HANDLE search = FindFirstFileA("D:\\dir\\*.*", &data);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    while (std::string(data.cFileName) != "sub") ASSERT_TRUE(FindNextFileA(search, &data));
+    EXPECT_EQ(Identity("D:\\dir\\sub\\"), LinuxIdentity(temp.Path() + "/dir/sub"));
+    EXPECT_EQ(Identity("D:\\dir\\SUB"), LinuxIdentity(temp.Path() + "/dir/sub"));
+
+    // Replaced between the search step and the question.
+    const std::string sub = temp.Path() + "/dir/sub";
+    ASSERT_EQ(rename(sub.c_str(), (temp.Path() + "/dir/old").c_str()), 0);
+    ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+    EXPECT_EQ(Identity("D:\\dir\\sub\\"), LinuxIdentity(sub));
+    EXPECT_FALSE(Identity("D:\\dir\\sub\\") == LinuxIdentity(temp.Path() + "/dir/old"));
+    FindClose(search);
+}
+
+// Directories beyond the watched ones keep their tables; a change made while
+// they were not watched is still seen.
+TEST_F(PosixFiles, ShortPathsSeeChangesInDirectoriesNoLongerWatched)
+{
+    constexpr int count = 1200;
+    for (int i = 0; i < count; ++i) temp.MakeFile("d" + std::to_string(i) + "/first long name.txt");
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(Short("D:\\d" + std::to_string(i) + "\\first long name.txt"), "D:\\d" + std::to_string(i) + "\\FIRSTL~1.TXT");
+    const std::string directory = temp.Path() + "/d0";
+    // Past the tick the directory's times stand at, so that only its times tell.
+    usleep(150000);
+    ASSERT_EQ(rename((directory + "/first long name.txt").c_str(), (directory + "/second long name.txt").c_str()), 0);
+    EXPECT_EQ(Short("D:\\d0\\first long name.txt"), "<error 2>");
+    EXPECT_EQ(Short("D:\\d0\\second long name.txt"), "D:\\d0\\SECOND~1.TXT");
+}
+
 TEST_F(PosixFiles, BadPathsGetWindowsErrorCodes)
 {
     temp.MakeFile("file.txt");
