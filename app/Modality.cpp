@@ -9,15 +9,22 @@ DisabledWindows::DisabledWindows(const QWidget* except) : active_(QApplication::
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget* window : windows) {
         if (window == except || !window->isVisible() || !window->isEnabled()) continue;
+        QPointer<QWidget> focus = window->focusWidget();
         window->setEnabled(false);
-        disabled_.emplace_back(window);
+        disabled_.push_back({window, focus});
     }
 }
 
 DisabledWindows::~DisabledWindows()
 {
-    for (const QPointer<QWidget>& window : disabled_) {
-        if (window) window->setEnabled(true);
+    for (const Disabled& entry : disabled_) {
+        if (!entry.window) continue;
+        entry.window->setEnabled(true);
+        // As the window had it: the window's own focus, which it hands to the
+        // control when it is active again.
+        if (entry.focus && entry.focus->window() == entry.window && entry.focus->isEnabled() &&
+            entry.focus->isVisibleTo(entry.window))
+            entry.focus->setFocus(Qt::ActiveWindowFocusReason);
     }
     if (active_) active_->activateWindow();
 }

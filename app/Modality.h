@@ -1,8 +1,9 @@
 #pragma once
 // What every modal wait of the program does around itself: the program's
 // other top-level windows are disabled while it lasts, and afterwards the
-// ones that still exist are enabled again and the window that was active
-// before is activated again.
+// ones that still exist are enabled again, each with the control that had
+// its keyboard focus, and the window that was active before is activated
+// again.
 
 #include <QPointer>
 #include <QWidget>
@@ -20,8 +21,14 @@ public:
     DisabledWindows& operator=(const DisabledWindows&) = delete;
 
 private:
+    struct Disabled {
+        QPointer<QWidget> window;
+        // Disabling a window takes the focus from its controls; this is the
+        // one to give it back to.
+        QPointer<QWidget> focus;
+    };
     QPointer<QWidget> active_;
-    std::vector<QPointer<QWidget>> disabled_;
+    std::vector<Disabled> disabled_;
 };
 
 } // namespace kivra::app

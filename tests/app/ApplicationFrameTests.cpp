@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -260,6 +261,56 @@ TEST_F(FrameTest, TheShutdownDestroysTheFormsLastCreatedFirstEachAfterItsDestroy
     EXPECT_TRUE(watchFirst.isNull());
     EXPECT_TRUE(watchSecond.isNull());
     EXPECT_EQ(app.MainForm(), nullptr);
+}
+
+// ---- After a modal wait -------------------------------------------------------
+
+// A shown main window with two controls that take the focus; the second has it.
+QLineEdit* FocusOnTheSecondControl(TTestForm& form)
+{
+    auto* edit = new QLineEdit(form.centralWidget());
+    edit->setGeometry(10, 100, 115, 25);
+    form.show();
+    form.activateWindow();
+    if (!QTest::qWaitForWindowActive(&form)) ADD_FAILURE() << "the window did not become active";
+    edit->setFocus();
+    return edit;
+}
+
+TEST_F(FrameTest, TheFocusReturnsToItsControlWhenAMessageDialogCloses)
+{
+    TApplication& app = Start();
+    TTestForm* form = nullptr;
+    app.CreateOwnedForm(form);
+    QLineEdit* edit = FocusOnTheSecondControl(*form);
+    ASSERT_EQ(QApplication::focusWidget(), edit);
+
+    ModalAnswer answer([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    EXPECT_EQ(app::ShowMessageDialog(T().VerdictNormal, app::MessageDialogType::Information, 0x0003, 0), app::mrNo);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    QTest::qWait(20);
+    EXPECT_EQ(QApplication::focusWidget(), edit);
+    EXPECT_EQ(form->focusWidget(), edit);
+}
+
+TEST_F(FrameTest, TheFocusReturnsToItsControlWhenTheMessageBoxOfAnExceptionCloses)
+{
+    TApplication& app = Start();
+    TTestForm* form = nullptr;
+    app.CreateOwnedForm(form);
+    QLineEdit* edit = FocusOnTheSecondControl(*form);
+    ASSERT_EQ(QApplication::focusWidget(), edit);
+
+    ModalAnswer answer([](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        box->button(QMessageBox::Ok)->click();
+    });
+    app::Guarded([] { throw Exception("boom"); });
+    EXPECT_TRUE(answer.Answered());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    QTest::qWait(20);
+    EXPECT_EQ(QApplication::focusWidget(), edit);
 }
 
 // ---- The message loop ------------------------------------------------------
