@@ -44,6 +44,17 @@ constexpr std::size_t MaxPathBytes = 32767;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
+// The text with "/" as "\", for the double-byte-aware scans, which know "\"
+// alone. The positions are those of the text: "/" is one byte wherever it
+// stands, as the scans take it.
+std::string_view WithBackslashes(std::string_view text, std::string& storage)
+{
+    if (text.find('/') == std::string_view::npos) return text;
+    storage.assign(text);
+    std::replace(storage.begin(), storage.end(), '/', '\\');
+    return storage;
+}
+
 // "X:\..." with "\" alone as separator: its meaning depends on no current
 // directory, and its last separator is found by the usual scan.
 bool IsFullDrivePath(std::string_view text)
@@ -489,35 +500,27 @@ DWORD PosixPlatform::Impl::Parse(const char* path, Location& out) const
     if (text.size() >= MaxPathBytes) return ERROR_FILENAME_EXCED_RANGE;
 
     // Split into names, double-byte aware: a second byte is never a separator.
+    // Separators in a row leave empty names, and a final one an empty last name.
     std::vector<std::string> tokens;
-    bool leadingSeparators = false;
     std::size_t leadingCount = 0;
     {
-        std::string token;
-        bool started = false;
-        for (std::size_t at = 0; at < text.size(); ++at) {
-            const auto byte = static_cast<unsigned char>(text[at]);
-            if (IsDBCSLeadByte(byte) && at + 1 < text.size()) {
-                token.push_back(text[at]);
-                token.push_back(text[++at]);
-                started = true;
-                continue;
+        std::string storage;
+        const std::string_view scan = WithBackslashes(text, storage);
+        std::size_t at = 0;
+        while (at < scan.size() && scan[at] == '\\') ++at;
+        leadingCount = at;
+        while (at < scan.size()) {
+            const std::size_t end = FindSeparator(scan, at);
+            if (end == NoPosition) {
+                tokens.emplace_back(text.substr(at));
+                break;
             }
-            if (IsSeparator(text[at])) {
-                if (!started) {
-                    leadingSeparators = true;
-                    ++leadingCount;
-                    continue;
-                }
-                tokens.push_back(std::move(token));
-                token.clear();
-                continue;
-            }
-            started = true;
-            token.push_back(text[at]);
+            tokens.emplace_back(text.substr(at, end - at));
+            at = end + 1;
+            if (at == scan.size()) tokens.emplace_back();
         }
-        if (started) tokens.push_back(std::move(token));
     }
+    const bool leadingSeparators = leadingCount > 0;
 
     Location location;
     std::size_t first = 0;
@@ -1234,21 +1237,23 @@ bool PosixPlatform::Impl::ShortPathResolved(const char* longPath, std::string& r
         std::size_t level;  // index in location.names, or npos
     };
     std::vector<Piece> pieces;
+    std::string storage;
+    const std::string_view scan = WithBackslashes(text, storage);
     std::size_t at = 0;
     std::size_t depth = 0;
     if (text.size() >= 2 && IsSeparator(text[0]) && IsSeparator(text[1])) {
-        // \\host\share: copied as written; the share's names come after.
+        // \\host\share: copied as written (up to the fourth separator); the
+        // share's names come after.
+        std::size_t end = text.size();
         std::size_t separators = 0;
-        std::size_t i = 0;
-        for (; i < text.size(); ++i) {
-            if (IsDBCSLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
-                ++i;
-                continue;
+        for (std::size_t found = FindSeparator(scan); found != NoPosition; found = FindSeparator(scan, found + 1)) {
+            if (++separators == 4) {
+                end = found;
+                break;
             }
-            if (IsSeparator(text[i]) && ++separators == 4) break;
         }
-        pieces.push_back(Piece{0, i, false, std::string::npos});
-        at = i;
+        pieces.push_back(Piece{0, end, false, std::string::npos});
+        at = end;
     } else if (text.size() >= 2 && text[1] == ':' &&
                ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'))) {
         pieces.push_back(Piece{0, 2, false, std::string::npos});
@@ -1267,8 +1272,8 @@ bool PosixPlatform::Impl::ShortPathResolved(const char* longPath, std::string& r
             ++at;
             continue;
         }
-        while (at < text.size() && !IsSeparator(text[at]))
-            at += IsDBCSLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
+        at = FindSeparator(scan, at);
+        if (at == NoPosition) at = text.size();
         const std::string_view name = text.substr(start, at - start);
         std::size_t level = std::string::npos;
         if (name == "..") {

@@ -166,6 +166,11 @@ TEST_F(PosixFiles, JapaneseNamesWithBackslashSecondBytesAreDirectoriesOfTheirOwn
     EXPECT_EQ(Names(dir), (std::vector<std::string>{Bytes("95 5C")}));
     EXPECT_EQ(Names(dir + "\\*.*"), (std::vector<std::string>{".", "..", Bytes("83 5C 2E 74 78 74")}));
     EXPECT_EQ(Short(dir + "\\" + Bytes("83 5C") + ".txt"), dir + "\\" + Bytes("83 5C") + ".txt");
+    // "/" as separator next to them.
+    const std::string slashed = "D:/" + Bytes("95 5C") + "/" + Bytes("83 5C") + ".txt";
+    EXPECT_EQ(Short(slashed), slashed);
+    EXPECT_EQ(Names("D:/" + Bytes("95 5C") + "/*.*").size(), 3u);
+    EXPECT_EQ(Identity(slashed), LinuxIdentity(temp.Path() + "/\xE8\xA1\xA8/\xE3\x82\xBD.txt"));
 }
 
 TEST_F(PosixFiles, NamesDifferingOnlyInCaseAreAllListedAndTheExactOneWins)
