@@ -200,6 +200,37 @@ TEST_F(MainWindowTest, IsCreatedCentredWithOnlyTheRunButtonEnabled)
     EXPECT_EQ(form.BaseCaption, Texts().FormCaption);
 }
 
+TEST_F(MainWindowTest, StaysCentredWithItsDesignedOuterSizeOnceShown)
+{
+    TForm1& form = OpenWindow();
+    QTest::qWait(50);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(form.Width(), 500);
+    EXPECT_EQ(form.Height(), 370);
+    EXPECT_EQ(form.Left(), (screen.width() - 500) / 2);
+    EXPECT_EQ(form.Top(), (screen.height() - 370) / 2);
+    EXPECT_EQ(form.frameGeometry(), QRect(form.Left(), form.Top(), 500, 370)) << "the frame the desktop shows";
+}
+
+TEST_F(MainWindowTest, TheDriveSelectorHoldsItsLetterInLowerCaseWhenTheWindowIsShown)
+{
+    application.emplace();
+    application->CreateOwnedForm(Form1);
+    window = Form1;
+    EXPECT_EQ(window->DriveComboBox1->Drive(), 'C') << "as the current directory gives it, before its window exists";
+    char driveAtShow = '?';
+    const app::TNotifyEvent formShow = window->OnShow;
+    window->OnShow = [&](QObject* sender) {
+        driveAtShow = window->DriveComboBox1->Drive();
+        formShow(sender);
+    };
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    EXPECT_EQ(driveAtShow, 'c');
+    EXPECT_EQ(window->DriveComboBox1->Drive(), 'c');
+    EXPECT_EQ(window->DriveComboBox1->currentIndex(), 0) << "the drive's item is selected";
+}
+
 TEST_F(MainWindowTest, RootFieldShowsTheCurrentDrivesRootInCapitalsAtStart)
 {
     TForm1& form = OpenWindow();
@@ -303,6 +334,9 @@ TEST_F(MainWindowTest, RunFillsTheFiveFilesAndShowsTheDifferenceView)
     EXPECT_EQ(verdict.window.rows, 2 + 3 * 3);
     EXPECT_EQ(verdict.window.selectedRow, 0);
     EXPECT_EQ(form.ListBox1->Line(0), Texts().DifferentHeader);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::qWait(20);
+    EXPECT_EQ(QApplication::focusWidget(), form.ListBox1) << "the view's focus is back once the verdict is answered";
 
     const Text crlf = "\r\n";
     EXPECT_EQ(Readable(Memory("KIVRALNG.TXT")),
