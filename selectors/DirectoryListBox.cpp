@@ -211,15 +211,12 @@ TDirectoryListBox::~TDirectoryListBox() = default;
 
 void TDirectoryListBox::LoadFolderImages()
 {
-    for (int i = 0; i < 3; ++i)
-        folderImages_[i] = LoadSelectorImage(FolderResources[i]);
+    folderImages_.Load(FolderResources);
 }
 
 const QImage* TDirectoryListBox::ImageOf(Image image) const
 {
-    if (image == NoImage || folderImages_[image].isNull())
-        return nullptr;
-    return &folderImages_[image];
+    return folderImages_.Find(image);
 }
 
 void TDirectoryListBox::AddItem(const Text& text, Image image)
@@ -421,18 +418,15 @@ Text TDirectoryListBox::ItemPath(int index) const
     // An ancestor: the path up to its own name, that is up to the
     // (index + 1)-th backslash after the drive.
     const Text rest = directory_.substr(drive.size());
-    int separators = 0;
-    std::size_t i = 0;
-    while (i < rest.size()) {
-        if (platform::IsDBCSLeadByte(static_cast<unsigned char>(rest[i]))) {
-            i += 2;
-            continue;
-        }
-        if (rest[i] == '\\' && ++separators == index + 1)
+    std::size_t end = platform::NoPosition;
+    std::size_t from = 0;
+    for (int separators = 0; separators <= index; ++separators) {
+        end = platform::FindSeparator(rest, from);
+        if (end == platform::NoPosition)
             break;
-        ++i;
+        from = end + 1;
     }
-    return drive + rest.substr(0, std::min(i, rest.size()));
+    return drive + rest.substr(0, end);
 }
 
 void TDirectoryListBox::OpenSelectedItem()
@@ -545,8 +539,7 @@ void TDirectoryListBox::DirectoryChanged()
 
 void TDirectoryListBox::UpdateItemHeight()
 {
-    const int imageHeight = folderImages_[OpenImage].isNull() ? 15 : folderImages_[OpenImage].height();
-    const int height = std::max(FontCellHeight(font()), imageHeight + 1);
+    const int height = std::max(FontCellHeight(font()), folderImages_.HeightOr(OpenImage, 15) + 1);
     const bool changed = height != itemHeight_;
     itemHeight_ = height;
     if (changed && handleAllocated_) {

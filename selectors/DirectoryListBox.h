@@ -7,6 +7,7 @@
 
 #include "platform/CodePage.h"
 #include "selectors/DriveComboBox.h"
+#include "selectors/SelectorImages.h"
 
 #include <QFontMetrics>
 #include <QImage>
@@ -177,7 +178,7 @@ private:
     bool changingPath_ = false;
     bool preservesCase_ = true;
     bool caseSensitive_ = false;
-    QImage folderImages_[3];
+    SelectorImageSet<3> folderImages_;
     std::vector<platform::Text> texts_;
     std::vector<Image> images_;
     int pathItems_ = 0;

@@ -132,15 +132,12 @@ TDriveComboBox::~TDriveComboBox() = default;
 
 void TDriveComboBox::LoadDriveImages()
 {
-    for (int i = 0; i < 5; ++i)
-        images_[i] = LoadSelectorImage(ImageResources[i]);
+    images_.Load(ImageResources);
 }
 
 const QImage* TDriveComboBox::ImageOf(Image image) const
 {
-    if (image == NoImage || images_[image].isNull())
-        return nullptr;
-    return &images_[image];
+    return images_.Find(image);
 }
 
 const platform::Text& TDriveComboBox::ItemText(int index) const
@@ -259,8 +256,7 @@ void TDriveComboBox::Change()
 
 void TDriveComboBox::UpdateItemHeight()
 {
-    const int imageHeight = images_[FloppyImage].isNull() ? 11 : images_[FloppyImage].height();
-    itemHeight_ = std::max(FontCellHeight(font()), imageHeight);
+    itemHeight_ = std::max(FontCellHeight(font()), images_.HeightOr(FloppyImage, 11));
 }
 
 void TDriveComboBox::CreateHandle()

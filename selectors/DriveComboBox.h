@@ -5,6 +5,7 @@
 
 #include "app/Form.h"
 #include "platform/CodePage.h"
+#include "selectors/SelectorImages.h"
 
 #include <QComboBox>
 #include <QImage>
@@ -116,7 +117,7 @@ private:
     char drive_ = 0;
     TTextCase textCase_ = TTextCase::tcLowerCase;
     QPointer<TDirectoryListBox> dirList_;
-    QImage images_[5];
+    SelectorImageSet<5> images_;
     std::vector<platform::Text> texts_;
     std::vector<Image> itemImages_;
     int itemHeight_ = 0;

@@ -17,6 +17,37 @@ namespace kivra::selectors {
 // controls draw as an item without an image.
 QImage LoadSelectorImage(const char* resourceName);
 
+// The images a control owns, numbered as the control numbers them and
+// loaded by their resource names in that order.
+template <int Count>
+class SelectorImageSet {
+public:
+    void Load(const char* const (&resourceNames)[Count])
+    {
+        for (int i = 0; i < Count; ++i)
+            images_[i] = LoadSelectorImage(resourceNames[i]);
+    }
+
+    // The image with that number, or null for no image (a negative number,
+    // or a resource that could not be loaded).
+    const QImage* Find(int image) const
+    {
+        if (image < 0 || image >= Count || images_[image].isNull())
+            return nullptr;
+        return &images_[image];
+    }
+
+    // The image's height, or `otherwise` when it could not be loaded.
+    int HeightOr(int image, int otherwise) const
+    {
+        const QImage* found = Find(image);
+        return found ? found->height() : otherwise;
+    }
+
+private:
+    QImage images_[Count];
+};
+
 // The image with every pixel of its key colour (the bottom-left pixel's)
 // replaced by `background`.
 QImage WithKeyColourReplaced(const QImage& image, const QColor& background);
