@@ -84,26 +84,28 @@ char UpperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c -
 
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
+// Both separators as "\". A "/" (0x2F) is never the second byte of a
+// double-byte character, so the byte-wise change leaves every character whole.
+Text WithBackslashes(std::string_view text)
+{
+    Text result(text);
+    std::replace(result.begin(), result.end(), '/', '\\');
+    return result;
+}
+
 // Splits at single-byte "\" and "/" outside double-byte characters; empty
 // pieces are dropped.
 std::vector<Text> SplitNames(std::string_view text)
 {
+    const Text separated = WithBackslashes(text);
     std::vector<Text> names;
-    Text current;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (IsDBCSLeadByte(c) && i + 1 < text.size()) {
-            current.push_back(text[i]);
-            current.push_back(text[++i]);
-        } else if (c == '\\' || c == '/') {
-            if (!current.empty()) names.push_back(std::move(current));
-            current.clear();
-        } else {
-            current.push_back(text[i]);
-        }
+    for (std::size_t start = 0;;) {
+        const std::size_t at = FindSeparator(separated, start);
+        Text name = separated.substr(start, at == NoPosition ? Text::npos : at - start);
+        if (!name.empty()) names.push_back(std::move(name));
+        if (at == NoPosition) return names;
+        start = at + 1;
     }
-    if (!current.empty()) names.push_back(std::move(current));
-    return names;
 }
 
 void ApplyNames(std::vector<Text>& base, const std::vector<Text>& names)
@@ -270,14 +272,8 @@ struct MemoryPlatform::Impl {
 
     static std::size_t FindSeparatorOrSlash(std::string_view text, std::size_t from)
     {
-        for (std::size_t i = from; i < text.size(); ++i) {
-            if (IsDBCSLeadByte(static_cast<unsigned char>(text[i]))) {
-                ++i;
-                continue;
-            }
-            if (IsSeparator(text[i])) return i;
-        }
-        return text.size();
+        const std::size_t at = FindSeparator(WithBackslashes(text), from);
+        return at == NoPosition ? text.size() : at;
     }
 
     bool Full(std::string_view path, FullPath& full, DWORD& error)
@@ -323,6 +319,12 @@ struct MemoryPlatform::Impl {
     Node* Resolve(std::string_view path, DWORD& error)
     {
         FullPath full;
+        return Resolve(path, full, error);
+    }
+
+    // The same, with the full path it was found under.
+    Node* Resolve(std::string_view path, FullPath& full, DWORD& error)
+    {
         if (!Full(path, full, error)) return nullptr;
         return Walk(full, full.names.size(), error);
     }
@@ -687,13 +689,9 @@ BOOL MemoryPlatform::SetCurrentDirectoryA(const char* path)
 {
     FullPath full;
     DWORD error = ERROR_SUCCESS;
-    if (path == nullptr || !impl_->Full(path, full, error)) {
-        SetLastError(path ? error : ERROR_INVALID_PARAMETER);
-        return false;
-    }
-    const Node* node = impl_->Walk(full, full.names.size(), error);
+    const Node* node = path ? impl_->Resolve(path, full, error) : nullptr;
     if (node == nullptr) {
-        SetLastError(error);
+        SetLastError(path ? error : ERROR_INVALID_PARAMETER);
         return false;
     }
     if (!node->directory) {
@@ -942,13 +940,9 @@ BOOL MemoryPlatform::GetFileIdentity(const char* path, FileIdentity* identity)
 {
     FullPath full;
     DWORD error = ERROR_SUCCESS;
-    if (path == nullptr || !impl_->Full(path, full, error)) {
-        SetLastError(path ? error : ERROR_INVALID_PARAMETER);
-        return false;
-    }
-    const Node* node = impl_->Walk(full, full.names.size(), error);
+    const Node* node = path ? impl_->Resolve(path, full, error) : nullptr;
     if (node == nullptr) {
-        SetLastError(error);
+        SetLastError(path ? error : ERROR_INVALID_PARAMETER);
         return false;
     }
     if (identity) *identity = FileIdentity{static_cast<std::uint64_t>(full.drive->letter), node->id};
