@@ -4,10 +4,9 @@
 // error is a terminal for the progress line.
 
 #include "platform/CodePage.h"
+#include "platform/Console.h"
 #include "resources/Texts.h"
 #include "scan/cli/ScanCommand.h"
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -34,7 +33,7 @@ bool LocaleIsShiftJis()
 
 class TerminalConsole : public kivra::scan::ScanConsole {
 public:
-    TerminalConsole() : shiftJis_(LocaleIsShiftJis()), terminal_(isatty(STDERR_FILENO) == 1) {}
+    TerminalConsole() : shiftJis_(LocaleIsShiftJis()), terminal_(kivra::platform::StandardErrorIsTerminal()) {}
 
     std::string Local(const Text& text) const { return shiftJis_ ? text : kivra::platform::Utf8FromCp932(text); }
     Text FromLocal(const std::string& text) const { return shiftJis_ ? text : kivra::platform::Cp932FromUtf8(text); }
