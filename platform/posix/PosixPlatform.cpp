@@ -230,6 +230,7 @@ private:
         Node* node = nullptr;
         struct stat st {};        // the directory's stat as of walk number `statWalk`
         std::uint64_t statWalk = 0;
+        bool namesRead = false;   // `fd` is past the start of its directory
     };
 
     // The result of a resolution: the directory holding the last name, and
@@ -322,7 +323,7 @@ private:
     void TakeChanges();
     void LimitWatches();
     DWORD TableOf(Level& level, int fd, const DirectoryTable*& table);
-    DWORD ReadNames(int fd, std::vector<std::string>& names);
+    DWORD ReadNames(int fd, bool rewind, std::vector<std::string>& names);
     DWORD Resolve(const Location& location, Target& target, DWORD lastMissing = ERROR_PATH_NOT_FOUND);
     DWORD ResolveDirectory(const Location& location, int& fd, bool& isRoot);
     void TruncateChain(std::size_t size);
@@ -335,6 +336,22 @@ private:
     bool OpenOnChain(std::size_t entry);
     bool ShortPathResolved(const char* longPath, std::string& result);
     HANDLE NewHandle() { return nextHandle_ += 4; }
+
+    // A directory's descriptor held by a level and by searches at once
+    // (searches only name entries relative to it): closed by the last.
+    int Share(int fd)
+    {
+        ++holders_.try_emplace(fd, 1u).first->second;
+        return fd;
+    }
+    void Release(int fd)
+    {
+        if (const auto held = holders_.find(fd); held != holders_.end()) {
+            if (--held->second > 0) return;
+            holders_.erase(held);
+        }
+        close(fd);
+    }
     DWORD HeldOpenElsewhere(int dirFd, const std::string& linuxName);
 
     std::vector<Drive> drives_;
@@ -361,7 +378,8 @@ private:
 
     HANDLE nextHandle_ = 0x1000;
     HANDLE lastSearch_ = 0;
-    std::vector<char> readBuffer_;  // for directory records  // the search that reported last
+    std::vector<char> readBuffer_;  // for directory records
+    std::unordered_map<int, unsigned> holders_;  // descriptors held more than once, by holders  // the search that reported last
     std::vector<ShortLevel> shortLevels_;
     std::map<HANDLE, Search> searches_;
     std::map<HANDLE, OpenFile> files_;
@@ -436,7 +454,7 @@ PosixPlatform::Impl::~Impl()
 {
     TruncateChain(0);
     CloseTemporary();
-    for (auto& [handle, search] : searches_) close(search.fd);
+    for (auto& [handle, search] : searches_) Release(search.fd);
     for (auto& [handle, file] : files_) close(file.fd);
     if (changes_ >= 0) close(changes_);
 }
@@ -626,14 +644,14 @@ DWORD PosixPlatform::Impl::RootOf(const Location& location, const Drive*& drive,
 void PosixPlatform::Impl::TruncateChain(std::size_t size)
 {
     while (chain_.size() > size) {
-        if (chain_.back().fd >= 0) close(chain_.back().fd);
+        if (chain_.back().fd >= 0) Release(chain_.back().fd);
         chain_.pop_back();
     }
 }
 
 void PosixPlatform::Impl::CloseTemporary()
 {
-    if (temporary_ >= 0) close(temporary_);
+    if (temporary_ >= 0) Release(temporary_);
     temporary_ = -1;
 }
 
@@ -787,10 +805,10 @@ DWORD PosixPlatform::Impl::Validate(Level& level, int fd, bool reused)
 }
 
 // The names of a directory, read from its own descriptor (which the levels
-// use for nothing else) from the start, without a second descriptor.
-DWORD PosixPlatform::Impl::ReadNames(int fd, std::vector<std::string>& names)
+// use for nothing else), from the start, without a second descriptor.
+DWORD PosixPlatform::Impl::ReadNames(int fd, bool rewind, std::vector<std::string>& names)
 {
-    if (lseek(fd, 0, SEEK_SET) != 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
+    if (rewind && lseek(fd, 0, SEEK_SET) != 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
     if (readBuffer_.empty()) readBuffer_.resize(65536);
     for (;;) {
         const ssize_t length = getdents64(fd, readBuffer_.data(), readBuffer_.size());
@@ -819,7 +837,9 @@ DWORD PosixPlatform::Impl::TableOf(Level& level, int fd, const DirectoryTable*& 
         // Watched before it is read: no change can fall in between.
         Watch(node, fd);
         std::vector<std::string> names;
-        if (const DWORD error = ReadNames(fd, names); error != ERROR_SUCCESS) return error;
+        const bool fresh = level.fd == fd && !level.namesRead;
+        level.namesRead = level.fd == fd;
+        if (const DWORD error = ReadNames(fd, !fresh, names); error != ERROR_SUCCESS) return error;
         node.table = std::make_shared<const DirectoryTable>(std::move(names));
         node.serial = ++nextSerial_;
         // An unwatched table read within its directory's last tick is read
@@ -1028,10 +1048,9 @@ HANDLE PosixPlatform::Impl::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA
                 search.items.push_back(i);
         }
     }
-    search.fd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (search.fd < 0) return Fail(ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND)), INVALID_HANDLE_VALUE;
+    search.fd = Share(fd);
     if (!FillFindData(search, data)) {
-        close(search.fd);
+        Release(search.fd);
         return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
     }
     if (IsFullDrivePath(given)) {
@@ -1104,7 +1123,7 @@ BOOL PosixPlatform::Impl::FindClose(HANDLE handle)
 {
     const auto found = searches_.find(handle);
     if (found == searches_.end()) return Fail(ERROR_INVALID_HANDLE);
-    close(found->second.fd);
+    Release(found->second.fd);
     searches_.erase(found);
     if (lastSearch_ == handle) lastSearch_ = 0;
     return true;
