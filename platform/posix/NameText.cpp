@@ -4,6 +4,7 @@
 
 #include <unicode/uchar.h>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -177,6 +178,13 @@ std::string EncodeCp932(std::u16string_view text)
 ShownName ShowName(std::u16string_view linuxName)
 {
     ShownName shown;
+    // Most names are printable ASCII, which is shown as it is.
+    if (std::all_of(linuxName.begin(), linuxName.end(),
+                    [](char16_t unit) { return unit >= 0x20 && unit < 0x80 && !IsForbiddenInName(unit); })) {
+        shown.utf16.assign(linuxName);
+        shown.text.assign(linuxName.begin(), linuxName.end());
+        return shown;
+    }
     shown.utf16.reserve(linuxName.size());
     shown.text.reserve(linuxName.size() * 2);
     for (std::size_t at = 0; at < linuxName.size(); ++at) {
