@@ -195,6 +195,18 @@ struct MemoryPlatform::Impl {
     std::size_t mostSearches = 0;
     std::size_t searchesStarted = 0;
 
+    // The file a handle stands for; an unknown handle gives null and
+    // ERROR_INVALID_HANDLE.
+    OpenFile* FileOf(HANDLE handle)
+    {
+        const auto found = files.find(handle);
+        if (found == files.end()) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return nullptr;
+        }
+        return &found->second;
+    }
+
     Node* NewNode(bool directory, DWORD attributes)
     {
         auto node = std::make_unique<Node>();
@@ -787,12 +799,9 @@ HANDLE MemoryPlatform::CreateFileA(const char* path, DWORD access, DWORD shareMo
 BOOL MemoryPlatform::WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written)
 {
     if (written) *written = 0;
-    auto it = impl_->files.find(file);
-    if (it == impl_->files.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return false;
-    }
-    OpenFile& open = it->second;
+    OpenFile* const found = impl_->FileOf(file);
+    if (found == nullptr) return false;
+    OpenFile& open = *found;
     if (!open.writable) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
@@ -812,12 +821,9 @@ BOOL MemoryPlatform::WriteFile(HANDLE file, const void* data, DWORD size, DWORD*
 BOOL MemoryPlatform::ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* read)
 {
     if (read) *read = 0;
-    auto it = impl_->files.find(file);
-    if (it == impl_->files.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return false;
-    }
-    OpenFile& open = it->second;
+    OpenFile* const found = impl_->FileOf(file);
+    if (found == nullptr) return false;
+    OpenFile& open = *found;
     const std::string& contents = open.node->contents;
     const std::size_t n = std::min<std::size_t>(size, contents.size() - std::min(open.readPosition, contents.size()));
     if (n) std::memcpy(buffer, contents.data() + open.readPosition, n);
@@ -828,14 +834,11 @@ BOOL MemoryPlatform::ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* read
 
 BOOL MemoryPlatform::CloseHandle(HANDLE handle)
 {
-    auto it = impl_->files.find(handle);
-    if (it == impl_->files.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return false;
-    }
-    --it->second.node->openHandles;
-    if (it->second.sharedReader) --it->second.node->sharedReaders;
-    impl_->files.erase(it);
+    const OpenFile* const open = impl_->FileOf(handle);
+    if (open == nullptr) return false;
+    --open->node->openHandles;
+    if (open->sharedReader) --open->node->sharedReaders;
+    impl_->files.erase(handle);
     return true;
 }
 
