@@ -17,16 +17,20 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
         std::u16string key;
         std::string* linuxName;
     };
-    std::vector<Sorted> sorted;
-    sorted.reserve(linuxNames.size());
+    std::vector<Sorted> items;
+    items.reserve(linuxNames.size());
     for (std::string& linuxName : linuxNames) {
         std::u16string original = DecodeLinuxName(linuxName);
         std::u16string key = UpperUnits(original);
-        sorted.push_back(Sorted{std::move(original), std::move(key), &linuxName});
+        items.push_back(Sorted{std::move(original), std::move(key), &linuxName});
     }
-    std::sort(sorted.begin(), sorted.end(), [](const Sorted& a, const Sorted& b) {
-        if (a.key != b.key) return a.key < b.key;
-        return *a.linuxName < *b.linuxName;
+    // Pointers are sorted, not the strings; one comparison of the keys each.
+    std::vector<Sorted*> sorted;
+    sorted.reserve(items.size());
+    for (Sorted& item : items) sorted.push_back(&item);
+    std::sort(sorted.begin(), sorted.end(), [](const Sorted* a, const Sorted* b) {
+        if (const int order = a->key.compare(b->key); order != 0) return order < 0;
+        return *a->linuxName < *b->linuxName;
     });
 
     // Shown names; a name shown a second time is replaced by the entry's alias.
@@ -37,11 +41,11 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
     firstShown.reserve(sorted.size());
     AliasAssigner aliases(sorted.size());
     for (std::size_t i = 0; i < sorted.size(); ++i) {
-        ShownName shown = ShowName(sorted[i].original);
+        ShownName shown = ShowName(sorted[i]->original);
         TableEntry& entry = entries_[i];
-        entry.linuxName = std::move(*sorted[i].linuxName);
+        entry.linuxName = std::move(*sorted[i]->linuxName);
         // A name shown as it is has the upper case it was sorted by.
-        entry.upperName = shown.lossy ? UpperUnits(shown.utf16) : std::move(sorted[i].key);
+        entry.upperName = shown.lossy ? UpperUnits(shown.utf16) : std::move(sorted[i]->key);
         entry.name = std::move(shown.text);
         if (!firstShown.emplace(entry.name, i).second) {
             shownTwice[i] = true;
@@ -56,7 +60,7 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
     for (std::size_t i = 0; i < sorted.size(); ++i) {
         if (!needsAlias[i]) continue;
         TableEntry& entry = entries_[i];
-        entry.alias = aliases.Assign(sorted[i].original);
+        entry.alias = aliases.Assign(sorted[i]->original);
         if (shownTwice[i]) {
             entry.name = std::move(entry.alias);
             entry.alias.clear();

@@ -126,9 +126,16 @@ bool AliasAssigner::TryTake(const std::string& candidate) { return taken_.insert
 std::string AliasAssigner::Assign(std::u16string_view name)
 {
     const AliasParts parts = AliasPartsOf(name);
-    for (int tail = 1; tail <= 4; ++tail) {
-        std::string candidate = WithExtension(parts.basis + "~" + std::to_string(tail), parts.extension);
-        if (TryTake(candidate)) return candidate;
+    const std::string key = WithExtension(parts.basis, parts.extension);
+    // Tails below the first one not yet seen taken stay taken: names never
+    // leave the set.
+    auto numbered = firstNumbered_.try_emplace(key, 1u).first;
+    for (; numbered->second <= 4; ++numbered->second) {
+        std::string candidate = WithExtension(parts.basis + "~" + std::to_string(numbered->second), parts.extension);
+        if (TryTake(candidate)) {
+            ++numbered->second;
+            return candidate;
+        }
     }
 
     char hex[5];
@@ -139,7 +146,6 @@ std::string AliasAssigner::Assign(std::u16string_view name)
         if (TryTake(candidate)) return candidate;
     }
 
-    const std::string key = WithExtension(parts.basis, parts.extension);
     std::uint32_t& next = nextTail_.try_emplace(key, 5u).first->second;
     for (;; ++next) {
         const std::string tail = "~" + std::to_string(next);

@@ -35,7 +35,7 @@ AliasParts AliasPartsOf(std::u16string_view name);
 // directory is reserved first; then each other name, in enumeration order,
 // gets the first free of basis~1 … basis~4, the hash form XXhhhh~1 … ~9, then
 // basis~5, basis~6 … (basis shortened to keep eight bytes). Comparisons
-// ignore case. The tail search for one basis resumes where it stopped, so a
+// ignore case. The tail searches for one basis resume where they stopped, so a
 // directory whose names all share their first six characters costs time in
 // proportion to its size.
 class AliasAssigner {
@@ -48,6 +48,7 @@ private:
     bool TryTake(const std::string& candidate);
 
     std::unordered_set<std::string> taken_;
+    std::unordered_map<std::string, std::uint32_t> firstNumbered_;  // by basis and extension: ~1 to ~4
     std::unordered_map<std::string, std::uint32_t> nextTail_;
 };
 
