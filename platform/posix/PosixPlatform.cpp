@@ -1101,8 +1101,8 @@ bool PosixPlatform::Impl::FillFindData(Search& search, WIN32_FIND_DATAA* data)
         }
         *data = WIN32_FIND_DATAA{};
         data->dwFileAttributes = attributes;
-        std::memcpy(data->cFileName, name.data(), std::min<std::size_t>(name.size(), MAX_PATH - 1));
-        std::memcpy(data->cAlternateFileName, alias.data(), std::min<std::size_t>(alias.size(), 13));
+        name.copy(data->cFileName, MAX_PATH - 1);
+        alias.copy(data->cAlternateFileName, 13);
         return true;
     }
     return false;
