@@ -37,8 +37,9 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
     entries_.resize(sorted.size());
     std::vector<bool> needsAlias(sorted.size(), false);
     std::vector<bool> shownTwice(sorted.size(), false);
-    std::unordered_map<std::string_view, std::size_t> firstShown;
-    firstShown.reserve(sorted.size());
+    // The names shown first are indexed at once: the index tells which are
+    // shown twice.
+    byName_.reserve(sorted.size());
     AliasAssigner aliases(sorted.size());
     for (std::size_t i = 0; i < sorted.size(); ++i) {
         ShownName shown = ShowName(sorted[i]->original);
@@ -47,7 +48,7 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
         // A name shown as it is has the upper case it was sorted by.
         entry.upperName = shown.lossy ? UpperUnits(shown.utf16) : std::move(sorted[i]->key);
         entry.name = std::move(shown.text);
-        if (!firstShown.emplace(entry.name, i).second) {
+        if (!byName_.emplace(entry.name, i).second) {
             shownTwice[i] = true;
             needsAlias[i] = true;
         } else if (IsLegalShortName(entry.name)) {
@@ -56,7 +57,6 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
             needsAlias[i] = true;
         }
     }
-    firstShown.clear();
     for (std::size_t i = 0; i < sorted.size(); ++i) {
         if (!needsAlias[i]) continue;
         TableEntry& entry = entries_[i];
@@ -65,15 +65,14 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
             entry.name = std::move(entry.alias);
             entry.alias.clear();
             entry.upperName = Utf16FromCp932(entry.name);
+            byName_.emplace(entry.name, i);
         }
     }
 
-    byName_.reserve(entries_.size());
     byAlias_.reserve(entries_.size());
     byUpperName_.reserve(entries_.size());
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const TableEntry& entry = entries_[i];
-        byName_.emplace(entry.name, i);
         byUpperName_.emplace(entry.upperName, i);
         if (!entry.alias.empty()) byAlias_.emplace(entry.alias, i);
     }

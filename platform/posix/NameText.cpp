@@ -181,7 +181,6 @@ ShownName ShowName(std::u16string_view linuxName)
     // Most names are printable ASCII, which is shown as it is.
     if (std::all_of(linuxName.begin(), linuxName.end(),
                     [](char16_t unit) { return unit >= 0x20 && unit < 0x80 && !IsForbiddenInName(unit); })) {
-        shown.utf16.assign(linuxName);
         shown.text.assign(linuxName.begin(), linuxName.end());
         return shown;
     }
@@ -202,6 +201,7 @@ ShownName ShowName(std::u16string_view linuxName)
             shown.text.append(reinterpret_cast<const char*>(code.bytes), code.length);
         }
     }
+    if (!shown.lossy) shown.utf16.clear();
     return shown;
 }
 
