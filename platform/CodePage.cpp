@@ -253,16 +253,21 @@ enum class Case { Upper, Lower };
 void MapCase(char* buffer, DWORD length, Case which)
 {
     if (!buffer) return;
-    const Tables& tables = Table();
+    // Most bytes of a path are single-byte: their letters move by 32 without
+    // a look at the tables, which are fetched at the first other byte.
+    const unsigned char first = which == Case::Upper ? 'a' : 'A';
+    const int shift = which == Case::Upper ? -32 : 32;
+    const Tables* found = nullptr;
     std::size_t at = 0;
     while (at < length) {
         const auto byte = static_cast<unsigned char>(buffer[at]);
         if (byte < 0x80) {
-            if (which == Case::Upper && byte >= 'a' && byte <= 'z') buffer[at] = static_cast<char>(byte - 32);
-            if (which == Case::Lower && byte >= 'A' && byte <= 'Z') buffer[at] = static_cast<char>(byte + 32);
+            if (static_cast<unsigned char>(byte - first) < 26) buffer[at] = static_cast<char>(byte + shift);
             ++at;
             continue;
         }
+        if (!found) found = &Table();
+        const Tables& tables = *found;
         const bool pair = IsDBCSLeadByte(byte) && at + 1 < length;
         const std::size_t size = pair ? 2 : 1;
         const char16_t unit =

@@ -1,10 +1,12 @@
 #include "scan/Classify.h"
 
+#include "platform/CodePage.h"
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace kivra::scan {
 
@@ -65,13 +67,17 @@ void ClassifyPaths(const ResultLists& lists)
     const std::size_t count = lists.LongNameList.Count();
     lists.LongNameList.Reserve(count + 1);
     lists.ShortNameList.Reserve(count + 1);
+    // The upper-case form of each path goes to one buffer, used again for
+    // every path (the same as UpperCaseText without a text per path).
+    Text upper;
     // The loop does not change LongNameList, so its lines stay where they are.
     for (std::size_t i = 0; i < count; ++i) {
         const Text& longPath = lists.LongNameList[i];
-        const Text shortPath = ShortPathOf(longPath);
-        lists.ShortNameList.Add(shortPath);
+        Text shortPath = ShortPathOf(longPath);
         const bool longName = longPath != shortPath;
-        const bool lowerCase = longPath != platform::UpperCaseText(longPath);
+        upper.assign(longPath);
+        platform::CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+        const bool lowerCase = longPath != upper;
         if (longName) {
             AddGroup(lists.DifferentList, longPath, shortPath);
             AddGroup(lists.LongFileList, longPath, shortPath);
@@ -80,6 +86,7 @@ void ClassifyPaths(const ResultLists& lists)
             AddGroup(lists.DifferentList, longPath, shortPath);
             AddGroup(lists.KomojiFileList, longPath, shortPath);
         }
+        lists.ShortNameList.Add(std::move(shortPath));
     }
     lists.LongNameList.Insert(0, texts.LongNameHeader);
     lists.ShortNameList.Insert(0, texts.ShortNameHeader);
