@@ -260,6 +260,24 @@ void MapCase(char* buffer, DWORD length, Case which)
     const Tables* found = nullptr;
     std::size_t at = 0;
     while (at < length) {
+        // Eight single-byte characters at a time: a byte's top bit is set in
+        // `from` when it is at least the first letter, in `past` when it is
+        // beyond the last; no sum carries into the next byte as every byte
+        // is below 0x80. Flipping 0x20 changes the case of exactly those.
+        constexpr std::uint64_t Ones = 0x0101010101010101u;
+        constexpr std::uint64_t Tops = 0x8080808080808080u;
+        std::uint64_t word;
+        if (length - at >= sizeof word) {
+            std::memcpy(&word, buffer + at, sizeof word);
+            if ((word & Tops) == 0) {
+                const std::uint64_t from = word + Ones * (0x80u - first);
+                const std::uint64_t past = word + Ones * (0x80u - first - 26u);
+                word ^= ((from & ~past & Tops) >> 2);
+                std::memcpy(buffer + at, &word, sizeof word);
+                at += sizeof word;
+                continue;
+            }
+        }
         const auto byte = static_cast<unsigned char>(buffer[at]);
         if (byte < 0x80) {
             if (static_cast<unsigned char>(byte - first) < 26) buffer[at] = static_cast<char>(byte + shift);

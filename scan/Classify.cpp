@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace kivra::scan {
 
@@ -66,27 +67,51 @@ void ClassifyPaths(const ResultLists& lists)
     // inserts at the end do not have to grow the lists' storage.
     const std::size_t count = lists.LongNameList.Count();
     lists.LongNameList.Reserve(count + 1);
-    lists.ShortNameList.Reserve(count + 1);
+    const std::size_t firstShort = lists.ShortNameList.Count();
+    lists.ShortNameList.Reserve(firstShort + count + 1);
+    // The kinds of every path first, so that each group list is given its
+    // exact room once: growing lists of a million lines step by step would
+    // move every line several times and keep twice the room while it moves.
+    constexpr unsigned char LongName = 1;
+    constexpr unsigned char LowerCase = 2;
+    std::vector<unsigned char> kinds(count);
+    std::size_t longNames = 0;
+    std::size_t lowerCases = 0;
     // The upper-case form of each path goes to one buffer, used again for
     // every path (the same as UpperCaseText without a text per path).
     Text upper;
-    // The loop does not change LongNameList, so its lines stay where they are.
+    // The loops do not change LongNameList, so its lines stay where they are.
     for (std::size_t i = 0; i < count; ++i) {
         const Text& longPath = lists.LongNameList[i];
         Text shortPath = ShortPathOf(longPath);
-        const bool longName = longPath != shortPath;
         upper.assign(longPath);
         platform::CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
-        const bool lowerCase = longPath != upper;
-        if (longName) {
+        if (longPath != shortPath) {
+            kinds[i] |= LongName;
+            ++longNames;
+        }
+        if (longPath != upper) {
+            kinds[i] |= LowerCase;
+            ++lowerCases;
+        }
+        lists.ShortNameList.Add(std::move(shortPath));
+    }
+    // Three lines a group, and the header and its empty line.
+    lists.DifferentList.Reserve(lists.DifferentList.Count() + 3 * (longNames + lowerCases) + 2);
+    lists.LongFileList.Reserve(lists.LongFileList.Count() + 3 * longNames + 2);
+    lists.KomojiFileList.Reserve(lists.KomojiFileList.Count() + 3 * lowerCases + 2);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (kinds[i] == 0) continue;
+        const Text& longPath = lists.LongNameList[i];
+        const Text& shortPath = lists.ShortNameList[firstShort + i];
+        if (kinds[i] & LongName) {
             AddGroup(lists.DifferentList, longPath, shortPath);
             AddGroup(lists.LongFileList, longPath, shortPath);
         }
-        if (lowerCase) {
+        if (kinds[i] & LowerCase) {
             AddGroup(lists.DifferentList, longPath, shortPath);
             AddGroup(lists.KomojiFileList, longPath, shortPath);
         }
-        lists.ShortNameList.Add(std::move(shortPath));
     }
     lists.LongNameList.Insert(0, texts.LongNameHeader);
     lists.ShortNameList.Insert(0, texts.ShortNameHeader);
