@@ -316,7 +316,9 @@ private:
     // Resolution.
     DWORD Walk(const std::string& rootPath, const std::vector<std::string>& names, std::size_t begin,
                std::size_t end, int& fd, DWORD lastMissing);
-    DWORD Validate(Level& level, int fd, bool reused);
+    DWORD Validate(Level& level, int fd, bool reused, bool rewatch = true);
+    bool UnchangedSince(const Node& node, const struct stat& st) const;
+    bool StillAsRead(std::size_t level, bool passedThrough);
     void Watch(Node& node, int fd);
     void Forget(Node& node);
     void Unwatch(Node& node);
@@ -333,7 +335,7 @@ private:
     bool FillFindData(Search& search, WIN32_FIND_DATAA* data);
     bool IdentityOfLastFound(const char* path, FileIdentity& identity);
     bool ShortPathThroughKnownDirectories(std::string_view text, std::string& result);
-    bool OpenOnChain(std::size_t entry);
+    bool OpenOnChain(std::size_t entry, bool passedThrough);
     bool ShortPathResolved(const char* longPath, std::string& result);
     HANDLE NewHandle() { return nextHandle_ += 4; }
 
@@ -773,10 +775,18 @@ void PosixPlatform::Impl::TakeChanges()
     }
 }
 
+bool PosixPlatform::Impl::UnchangedSince(const Node& node, const struct stat& st) const
+{
+    return !node.unsettled && SameTime(node.seen.st_mtim, st.st_mtim) && SameTime(node.seen.st_ctim, st.st_ctim) &&
+           node.seen.st_size == st.st_size && node.seen.st_nlink == st.st_nlink;
+}
+
 // Checks a level against its directory as it is now; a directory that has
 // changed since its table was read loses the table. A level kept from an
-// earlier walk over a watched directory needs no look.
-DWORD PosixPlatform::Impl::Validate(Level& level, int fd, bool reused)
+// earlier walk over a watched directory needs no look. With `rewatch` false,
+// a directory no longer watched whose table is kept is only compared with
+// its stat and stays unwatched.
+DWORD PosixPlatform::Impl::Validate(Level& level, int fd, bool reused, bool rewatch)
 {
     if (reused && level.node && level.node->watch >= 0) return ERROR_SUCCESS;
     struct stat& st = level.st;
@@ -785,16 +795,14 @@ DWORD PosixPlatform::Impl::Validate(Level& level, int fd, bool reused)
     level.id = FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     Node& node = nodes_[level.id];
     bool rewatched = false;
-    if (node.table && node.watch < 0 && !node.unsettled) {
+    if (rewatch && node.table && node.watch < 0 && !node.unsettled) {
         // Watched again before it is compared, so that no change falls in
         // between; the table stays when the directory is as it was.
         Watch(node, fd);
         rewatched = node.watch >= 0;
         if (rewatched && fstat(fd, &st) != 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
     }
-    const bool unchanged = !node.unsettled && SameTime(node.seen.st_mtim, st.st_mtim) &&
-                           SameTime(node.seen.st_ctim, st.st_ctim) && node.seen.st_size == st.st_size &&
-                           node.seen.st_nlink == st.st_nlink;
+    const bool unchanged = UnchangedSince(node, st);
     const bool same = node.table && ((node.watch >= 0 && !rewatched) || unchanged);
     if (!same) {
         Forget(node);
@@ -1135,7 +1143,11 @@ BOOL PosixPlatform::Impl::FindClose(HANDLE handle)
 // Opens the directory of entry `entry` below the last of shortLevels_, when
 // the open directories of chain_ are those levels, and checks it as a walk
 // would: the step of a walk without the resolution of the path before it.
-bool PosixPlatform::Impl::OpenOnChain(std::size_t entry)
+// A directory that only holds the last name is not watched again: the
+// watches would be taken from the directories the walk left, one directory
+// after the other, at the cost of a watch and its removal each; its stat is
+// compared on every later use instead (StillAsRead).
+bool PosixPlatform::Impl::OpenOnChain(std::size_t entry, bool passedThrough)
 {
     const std::size_t depth = shortLevels_.size() - 1;
     if (chain_.size() <= depth || depth + 1 >= levelBudget_) return false;
@@ -1154,13 +1166,30 @@ bool PosixPlatform::Impl::OpenOnChain(std::size_t entry)
     TruncateChain(depth + 2);
     const int opened = chain_.back().fd;
     const DirectoryTable* table = nullptr;
-    if (Validate(chain_.back(), opened, reused) != ERROR_SUCCESS || TableOf(chain_.back(), opened, table) != ERROR_SUCCESS ||
-        chain_.back().node->watch < 0) {
+    if (Validate(chain_.back(), opened, reused, passedThrough) != ERROR_SUCCESS ||
+        TableOf(chain_.back(), opened, table) != ERROR_SUCCESS ||
+        (chain_.back().node->watch < 0 && (passedThrough || chain_.back().node->unsettled))) {
         TruncateChain(depth + 1);
         return false;
     }
     parent->children[entry] = chain_.back().node;
     return true;
+}
+
+// Whether the unwatched directory of shortLevels_[level], still open on
+// chain_, is as its table was read. One the path goes through is watched
+// again first, as a walk would, so that later paths through it need no look;
+// the last one is compared with its stat alone.
+bool PosixPlatform::Impl::StillAsRead(std::size_t level, bool passedThrough)
+{
+    Node* node = shortLevels_[level].held.node;
+    if (chain_.size() <= level || chain_[level].node != node || chain_[level].fd < 0 || node->unsettled) return false;
+    if (passedThrough) Watch(*node, chain_[level].fd);
+    struct stat st {};
+    if (fstat(chain_[level].fd, &st) == 0 && UnchangedSince(*node, st)) return true;
+    // Dropped here: once watched again, a table would pass for current.
+    Forget(*node);
+    return false;
 }
 
 // The short form of a path that goes on from a directory of the last one
@@ -1181,7 +1210,9 @@ bool PosixPlatform::Impl::ShortPathThroughKnownDirectories(std::string_view text
     LimitWatches();
     for (std::size_t i = 0; i < known; ++i) {
         const Held& held = shortLevels_[i].held;
-        if (!held.node->table || held.node->serial != held.serial || held.node->watch < 0) {
+        const bool passedThrough = i + 1 < known || FindSeparator(text, shortLevels_[i].text.size()) != NoPosition;
+        if (!held.node->table || held.node->serial != held.serial ||
+            (held.node->watch < 0 && !StillAsRead(i, passedThrough))) {
             shortLevels_.resize(i);
             return false;
         }
@@ -1204,7 +1235,7 @@ bool PosixPlatform::Impl::ShortPathThroughKnownDirectories(std::string_view text
         Node& directory = *shortLevels_.back().held.node;
         auto child = directory.children.find(entry);
         if (child == directory.children.end() || !child->second->table || child->second->watch < 0) {
-            if (!OpenOnChain(entry)) return false;
+            if (!OpenOnChain(entry, FindSeparator(text, end + 1) != NoPosition)) return false;
             child = directory.children.find(entry);
             if (child == directory.children.end()) return false;
         }

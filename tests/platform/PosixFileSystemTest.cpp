@@ -378,6 +378,36 @@ TEST_F(PosixFiles, ShortPathsSeeChangesInDirectoriesNoLongerWatched)
     EXPECT_EQ(Short("D:\\d0\\second long name.txt"), "D:\\d0\\SECOND~1.TXT");
 }
 
+// A run of look-ups in a directory no longer watched leaves it unwatched;
+// a change made to it between two look-ups is still seen by the second.
+TEST_F(PosixFiles, ShortPathsInTurnSeeChangesInADirectoryLeftUnwatched)
+{
+    constexpr int count = 1200;
+    for (int i = 0; i < count; ++i) {
+        temp.MakeFile("d" + std::to_string(i) + "/first long name.txt");
+        temp.MakeFile("d" + std::to_string(i) + "/other long name.txt");
+    }
+    temp.MakeFile("d1/inner/last long name.txt");
+    // Past the tick the directories' times stand at, so that only their times tell.
+    usleep(150000);
+    for (int i = 0; i < count; ++i) ASSERT_EQ(Names("D:\\d" + std::to_string(i) + "\\*.*").size(), i == 1 ? 5u : 4u) << i;
+    // In the order of a scan: from the last directory listed to the first.
+    EXPECT_EQ(Short("D:\\d1199\\first long name.txt"), "D:\\d1199\\FIRSTL~1.TXT");
+    EXPECT_EQ(Short("D:\\d0\\first long name.txt"), "D:\\d0\\FIRSTL~1.TXT");
+    const std::string directory = temp.Path() + "/d0";
+    ASSERT_EQ(rename((directory + "/other long name.txt").c_str(), (directory + "/third long name.txt").c_str()), 0);
+    EXPECT_EQ(Short("D:\\d0\\other long name.txt"), "<error 2>");
+    EXPECT_EQ(Short("D:\\d0\\third long name.txt"), "D:\\d0\\THIRDL~1.TXT");
+    ASSERT_EQ(rename((directory + "/first long name.txt").c_str(), (directory + "/fourth long name.txt").c_str()), 0);
+    EXPECT_EQ(Short("D:\\d0\\fourth long name.txt"), "D:\\d0\\FOURTH~1.TXT");
+
+    // Then a path through it, after a directory in it was renamed.
+    EXPECT_EQ(Short("D:\\d1\\first long name.txt"), "D:\\d1\\FIRSTL~1.TXT");
+    ASSERT_EQ(rename((temp.Path() + "/d1/inner").c_str(), (temp.Path() + "/d1/moved").c_str()), 0);
+    EXPECT_EQ(Short("D:\\d1\\inner\\last long name.txt"), "<error 3>");
+    EXPECT_EQ(Short("D:\\d1\\moved\\last long name.txt"), "D:\\d1\\moved\\LASTLO~1.TXT");
+}
+
 TEST_F(PosixFiles, BadPathsGetWindowsErrorCodes)
 {
     temp.MakeFile("file.txt");
