@@ -6,7 +6,7 @@
 //   - one posted message, handled by PumpPendingMessages;
 //   - one message dialog, built, shown, answered with Enter and freed.
 //
-//   kivra_bench_message_loop [MESSAGES]     (default 100000)
+//   kivra-message-loop-bench [MESSAGES]     (default 100000)
 #include "app/Application.h"
 #include "app/Fonts.h"
 #include "app/MessageDialog.h"

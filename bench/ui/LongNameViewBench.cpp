@@ -4,7 +4,7 @@
 // clicked. Also the same view with the wait cut short by a tick counter that
 // leaps past every deadline, and the list box's row hand-over alone.
 //
-//   kivra_bench_long_name_view [LINES]     (default 1000000)
+//   kivra-long-name-view-bench [LINES]     (default 1000000)
 #include "app/Application.h"
 #include "platform/Platform.h"
 #include "platform/memory/MemoryPlatform.h"
