@@ -331,6 +331,7 @@ private:
     void TruncateChain(std::size_t size);
     void CloseTemporary();
     DWORD StatTarget(const Target& target, struct stat& st, std::string& linuxName);
+    DWORD StatPath(const char* path, Target& target, struct stat& st, std::string& linuxName);
 
     bool FillFindData(Search& search, WIN32_FIND_DATAA* data);
     bool IdentityOfLastFound(const char* path, FileIdentity& identity);
@@ -988,6 +989,17 @@ DWORD PosixPlatform::Impl::StatTarget(const Target& target, struct stat& st, std
     return ErrorFromErrno(errno);
 }
 
+// Parse, resolve and stat a path in one go, for the calls that only need
+// what it is.
+DWORD PosixPlatform::Impl::StatPath(const char* path, Target& target, struct stat& st, std::string& linuxName)
+{
+    Location location;
+    DWORD error = Parse(path, location);
+    if (error == ERROR_SUCCESS) error = Resolve(location, target);
+    if (error == ERROR_SUCCESS) error = StatTarget(target, st, linuxName);
+    return error;
+}
+
 // ---------------------------------------------------------------------------
 // Directory searches
 
@@ -1395,26 +1407,20 @@ bool PosixPlatform::Impl::ShortPathResolved(const char* longPath, std::string& r
 
 DWORD PosixPlatform::Impl::GetFileAttributesA(const char* path)
 {
-    Location location;
     Target target;
     struct stat st {};
     std::string linuxName;
-    DWORD error = Parse(path, location);
-    if (error == ERROR_SUCCESS) error = Resolve(location, target);
-    if (error == ERROR_SUCCESS) error = StatTarget(target, st, linuxName);
+    const DWORD error = StatPath(path, target, st, linuxName);
     if (error != ERROR_SUCCESS) return Fail(error), INVALID_FILE_ATTRIBUTES;
     return AttributesOf(st, linuxName);
 }
 
 BOOL PosixPlatform::Impl::SetFileAttributesA(const char* path, DWORD attributes)
 {
-    Location location;
     Target target;
     struct stat st {};
     std::string linuxName;
-    DWORD error = Parse(path, location);
-    if (error == ERROR_SUCCESS) error = Resolve(location, target);
-    if (error == ERROR_SUCCESS) error = StatTarget(target, st, linuxName);
+    const DWORD error = StatPath(path, target, st, linuxName);
     if (error != ERROR_SUCCESS) return Fail(error);
     if (S_ISLNK(st.st_mode)) return Fail(ERROR_FILE_NOT_FOUND);
     // Read-only is the owner's write bit, both ways. Hidden follows the name
@@ -1455,13 +1461,10 @@ BOOL PosixPlatform::Impl::GetFileIdentity(const char* path, FileIdentity* identi
         SetLastError(ERROR_SUCCESS);
         return true;
     }
-    Location location;
     Target target;
     struct stat st {};
     std::string linuxName;
-    DWORD error = Parse(path, location);
-    if (error == ERROR_SUCCESS) error = Resolve(location, target);
-    if (error == ERROR_SUCCESS) error = StatTarget(target, st, linuxName);
+    const DWORD error = StatPath(path, target, st, linuxName);
     if (error != ERROR_SUCCESS) return Fail(error);
     *identity = FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     SetLastError(ERROR_SUCCESS);
@@ -1676,13 +1679,10 @@ BOOL PosixPlatform::Impl::MoveFileExA(const char* existing, const char* target, 
 
 BOOL PosixPlatform::Impl::DeleteFileA(const char* path)
 {
-    Location location;
     Target target;
     struct stat st {};
     std::string linuxName;
-    DWORD error = Parse(path, location);
-    if (error == ERROR_SUCCESS) error = Resolve(location, target);
-    if (error == ERROR_SUCCESS) error = StatTarget(target, st, linuxName);
+    const DWORD error = StatPath(path, target, st, linuxName);
     if (error != ERROR_SUCCESS) return Fail(error);
     if (target.isRoot || S_ISDIR(st.st_mode) || (!S_ISLNK(st.st_mode) && (st.st_mode & S_IWUSR) == 0))
         return Fail(ERROR_ACCESS_DENIED);
