@@ -73,15 +73,9 @@ protected:
         scoped.reset();
     }
 
-    // Starts the program's window as the application does and shows it.
     TForm1& OpenWindow()
     {
-        application.emplace();
-        application->CreateOwnedForm(Form1);
-        window = Form1;
-        window->show();
-        window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        window = &testing::OpenMainWindow(application);
         return *window;
     }
 

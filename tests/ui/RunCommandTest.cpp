@@ -84,12 +84,7 @@ protected:
 
     TForm1& OpenWindow()
     {
-        application.emplace();
-        application->CreateOwnedForm(Form1);
-        window = Form1;
-        window->show();
-        window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        window = &testing::OpenMainWindow(application);
         return *window;
     }
 

@@ -1,5 +1,6 @@
 #include "tests/ui/UiTestSupport.h"
 
+#include "app/Application.h"
 #include "app/MessageDialog.h"
 #include "app/QtText.h"
 #include "selectors/DirectoryListBox.h"
@@ -35,6 +36,16 @@ WindowState StateOf(const TForm1& window)
     state.rows = window.ListBox1->Count();
     state.selectedRow = window.ListBox1->ItemIndex();
     return state;
+}
+
+TForm1& OpenMainWindow(std::optional<app::TApplication>& application)
+{
+    application.emplace();
+    application->CreateOwnedForm(Form1);
+    Form1->show();
+    Form1->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(Form1));
+    return *Form1;
 }
 
 void PrintTo(const WindowState& state, std::ostream* out)

@@ -13,12 +13,17 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace kivra::selectors {
 class TDirectoryListBox;
+}
+
+namespace kivra::app {
+class TApplication;
 }
 
 namespace kivra::ui {
@@ -37,6 +42,11 @@ struct WindowState {
     bool operator==(const WindowState&) const = default;
 };
 WindowState StateOf(const TForm1& window);
+
+// Starts the program's window as the application does (a fresh application
+// object, CreateOwnedForm filling Form1), shows it and waits until it is the
+// active window.
+TForm1& OpenMainWindow(std::optional<app::TApplication>& application);
 void PrintTo(const WindowState& state, std::ostream* out);
 
 inline constexpr std::array<bool, 6> AllEnabled{true, true, true, true, true, true};
