@@ -3,21 +3,53 @@
 // shown names and 8.3 aliases, and the look-ups that resolve a name of a
 // path to an entry. Built once from the directory's Linux names and never
 // changed afterwards; a directory that changes gets a new table.
+//
+// A walk builds one table per directory and keeps most of them, so a table
+// is one block of memory: fixed-size records of offsets into the strings
+// that follow them, and open-addressing indexes only for directories large
+// enough to need them.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace kivra::platform::posix {
 
+// Bytes held by a table: valid while the table lives, always followed by a
+// null byte.
+class TableText {
+public:
+    constexpr TableText() = default;
+    constexpr TableText(const char* data, std::size_t size) : data_(data), size_(size) {}
+
+    const char* c_str() const { return data_; }
+    const char* data() const { return data_; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    std::size_t copy(char* destination, std::size_t count, std::size_t position = 0) const
+    {
+        return std::string_view(*this).copy(destination, count, position);
+    }
+
+    operator std::string_view() const { return {data_, size_}; }
+    operator std::string() const { return {data_, size_}; }
+
+    friend bool operator==(const TableText& a, std::string_view b) { return std::string_view(a) == b; }
+
+private:
+    const char* data_ = "";
+    std::size_t size_ = 0;
+};
+
+// One entry as the table shows it; the texts are the table's own.
 struct TableEntry {
-    std::string linuxName;     // the bytes of the Linux name
-    std::string name;          // the name shown (932): the Linux name, or its alias when that would be shown twice
-    std::string alias;         // the 8.3 alias (932, upper case); empty when `name` is its own short name
-    std::u16string upperName;  // `name` in UTF-16, upper-cased
+    TableText linuxName;             // the bytes of the Linux name
+    TableText name;                  // the name shown (932): the Linux name, or its alias when that would be shown twice
+    TableText alias;                 // the 8.3 alias (932, upper case); empty when `name` is its own short name
+    std::u16string_view upperName;   // `name` in UTF-16, upper-cased
 };
 
 class DirectoryTable {
@@ -26,9 +58,8 @@ public:
     DirectoryTable(const DirectoryTable&) = delete;
     DirectoryTable& operator=(const DirectoryTable&) = delete;
 
-    const std::vector<TableEntry>& Entries() const { return entries_; }
-    std::size_t Size() const { return entries_.size(); }
-    const TableEntry& operator[](std::size_t index) const { return entries_[index]; }
+    std::size_t Size() const { return size_; }
+    TableEntry operator[](std::size_t index) const;
 
     static constexpr std::size_t NotFound = static_cast<std::size_t>(-1);
 
@@ -40,20 +71,50 @@ public:
     std::size_t FindLinux(std::string_view linuxName) const;
 
     // The short name of an entry: its alias, or its name when that is short.
-    const std::string& ShortName(std::size_t index) const
-    {
-        return entries_[index].alias.empty() ? entries_[index].name : entries_[index].alias;
-    }
+    TableText ShortName(std::size_t index) const;
+
+    // Bytes of memory the table holds (its block), for measurements.
+    std::size_t Footprint() const { return footprint_; }
 
 private:
-    // The indexes view the entries' own strings, which never change or move
-    // once the table is built; so a table is never copied or moved.
-    using Index = std::unordered_map<std::string_view, std::size_t>;
+    // Where an entry's texts lie in the block. Offsets of texts count bytes
+    // from the start of the text area, those of upper-cased names count
+    // UTF-16 units from the start of the unit area.
+    struct Record {
+        std::uint32_t linuxName;
+        std::uint32_t linuxLength;
+        std::uint32_t name;
+        std::uint32_t nameLength;
+        std::uint32_t upperName;
+        std::uint32_t upperLength;
+        std::uint32_t alias;
+        std::uint16_t aliasLength;
+        // Its first shown name was another entry's: `name` is its alias,
+        // which the index of shown names ranks after every first one.
+        std::uint16_t shownTwice;
+    };
 
-    std::vector<TableEntry> entries_;
-    Index byName_;
-    std::unordered_map<std::u16string_view, std::size_t> byUpperName_;
-    Index byAlias_;
+    std::size_t FindShown(std::string_view name) const;
+    std::size_t FindUpper(std::u16string_view upperName) const;
+    std::size_t FindAlias(std::string_view alias) const;
+
+    std::string_view NameOf(const Record& record) const { return {texts_ + record.name, record.nameLength}; }
+    std::string_view AliasOf(const Record& record) const { return {texts_ + record.alias, record.aliasLength}; }
+    std::u16string_view UpperOf(const Record& record) const { return {units_ + record.upperName, record.upperLength}; }
+
+    std::unique_ptr<std::byte[]> block_;
+    const Record* records_ = nullptr;
+    // Indexes: entry number + 1 per slot, 0 for a free one; `mask_` + 1
+    // slots each, none when the table is small.
+    const std::uint32_t* byName_ = nullptr;
+    const std::uint32_t* byUpperName_ = nullptr;
+    const std::uint32_t* byAlias_ = nullptr;
+    const char16_t* units_ = nullptr;
+    const char* texts_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t mask_ = 0;
+    std::size_t footprint_ = 0;
+    bool anyAlias_ = false;
 };
 
 } // namespace kivra::platform::posix

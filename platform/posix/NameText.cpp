@@ -106,7 +106,13 @@ const CodeTable& Codes()
 std::u16string DecodeLinuxName(std::string_view bytes)
 {
     std::u16string out;
-    out.reserve(bytes.size());
+    AppendLinuxName(bytes, out);
+    return out;
+}
+
+void AppendLinuxName(std::string_view bytes, std::u16string& out)
+{
+    out.reserve(out.size() + bytes.size());
     for (std::size_t at = 0; at < bytes.size();) {
         char32_t c = 0;
         const std::size_t length = ReadUtf8(bytes, at, c);
@@ -124,7 +130,6 @@ std::u16string DecodeLinuxName(std::string_view bytes)
         }
         at += length;
     }
-    return out;
 }
 
 char16_t UpperUnit(char16_t unit)

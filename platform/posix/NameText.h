@@ -12,6 +12,8 @@ namespace kivra::platform::posix {
 // the lone low surrogate 0xDC00 + byte, so every name has a distinct form and
 // sorts the same way on every machine.
 std::u16string DecodeLinuxName(std::string_view bytes);
+// The same form put at the end of `out`.
+void AppendLinuxName(std::string_view bytes, std::u16string& out);
 
 // The simple one-to-one upper case of each code unit; surrogates and units
 // whose upper case lies beyond the BMP stay as they are (as NTFS compares).
