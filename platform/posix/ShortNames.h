@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
+#include <vector>
 
 namespace kivra::platform::posix {
 
@@ -40,16 +39,32 @@ AliasParts AliasPartsOf(std::u16string_view name);
 // proportion to its size.
 class AliasAssigner {
 public:
-    explicit AliasAssigner(std::size_t expectedNames = 0) { taken_.reserve(expectedNames); }
+    explicit AliasAssigner(std::size_t expectedNames = 0);
     void Reserve(std::string_view upperCaseName);
     std::string Assign(std::u16string_view name);
 
 private:
-    bool TryTake(const std::string& candidate);
+    // Every alias and every legal 8.3 name fits in twelve bytes, and so does
+    // a basis with its extension; a longer name can never be handed out, so
+    // reserving it changes nothing.
+    static constexpr std::size_t Longest = 12;
+    static constexpr std::uint8_t Free = 0xFF;
 
-    std::unordered_set<std::string> taken_;
-    std::unordered_map<std::string, std::uint32_t> firstNumbered_;  // by basis and extension: ~1 to ~4
-    std::unordered_map<std::string, std::uint32_t> nextTail_;
+    // One name in an open-addressing table: whether it is taken, and, as a
+    // basis with its extension, where its searches for a free tail resume.
+    struct Slot {
+        char bytes[Longest];
+        std::uint8_t length = Free;
+        bool taken = false;
+        std::uint32_t firstNumbered = 1;  // ~1 to ~4
+        std::uint32_t nextTail = 5;       // after the hash form
+    };
+
+    Slot& At(std::string_view name);
+    bool TryTake(std::string_view candidate);
+
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
 };
 
 } // namespace kivra::platform::posix
