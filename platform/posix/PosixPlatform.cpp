@@ -373,6 +373,7 @@ private:
     std::size_t walkDepth_ = 0;  // the level the last walk ended on
     std::uint64_t walks_ = 0;
     int changes_ = -1;           // inotify descriptor
+    std::size_t watchLimit_ = 1024;
     bool noticed_ = false;       // its events raise SIGIO
     unsigned noticesSeen_ = 0;
     std::unordered_map<int, FileIdentity> watched_;
@@ -407,6 +408,16 @@ PosixPlatform::Impl::Impl(const PosixSources& sources)
                                   &MountPointUsable);
 
     changes_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    watchLimit_ = sources.watchLimit;
+    if (watchLimit_ == 0) {
+        // Watches are shared by all programs of a user; the kernel sizes the
+        // allowance by memory (192,543 on a machine with 24 GiB). A quarter
+        // of it covers the directories of a large scan and leaves the rest to
+        // the desktop's indexers and editors.
+        std::size_t allowance = 8192;
+        std::ifstream("/proc/sys/fs/inotify/max_user_watches") >> allowance;
+        watchLimit_ = std::clamp<std::size_t>(allowance / 4, 1024, 65536);
+    }
     // A thread that blocks SIGIO would hold the notices back: look every time.
     sigset_t blocked;
     sigemptyset(&blocked);
@@ -706,15 +717,14 @@ void PosixPlatform::Impl::Watch(Node& node, int fd)
 // resolution holds tables.
 void PosixPlatform::Impl::LimitWatches()
 {
-    constexpr std::size_t Limit = 1024;
     // A quarter at a time: the kernel's notices of the removals then come
     // in one signal and one read, not one of each per directory.
-    constexpr std::size_t Kept = Limit - Limit / 4;
-    if (watched_.size() <= Limit) return;
+    const std::size_t kept = watchLimit_ - watchLimit_ / 4;
+    if (watched_.size() <= watchLimit_) return;
     // The directories of the path in use keep theirs.
     std::unordered_set<const Node*> inUse;
     for (const Level& level : chain_) inUse.insert(level.node);
-    for (std::size_t turns = watchOrder_.size(); watched_.size() > Kept && turns > 0; --turns) {
+    for (std::size_t turns = watchOrder_.size(); watched_.size() > kept && turns > 0; --turns) {
         const int watch = watchOrder_.front();
         watchOrder_.pop_front();
         const auto found = watched_.find(watch);

@@ -40,6 +40,10 @@ struct PosixSources {
     // The executable GetModuleFileNameA reports (a Linux path); when empty,
     // /proc/self/exe.
     std::string executablePath;
+    // The most directories watched for changes at once; 0: a quarter of the
+    // user's inotify allowance (fs.inotify.max_user_watches), between 1,024
+    // and 65,536.
+    std::size_t watchLimit = 0;
 };
 
 // One complete Linux platform: file system, drive table and clock sharing one

@@ -41,6 +41,8 @@ class PosixFiles : public ::testing::Test {
 protected:
     PosixFiles() : posix(Sources(temp.Path())), scoped(posix.Interfaces()) {}
 
+    static constexpr int WatchLimit = 128;
+
     static PosixSources Sources(const std::string& root)
     {
         PosixSources sources;
@@ -48,6 +50,8 @@ protected:
         sources.byLabelDirectory = "/nonexistent";
         sources.sysfsRoot = "/nonexistent";
         sources.executablePath = root + "/bin/kivra";
+        // Few enough for the tests of unwatched directories to pass it quickly.
+        sources.watchLimit = WatchLimit;
         return sources;
     }
 
@@ -296,7 +300,7 @@ TEST_F(PosixFiles, ChangesMadeByAnotherProcessAreSeenAtTheNextCall)
 
 TEST_F(PosixFiles, ChangesAreSeenInMoreDirectoriesThanAreWatched)
 {
-    constexpr int count = 1200;
+    constexpr int count = 2 * WatchLimit;
     for (int i = 0; i < count; ++i) temp.MakeFile("d" + std::to_string(i) + "/first long name.txt");
     for (int i = 0; i < count; ++i) ASSERT_EQ(Names("D:\\d" + std::to_string(i) + "\\*.*").size(), 3u) << i;
     for (const int i : {0, count / 2, count - 1}) {
@@ -366,7 +370,7 @@ TEST_F(PosixFiles, TheIdentityOfADirectoryJustFoundIsTheOneThereNow)
 // they were not watched is still seen.
 TEST_F(PosixFiles, ShortPathsSeeChangesInDirectoriesNoLongerWatched)
 {
-    constexpr int count = 1200;
+    constexpr int count = 2 * WatchLimit;
     for (int i = 0; i < count; ++i) temp.MakeFile("d" + std::to_string(i) + "/first long name.txt");
     for (int i = 0; i < count; ++i)
         ASSERT_EQ(Short("D:\\d" + std::to_string(i) + "\\first long name.txt"), "D:\\d" + std::to_string(i) + "\\FIRSTL~1.TXT");
@@ -382,7 +386,7 @@ TEST_F(PosixFiles, ShortPathsSeeChangesInDirectoriesNoLongerWatched)
 // a change made to it between two look-ups is still seen by the second.
 TEST_F(PosixFiles, ShortPathsInTurnSeeChangesInADirectoryLeftUnwatched)
 {
-    constexpr int count = 1200;
+    constexpr int count = 2 * WatchLimit;
     for (int i = 0; i < count; ++i) {
         temp.MakeFile("d" + std::to_string(i) + "/first long name.txt");
         temp.MakeFile("d" + std::to_string(i) + "/other long name.txt");
@@ -392,7 +396,7 @@ TEST_F(PosixFiles, ShortPathsInTurnSeeChangesInADirectoryLeftUnwatched)
     usleep(150000);
     for (int i = 0; i < count; ++i) ASSERT_EQ(Names("D:\\d" + std::to_string(i) + "\\*.*").size(), i == 1 ? 5u : 4u) << i;
     // In the order of a scan: from the last directory listed to the first.
-    EXPECT_EQ(Short("D:\\d1199\\first long name.txt"), "D:\\d1199\\FIRSTL~1.TXT");
+    EXPECT_EQ(Short("D:\\d" + std::to_string(count - 1) + "\\first long name.txt"), "D:\\d" + std::to_string(count - 1) + "\\FIRSTL~1.TXT");
     EXPECT_EQ(Short("D:\\d0\\first long name.txt"), "D:\\d0\\FIRSTL~1.TXT");
     const std::string directory = temp.Path() + "/d0";
     ASSERT_EQ(rename((directory + "/other long name.txt").c_str(), (directory + "/third long name.txt").c_str()), 0);
