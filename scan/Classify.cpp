@@ -20,32 +20,33 @@ using platform::Text;
 // 255 bytes.
 constexpr DWORD FirstCapacity = 255;
 
-void AddGroup(TStringList& to, const Text& longPath, const Text& shortPath)
+void AddGroup(TStringList& to, const Line& longPath, const Line& shortPath)
 {
     to.Add(longPath);
     to.Add(shortPath);
-    to.Add(Text());
+    to.Add(Line());
 }
 
 void FinishResultList(TStringList& list, const Text& header)
 {
     if (list.Count() > 0) {
-        list.Insert(0, Text());
+        list.Insert(0, Line());
         list.Insert(0, header);
     } else {
         list.Add(texts::Texts().NormalLine);
-        list.Add(Text());
+        list.Add(Line());
     }
 }
 
 } // namespace
 
-Text ShortPathOf(const Text& LongPath)
+Line ShortPathOf(const Line& LongPath)
 {
     char first[FirstCapacity + 1];
     DWORD length = platform::GetShortPathNameA(LongPath.c_str(), first, FirstCapacity);
     if (length == 0) return LongPath;
-    if (length < FirstCapacity) return Text(first, length);
+    // The same text shares the long path's bytes.
+    if (length < FirstCapacity) return LongPath == std::string_view(first, length) ? LongPath : Line(std::string_view(first, length));
 
     // Too small: the call told the size it needs, zero included. The path
     // may change between the calls, so ask until the answer fits.
@@ -57,7 +58,7 @@ Text ShortPathOf(const Text& LongPath)
         if (length == 0) return LongPath;
     }
     buffer.resize(length);
-    return buffer;
+    return LongPath == buffer ? LongPath : Line(buffer);
 }
 
 void ClassifyPaths(const ResultLists& lists)
@@ -82,15 +83,15 @@ void ClassifyPaths(const ResultLists& lists)
     Text upper;
     // The loops do not change LongNameList, so its lines stay where they are.
     for (std::size_t i = 0; i < count; ++i) {
-        const Text& longPath = lists.LongNameList[i];
-        Text shortPath = ShortPathOf(longPath);
-        upper.assign(longPath);
+        const Line& longPath = lists.LongNameList[i];
+        Line shortPath = ShortPathOf(longPath);
+        upper.assign(longPath.View());
         platform::CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
         if (longPath != shortPath) {
             kinds[i] |= LongName;
             ++longNames;
         }
-        if (longPath != upper) {
+        if (longPath != std::string_view(upper)) {
             kinds[i] |= LowerCase;
             ++lowerCases;
         }
@@ -102,8 +103,8 @@ void ClassifyPaths(const ResultLists& lists)
     lists.KomojiFileList.Reserve(lists.KomojiFileList.Count() + 3 * lowerCases + 2);
     for (std::size_t i = 0; i < count; ++i) {
         if (kinds[i] == 0) continue;
-        const Text& longPath = lists.LongNameList[i];
-        const Text& shortPath = lists.ShortNameList[firstShort + i];
+        const Line& longPath = lists.LongNameList[i];
+        const Line& shortPath = lists.ShortNameList[firstShort + i];
         if (kinds[i] & LongName) {
             AddGroup(lists.DifferentList, longPath, shortPath);
             AddGroup(lists.LongFileList, longPath, shortPath);

@@ -41,7 +41,7 @@ void ClassifyPaths(const ResultLists& lists);
 // form does not fit the usual 255 bytes is asked again with room enough.
 // When the platform gives none (the path has vanished since the walk), the
 // path itself, so that the entry does not count as a long name.
-platform::Text ShortPathOf(const platform::Text& LongPath);
+Line ShortPathOf(const Line& LongPath);
 
 // Number of entries a list describes, as the views count them: paths for
 // the two full lists (lines less the header), groups for the three result

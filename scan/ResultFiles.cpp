@@ -4,6 +4,8 @@
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 
+#include <algorithm>
+
 namespace kivra::scan {
 
 namespace {
@@ -25,23 +27,29 @@ void Discard(HANDLE file, const Text& temporary)
     platform::SetLastError(error);
 }
 
-} // namespace
-
-Text FileText(const TStringList& list)
+// The size of a list's file text.
+std::size_t FileSize(const TStringList& list)
 {
-    const auto lines = list.Snapshot();
     std::size_t size = 0;
-    for (const Text& line : *lines) size += line.size() + 2;
-    Text text;
-    text.reserve(size);
-    for (const Text& line : *lines) {
-        text += line;
-        text += "\r\n";
-    }
-    return text;
+    for (const Line& line : *list.Snapshot()) size += line.size() + 2;
+    return size;
 }
 
-void SaveListToFile(const TStringList& list, const Text& path)
+} // namespace
+
+void FileText(const TStringList& list, Text& text)
+{
+    text.clear();
+    text.reserve(FileSize(list));
+    for (const Line& line : *list.Snapshot()) {
+        text.append(line.data(), line.size());
+        text += "\r\n";
+    }
+}
+
+namespace {
+
+void SaveListToFile(const TStringList& list, const Text& path, Text& text)
 {
     const Text temporary = TemporaryPathFor(path);
     const HANDLE file = platform::CreateFileA(temporary.c_str(), platform::GENERIC_READ | platform::GENERIC_WRITE,
@@ -49,7 +57,7 @@ void SaveListToFile(const TStringList& list, const Text& path)
     if (file == platform::INVALID_HANDLE_VALUE) throw EFCreateError(EInOutError(platform::GetLastError()).Message());
 
     try {
-        const Text text = FileText(list);
+        FileText(list, text);
         if (!text.empty()) {
             DWORD written = 0;
             // A single write: the size must fit the call's 32-bit count.
@@ -76,6 +84,14 @@ void SaveListToFile(const TStringList& list, const Text& path)
     }
 }
 
+} // namespace
+
+void SaveListToFile(const TStringList& list, const Text& path)
+{
+    Text text;
+    SaveListToFile(list, path, text);
+}
+
 bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory, SaveFailureReporter& reporter)
 {
     const auto& texts = texts::Texts();
@@ -91,10 +107,16 @@ bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory,
         {texts.ResultFileLongFiles, lists.LongFileList, texts.SaveFailedLongFiles},
         {texts.ResultFileKomojiFiles, lists.KomojiFileList, texts.SaveFailedKomojiFiles},
     };
+    // Room for the longest text at once, so that its memory is taken (and
+    // touched) once for all five.
+    Text text;
+    std::size_t longest = 0;
+    for (const Row& row : rows) longest = std::max(longest, FileSize(row.list));
+    text.reserve(longest);
     for (const Row& row : rows) {
         bool failed = false;
         try {
-            SaveListToFile(row.list, directory() + row.fileName);
+            SaveListToFile(row.list, directory() + row.fileName, text);
         } catch (...) {
             // Whatever went wrong, the user sees this file's own message and
             // not the failure's text.

@@ -28,8 +28,10 @@ public:
 // created or replaced, EWriteError when the text cannot be written whole.
 void SaveListToFile(const TStringList& list, const platform::Text& path);
 
-// The bytes SaveListToFile writes for a list.
-platform::Text FileText(const TStringList& list);
+// The bytes SaveListToFile writes for a list, put into `text` (whose
+// storage is used again: the five files of a scan are put together one
+// after the other in the same storage).
+void FileText(const TStringList& list, platform::Text& text);
 
 // Where a result file goes: the directory text (with its final "\", or
 // empty) to put in front of the file's name; asked afresh for each file.

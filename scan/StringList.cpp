@@ -12,9 +12,9 @@ TStringList::Lines& TStringList::Own()
     return *lines_;
 }
 
-void TStringList::Add(platform::Text line) { Own().push_back(std::move(line)); }
+void TStringList::Add(Line line) { Own().push_back(std::move(line)); }
 
-void TStringList::Insert(std::size_t index, platform::Text line)
+void TStringList::Insert(std::size_t index, Line line)
 {
     if (index > lines_->size()) throw std::out_of_range("TStringList::Insert: index past the end");
     Lines& lines = Own();

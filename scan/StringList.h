@@ -4,9 +4,10 @@
 //
 // The lines live in shared storage that is copied only when it is changed
 // while someone else still holds it (copy on write), so a list of a million
-// lines can be handed to a display in constant time with Snapshot().
+// lines can be handed to a display in constant time with Snapshot(). A line
+// added to several lists shares its bytes among them.
 
-#include "platform/CodePage.h"
+#include "scan/Line.h"
 
 #include <cstddef>
 #include <memory>
@@ -16,21 +17,21 @@ namespace kivra::scan {
 
 class TStringList {
 public:
-    using Lines = std::vector<platform::Text>;
+    using Lines = std::vector<Line>;
 
     TStringList();
 
-    void Add(platform::Text line);
+    void Add(Line line);
     // Inserts before the line at `index` (Count() appends). Throws
     // std::out_of_range past the end.
-    void Insert(std::size_t index, platform::Text line);
+    void Insert(std::size_t index, Line line);
     void Clear();
     // Makes room for `count` lines without changing the list.
     void Reserve(std::size_t count);
 
     std::size_t Count() const { return lines_->size(); }
     // The line at `index`; throws std::out_of_range past the end.
-    const platform::Text& operator[](std::size_t index) const { return lines_->at(index); }
+    const Line& operator[](std::size_t index) const { return lines_->at(index); }
 
     // The lines as they stand now. Later changes to the list do not show in
     // a snapshot already taken.

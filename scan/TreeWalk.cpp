@@ -3,6 +3,7 @@
 #include "platform/WinApi.h"
 
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace kivra::scan {
@@ -86,9 +87,9 @@ private:
     std::vector<Level> levels_;
 };
 
-Text NameOf(const WIN32_FIND_DATAA& entry)
+std::string_view NameOf(const WIN32_FIND_DATAA& entry)
 {
-    return Text(entry.cFileName, strnlen(entry.cFileName, sizeof entry.cFileName));
+    return {entry.cFileName, strnlen(entry.cFileName, sizeof entry.cFileName)};
 }
 
 } // namespace
@@ -99,6 +100,9 @@ void ListFiles(Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList,
     if (ClearList) List.Clear();
     Branch branch;
     branch.Push(std::move(Path), MarkDirs, nullptr, progress, List.Count());
+    // Each full path is put together here, in storage used again for every
+    // entry; the list keeps a copy of it.
+    Text full;
 
     while (!branch.Empty()) {
         Level& level = branch.Top();
@@ -110,32 +114,29 @@ void ListFiles(Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList,
             continue;
         }
 
-        const Text name = NameOf(level.entry);
+        const std::string_view name = NameOf(level.entry);
         if (name == "." || name == "..") continue;
         const platform::DWORD attributes = level.entry.dwFileAttributes;
-        Text full = level.path + name;
+        full.assign(level.path);
+        full += name;
 
         if (ClearAttrs) {
             platform::SetFileAttributesA(
                 full.c_str(), attributes & ~(platform::FILE_ATTRIBUTE_READONLY | platform::FILE_ATTRIBUTE_HIDDEN));
         }
         const bool directory = (attributes & platform::FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (directory && level.markDirs && !platform::EndsWithSeparator(full)) full.push_back('\\');
+        // The path before the name ends at a character's end, so the name
+        // alone tells whether the whole ends with a separator.
+        if (directory && level.markDirs && !platform::EndsWithSeparator(name)) full.push_back('\\');
 
         const bool selected = (Mask & (attributes & 0xFFFFu)) != 0 || (attributes == 0 && TakeZeroAttr);
-        const bool descend = Recurse && directory;
-        if (selected) {
-            if (descend)
-                List.Add(full);
-            else
-                List.Add(std::move(full));
-        }
-        if (descend) {
+        if (selected) List.Add(full);
+        if (Recurse && directory) {
             FileIdentity identity;
             const bool known = platform::GetFileIdentity(full.c_str(), &identity);
             if (known && branch.OnBranch(identity)) continue;
             // `level` may move when the branch grows; it is not used after this.
-            branch.Push(std::move(full), true, known ? &identity : nullptr, progress, List.Count());
+            branch.Push(full, true, known ? &identity : nullptr, progress, List.Count());
         }
     }
 }

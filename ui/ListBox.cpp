@@ -6,7 +6,7 @@
 namespace kivra::ui {
 
 ListBoxModel::ListBoxModel(QObject* parent)
-    : QAbstractListModel(parent), lines_(std::make_shared<const std::vector<platform::Text>>())
+    : QAbstractListModel(parent), lines_(std::make_shared<const scan::TStringList::Lines>())
 {
 }
 
@@ -28,7 +28,7 @@ QVariant ListBoxModel::data(const QModelIndex& index, int role) const
 void ListBoxModel::SetLines(Lines lines)
 {
     beginResetModel();
-    lines_ = lines ? std::move(lines) : std::make_shared<const std::vector<platform::Text>>();
+    lines_ = lines ? std::move(lines) : std::make_shared<const scan::TStringList::Lines>();
     endResetModel();
 }
 
@@ -68,7 +68,7 @@ int TListBox::Count() const
     return model_->rowCount();
 }
 
-const platform::Text& TListBox::Line(int row) const
+const scan::Line& TListBox::Line(int row) const
 {
     return model_->CurrentLines()->at(static_cast<std::size_t>(row));
 }

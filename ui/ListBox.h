@@ -6,6 +6,7 @@
 // measures them one by one: a million lines appear as fast as a dozen.
 
 #include "platform/CodePage.h"
+#include "scan/StringList.h"
 
 #include <QAbstractListModel>
 #include <QTableView>
@@ -15,7 +16,7 @@
 
 namespace kivra::ui {
 
-using Lines = std::shared_ptr<const std::vector<platform::Text>>;
+using Lines = std::shared_ptr<const scan::TStringList::Lines>;
 
 // Rows of a TListBox: the lines of one snapshot, shown in their order.
 class ListBoxModel : public QAbstractListModel {
@@ -44,7 +45,7 @@ public:
 
     // Number of rows and the 932 text of one row.
     int Count() const;
-    const platform::Text& Line(int row) const;
+    const scan::Line& Line(int row) const;
 
     // Removes all rows.
     void Clear();

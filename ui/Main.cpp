@@ -327,7 +327,7 @@ void TForm1::ListFiles(platform::Text Path, std::uint16_t Mask, bool TakeZeroAtt
 
 platform::Text TForm1::ShortPathOf(const platform::Text& LongPath)
 {
-    return scan::ShortPathOf(LongPath);
+    return platform::Text(scan::ShortPathOf(LongPath).View());
 }
 
 void TForm1::ReportSaveFailure(const platform::Text& message)

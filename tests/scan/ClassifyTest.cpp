@@ -33,7 +33,11 @@ protected:
         ClassifyPaths(lists.Refs());
     }
 
-    static Lines Of(const TStringList& list) { return *list.Snapshot(); }
+    static Lines Of(const TStringList& list)
+    {
+        const auto lines = list.Snapshot();
+        return Lines(lines->begin(), lines->end());
+    }
 
     const texts::ProgramTexts& t = texts::Texts();
     MemoryPlatform fs;

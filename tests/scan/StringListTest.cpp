@@ -1,11 +1,12 @@
 // TStringList: an unsorted list of texts whose lines can be handed out
-// without copying them.
+// without copying them; Line, the text of one line.
 
 #include "scan/StringList.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
 
 namespace kivra::scan {
 namespace {
@@ -45,6 +46,39 @@ TEST(StringListTest, ASnapshotIsTheListsOwnStorageUntilTheListChanges)
     list.Clear();
     EXPECT_EQ(second->size(), 1002u) << "clearing leaves a snapshot whole";
     EXPECT_EQ(list.Count(), 0u);
+}
+
+TEST(LineTest, HoldsAnyBytesWithATerminatingNul)
+{
+    const std::string bytes("C:\\\x95\x5C\0tail", 10);
+    const Line line(bytes);
+    EXPECT_EQ(line.size(), 10u);
+    EXPECT_EQ(line.View(), bytes);
+    EXPECT_EQ(line.c_str()[10], '\0');
+    EXPECT_TRUE(Line().empty());
+    EXPECT_STREQ(Line().c_str(), "");
+    EXPECT_EQ(Line(""), Line());
+    EXPECT_FALSE(Line("a") == Line("A"));
+}
+
+TEST(LineTest, CopiesShareTheBytesWhichOutliveTheListThatMadeThem)
+{
+    TStringList walked;
+    walked.Add("C:\\DATA\\LONGFILENAME.TXT");
+    TStringList group;
+    group.Add(walked[0]);
+    group.Add(walked[0]);
+    EXPECT_EQ(group[0].data(), walked[0].data()) << "no copy of the bytes";
+    EXPECT_EQ(group[1].data(), walked[0].data());
+
+    walked.Clear();
+    EXPECT_EQ(group[0], "C:\\DATA\\LONGFILENAME.TXT");
+    Line kept = group[1];
+    group.Clear();
+    EXPECT_EQ(kept, "C:\\DATA\\LONGFILENAME.TXT");
+    kept = kept;
+    Line moved = std::move(kept);
+    EXPECT_EQ(moved, "C:\\DATA\\LONGFILENAME.TXT");
 }
 
 } // namespace

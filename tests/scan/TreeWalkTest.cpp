@@ -36,7 +36,11 @@ protected:
         return Contents();
     }
 
-    Lines Contents() const { return *list.Snapshot(); }
+    Lines Contents() const
+    {
+        const auto lines = list.Snapshot();
+        return Lines(lines->begin(), lines->end());
+    }
 
     MemoryPlatform fs;
     ScopedPlatform use{fs.AsPlatform()};

@@ -15,9 +15,9 @@ namespace {
 
 using platform::Text;
 
-Lines Snapshot(std::vector<Text> lines)
+Lines Snapshot(const std::vector<Text>& lines)
 {
-    return std::make_shared<const std::vector<Text>>(std::move(lines));
+    return std::make_shared<const scan::TStringList::Lines>(lines.begin(), lines.end());
 }
 
 TEST(ListBoxTest, ShowsTheLinesInTheirOrderAsTheyAreWritten)
@@ -93,7 +93,7 @@ TEST(ListBoxTest, AMillionLinesCanBeShownAndScrolledToTheEnd)
     box.resize(300, 200);
     box.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
-    auto lines = std::make_shared<std::vector<Text>>();
+    auto lines = std::make_shared<scan::TStringList::Lines>();
     lines->reserve(1000000);
     for (int i = 0; i < 1000000; ++i)
         lines->push_back("C:\\DATA\\FILE" + std::to_string(i) + ".TXT");
