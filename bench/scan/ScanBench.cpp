@@ -58,6 +58,18 @@ struct Timing {
     double elapsed = 0, cpu = 0;
 };
 
+// User and system processor time of this process so far.
+struct Processor {
+    double user = 0, system = 0;
+    static Processor Now()
+    {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return {usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6, usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6};
+    }
+    Processor operator-(const Processor& other) const { return {user - other.user, system - other.system}; }
+};
+
 // Runs find over the tree once to warm the caches, then again timed.
 Timing TimeFind(const fs::path& root)
 {
@@ -112,6 +124,7 @@ long PeakKiB()
 struct Phases {
     double walk = 0, classify = 0, save = 0;
     double cpu = 0;  // all three phases
+    Processor walkCpu, classifyCpu, saveCpu;
     std::size_t lines = 0;
     long peakAfterWalk = 0, peakAfterClassify = 0;  // KiB
 };
@@ -121,16 +134,23 @@ Phases Scan(const fs::path& root, const fs::path& output)
     Phases phases;
     kivra::scan::ScanLists lists;
     const double cpu = CpuSeconds(RUSAGE_SELF);
+    const Processor p0 = Processor::Now();
     const auto t0 = Clock::now();
     kivra::scan::ListFiles(WindowsPath(root), 0x3F, true, true, lists.LongNameList, true, true, false);
     const auto t1 = Clock::now();
+    const Processor p1 = Processor::Now();
     phases.peakAfterWalk = PeakKiB();
     kivra::scan::ClassifyPaths(lists.Refs());
     const auto t2 = Clock::now();
+    const Processor p2 = Processor::Now();
     phases.peakAfterClassify = PeakKiB();
     Failures failures;
     if (!output.empty()) kivra::scan::SaveResultFiles(lists.Refs(), WindowsPath(output), failures);
     const auto t3 = Clock::now();
+    const Processor p3 = Processor::Now();
+    phases.walkCpu = p1 - p0;
+    phases.classifyCpu = p2 - p1;
+    phases.saveCpu = p3 - p2;
     phases.cpu = CpuSeconds(RUSAGE_SELF) - cpu;
     phases.walk = Seconds(t0, t1);
     phases.classify = Seconds(t1, t2);
@@ -187,7 +207,12 @@ int main(int argc, char** argv)
         const double limit = 3.0 * files + 30.0 * 1024 * 1024;
         std::printf("lines walked: %zu\n", p.lines);
         std::printf("find:     %8.3f s (processor %.3f s)\n", find.elapsed, find.cpu);
-        std::printf("walk:     %8.3f s\nclassify: %8.3f s\nsave:     %8.3f s\n", p.walk, p.classify, p.save);
+        const auto phase = [](const char* name, double clock, const Processor& cpu) {
+            std::printf("%-9s %8.3f s (user %.3f s, system %.3f s)\n", name, clock, cpu.user, cpu.system);
+        };
+        phase("walk:", p.walk, p.walkCpu);
+        phase("classify:", p.classify, p.classifyCpu);
+        phase("save:", p.save, p.saveCpu);
         std::printf("scan:     %8.3f s  = %.2f x find (target at most 2); processor %.3f s = %.2f x find's\n",
                     total, total / find.elapsed, p.cpu, p.cpu / find.cpu);
         std::printf("per entry: walk %.2f us, classify %.2f us, save %.2f us\n", 1e6 * p.walk / p.lines,
