@@ -278,7 +278,7 @@ private:
         bool lastIsDirectory = false;  // the item last reported is a directory, not a link
         FileIdentity lastIdentity;
         // The directory's stat from the resolution that started the search,
-        // for its "." entry.
+        // for its "." and ".." entries.
         std::optional<struct stat> dot;
     };
 
@@ -1105,11 +1105,15 @@ bool PosixPlatform::Impl::FillFindData(Search& search, WIN32_FIND_DATAA* data)
         DWORD attributes = 0;
         search.lastIsDirectory = false;
         if (item == Dot || item == DotDot) {
-            if (item == Dot && search.dot) {
+            // Both describe the directory searched: a search of every
+            // directory of a tree would otherwise pay a stat of each parent
+            // for an entry that walks skip.
+            if (search.dot) {
                 st = *search.dot;
-            } else if (fstatat(search.fd, item == Dot ? "." : "..", &st, 0) != 0) {
+            } else if (fstat(search.fd, &st) != 0) {
                 continue;
             }
+            if (!search.dot) search.dot = st;
             name = item == Dot ? "." : "..";
             attributes = AttributesOf(st, {});
         } else {

@@ -158,6 +158,14 @@ TEST_F(PosixFiles, AttributeWordsTellDirectoriesFilesReadOnlyAndHiddenEntries)
     EXPECT_EQ(seen["dirlink"], 0x10u);
     EXPECT_EQ(seen["dangling"], 0x20u);
     EXPECT_EQ(GetFileAttributesA("D:\\locked"), 0x21u);
+
+    // "." and ".." both carry the word of the directory searched.
+    chmod((temp.Path() + "/dir").c_str(), 0555);
+    std::map<std::string, DWORD> dots;
+    for (const Entry& entry : List("D:\\dir\\*.*")) dots[entry.name] = entry.attributes;
+    EXPECT_EQ(dots["."], 0x11u);
+    EXPECT_EQ(dots[".."], 0x11u);
+    chmod((temp.Path() + "/dir").c_str(), 0755);
     EXPECT_EQ(GetFileAttributesA("D:\\"), 0x10u);
 }
 
