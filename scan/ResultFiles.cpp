@@ -40,7 +40,6 @@ std::size_t FileSize(const TStringList& list)
 void FileText(const TStringList& list, Text& text)
 {
     text.clear();
-    text.reserve(FileSize(list));
     for (const Line& line : *list.Snapshot()) {
         text.append(line.data(), line.size());
         text += "\r\n";
@@ -89,6 +88,7 @@ void SaveListToFile(const TStringList& list, const Text& path, Text& text)
 void SaveListToFile(const TStringList& list, const Text& path)
 {
     Text text;
+    text.reserve(FileSize(list));
     SaveListToFile(list, path, text);
 }
 
