@@ -85,6 +85,24 @@ TEST(ShortName, AliasPartsNeverCutADoubleByteCharacter)
     EXPECT_EQ(AliasPartsOf(u"abc表表").basis, Bytes("41 42 43 95 5C"));
 }
 
+TEST(ShortName, AsciiNamesSplitAsNamesWithOtherCharactersDoWhereThoseAreCutOff)
+{
+    // The same name with a character beyond the six bytes of the basis and
+    // the three of the extension: the same parts.
+    for (const auto& [ascii, other] : {std::pair{u"x y+z,w;long.t[x]t", u"x y+z,w;long\u00e9.t[x]t\u00e9"},
+                                      std::pair{u"...Program Files", u"...Program Files\u65e5"},
+                                      std::pair{u"a.b c.d.tar.gz_", u"a.b c.d.tar\u00e9.gz_\u00e9"}}) {
+        const AliasParts fromAscii = AliasPartsOf(ascii);
+        const AliasParts fromOther = AliasPartsOf(other);
+        EXPECT_EQ(fromAscii.basis, fromOther.basis);
+        EXPECT_EQ(fromAscii.extension, fromOther.extension);
+    }
+    EXPECT_EQ(AliasPartsOf(u"x y+z,w;long.t[x]t").basis, "XY_Z_W");
+    EXPECT_EQ(AliasPartsOf(u"x y+z,w;long.t[x]t").extension, "T_X");
+    EXPECT_EQ(AliasPartsOf(u"tab\tand\x7f").basis, "TAB_AN");
+    EXPECT_EQ(AliasPartsOf(u"...").basis, "");
+}
+
 TEST(ShortName, AliasesCountFromOneToFourThenTakeTheHashForm)
 {
     AliasAssigner assigner;
@@ -100,6 +118,22 @@ TEST(ShortName, ReservedLegalNamesAreNeverHandedOut)
     AliasAssigner assigner;
     assigner.Reserve("PROGRA~1");
     EXPECT_EQ(assigner.Assign(u"Program Files"), "PROGRA~2");
+}
+
+TEST(ShortName, ReservedNamesStayTakenAsTheAssignerGrows)
+{
+    AliasAssigner assigner;
+    for (int i = 1; i <= 4; ++i) assigner.Reserve("PROGRA~" + std::to_string(i));
+    for (int i = 0; i < 500; ++i) assigner.Reserve("N" + std::to_string(i) + ".TXT");
+    EXPECT_EQ(assigner.Assign(u"Program Files"), "PR84E0~1");
+    EXPECT_EQ(assigner.Assign(u"n123 long name"), "N123LO~1");
+}
+
+TEST(ShortName, ANameLongerThanAnyShortNameReservesNothing)
+{
+    AliasAssigner assigner;
+    assigner.Reserve("PROGRA~1.TXTX");
+    EXPECT_EQ(assigner.Assign(u"Program Files.txtx"), "PROGRA~1.TXT");
 }
 
 TEST(ShortName, AfterNineHashTailsTheNumberedFormGoesOnWithAShorterBasis)
