@@ -1,7 +1,9 @@
 // What the per-directory tables buy a scan, on a real tree:
 //   1. a walk of a tree with FindFirstFileA/FindNextFileA (the tables are
 //      built here), then GetShortPathNameA over every path it found;
-//   2. the tables of directories of N names that all share their first six
+//   2. the tables of many small directories, as a walk keeps them: time to
+//      build, and the memory they hold;
+//   3. the tables of directories of N names that all share their first six
 //      characters, against N names with distinct beginnings, for growing N.
 //
 //   kivra-platform-bench [--entries N] [--fanout F] [--keep] [--tree DIR] [--tree-only]
@@ -19,6 +21,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -139,6 +143,61 @@ void TreeBench(std::size_t entries, std::size_t fanout, bool keep, fs::path root
     if (!keep) fs::remove_all(root);
 }
 
+// Bytes the allocator has handed out and not had back.
+std::size_t HeapInUse() { return mallinfo2().uordblks; }
+
+// 20,000 directories of five names, the mix of a generated scan tree: 8.3
+// names, long names with blanks, lower case, Japanese, and names sharing
+// their first six characters. All tables are kept, as a walk keeps them.
+void SmallTablesBench()
+{
+    const char* const words[] = {"report", "Summary", "draft", "Final", "notes", "budget", "Photo", "minutes"};
+    const char* const japanese[] = {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", "\xE8\xB3\x87\xE6\x96\x99",
+                                    "\xE5\x86\x99\xE7\x9C\x9F"};
+    constexpr std::size_t Directories = 20000;
+    constexpr std::size_t Names = 5;
+    // Counted from before the names are made: a table takes its names over.
+    const std::size_t heapBefore = HeapInUse();
+    std::vector<std::vector<std::string>> directories(Directories);
+    std::size_t serial = 0;
+    for (std::vector<std::string>& names : directories) {
+        for (std::size_t i = 0; i < Names; ++i, ++serial) {
+            char buffer[128];
+            switch (serial * 7 % 10) {
+            case 0: case 1: case 2:
+                std::snprintf(buffer, sizeof buffer, "F%07zX.TXT", serial);
+                break;
+            case 3: case 4:
+                std::snprintf(buffer, sizeof buffer, "%s %s %zu.docx", words[serial % 8], words[serial / 8 % 8], serial);
+                break;
+            case 5:
+                std::snprintf(buffer, sizeof buffer, "d%07zx.txt", serial);
+                break;
+            case 6:
+                std::snprintf(buffer, sizeof buffer, "%s_%zu.txt", japanese[serial % 3], serial);
+                break;
+            default:
+                std::snprintf(buffer, sizeof buffer, "SHARED_PREFIX_%zu.CSV", serial);
+                break;
+            }
+            names.emplace_back(buffer);
+        }
+    }
+    std::vector<std::unique_ptr<const posix::DirectoryTable>> tables;
+    tables.reserve(Directories);
+    const double start = CpuSeconds();
+    for (std::vector<std::string>& names : directories)
+        tables.push_back(std::make_unique<const posix::DirectoryTable>(std::move(names)));
+    const double cpu = CpuSeconds() - start;
+    const std::size_t heap = HeapInUse() - heapBefore - tables.capacity() * sizeof tables[0] -
+                             directories.capacity() * sizeof directories[0];
+    const double entries = static_cast<double>(Directories * Names);
+    std::printf("\ntables of %zu directories of %zu names, all kept: cpu %.3f s (%.2f us per table), "
+                "heap %.1f MiB (%.0f bytes per entry)\n",
+                Directories, Names, cpu, cpu * 1e6 / Directories, static_cast<double>(heap) / (1024.0 * 1024.0),
+                static_cast<double>(heap) / entries);
+}
+
 // The best of three builds of one directory's table, in processor seconds.
 double TableSeconds(const std::vector<std::string>& names, std::string& lastAlias)
 {
@@ -200,6 +259,9 @@ int main(int argc, char** argv)
         }
     }
     TreeBench(entries, fanout < 2 ? 2 : fanout, keep, tree);
-    if (!treeOnly) AliasBench();
+    if (!treeOnly) {
+        SmallTablesBench();
+        AliasBench();
+    }
     return 0;
 }

@@ -59,7 +59,13 @@ bool ShownAsItIs(std::string_view name)
 {
     for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x80 || IsForbiddenInName(byte)) return false;
+        if (byte < 0x20 || byte >= 0x80) return false;
+        switch (byte) {
+        case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+            return false;
+        default:
+            break;
+        }
     }
     return true;
 }
