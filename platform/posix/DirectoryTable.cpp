@@ -123,8 +123,12 @@ struct Scratch {
     // A directory of many thousands of names leaves no megabytes behind.
     void Trim()
     {
-        constexpr std::size_t Kept = 4096;
-        if (names.capacity() > Kept) *this = Scratch{};
+        constexpr std::size_t Kept = 256 * 1024;
+        const std::size_t bytes = names.capacity() * sizeof(Name) + order.capacity() * sizeof(std::uint32_t) +
+                                  (originals.capacity() + keys.capacity() + units.capacity()) * sizeof(char16_t) +
+                                  texts.capacity() + entries.capacity() * sizeof(Entry) +
+                                  shownIndex.capacity() * sizeof(std::uint32_t);
+        if (bytes > Kept) *this = Scratch{};
     }
 };
 
