@@ -72,11 +72,12 @@ bool ShownAsItIs(std::string_view name)
 
 char16_t UpperAsciiUnit(char c)
 {
-    return (c >= 'a' && c <= 'z') ? static_cast<char16_t>(c - 0x20) : static_cast<char16_t>(static_cast<unsigned char>(c));
+    const auto byte = static_cast<unsigned char>(c);
+    return static_cast<char16_t>(byte >= 'a' && byte <= 'z' ? byte - 0x20 : byte);
 }
 
 // What a table is built in; kept from one table to the next so that
-// building one allocates nothing but the table itself.
+// building a small one allocates little more than the table itself.
 struct Scratch {
     struct Name {
         std::uint32_t units;     // in `originals` and `keys`: both have the same length

@@ -75,9 +75,11 @@ TEST(DirectoryTable, NamesOf932CharactersAreShownIn932AndNeedNoAliasWhenShort)
 
 TEST(DirectoryTable, LongNamesOf932CharactersGetAliasesOf932Bytes)
 {
-    const DirectoryTable table({"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB.txt"});
+    const std::string name = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4"
+                             "\xE3\x83\xAB.txt";  // 日本語ファイル.txt
+    const DirectoryTable table({name});
     EXPECT_EQ(std::string(table[0].alias), Bytes("93 FA 96 7B 8C EA 7E 31 2E 54 58 54"));  // 日本語~1.TXT
-    EXPECT_EQ(table[0].linuxName, "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB.txt");
+    EXPECT_EQ(table[0].linuxName, name);
 }
 
 TEST(DirectoryTable, BytesThatAreNoUtf8AreShownAsQuestionMarksAndKeptInTheLinuxName)
