@@ -29,7 +29,6 @@
 #include <map>
 #include <sstream>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace kivra::platform {
 
@@ -213,6 +212,7 @@ private:
         struct stat seen {};
         bool unsettled = false;  // changed too recently for its times to show a later change
         int watch = -1;          // inotify watch: a change is reported, no need to look
+        bool passedThrough = false;  // a path has gone through it to a name below
         std::uint64_t serial = 0;
         std::shared_ptr<const DirectoryTable> table;
         // The directories its table's entries were found to be, by entry
@@ -316,14 +316,13 @@ private:
     // Resolution.
     DWORD Walk(const std::string& rootPath, const std::vector<std::string>& names, std::size_t begin,
                std::size_t end, int& fd, DWORD lastMissing);
-    DWORD Validate(Level& level, int fd, bool reused, bool rewatch = true);
+    DWORD Validate(Level& level, int fd, bool reused, bool rewatch = true, bool passage = false);
     bool UnchangedSince(const Node& node, const struct stat& st) const;
     bool StillAsRead(std::size_t level, bool passedThrough);
     void Watch(Node& node, int fd);
+    bool ReleaseWatchForPassage();
     void Forget(Node& node);
-    void Unwatch(Node& node);
     void TakeChanges();
-    void LimitWatches();
     DWORD TableOf(Level& level, int fd, const DirectoryTable*& table);
     DWORD ReadNames(int fd, bool rewind, std::vector<std::string>& names);
     DWORD Resolve(const Location& location, Target& target, DWORD lastMissing = ERROR_PATH_NOT_FOUND);
@@ -377,8 +376,8 @@ private:
     bool noticed_ = false;       // its events raise SIGIO
     unsigned noticesSeen_ = 0;
     std::unordered_map<int, FileIdentity> watched_;
+    std::deque<int> watchOrder_;  // watches of directories no path has gone through, oldest first
     std::unordered_map<std::uint64_t, bool> watchableDevices_;  // by st_dev
-    std::deque<int> watchOrder_;  // oldest first
 
     HANDLE nextHandle_ = 0x1000;
     HANDLE lastSearch_ = 0;
@@ -679,9 +678,19 @@ void PosixPlatform::Impl::Forget(Node& node)
 // Directories on file systems whose changes the kernel reports are watched,
 // so that a path through them costs no look at the directories at all; the
 // others are compared with their stat on every use.
+//
+// Once the limit is reached, a directory that paths go through takes the
+// watch of the longest-watched directory that no path has gone through yet;
+// any other keeps without. Every level of a path is checked on each use, so
+// an unwatched directory that paths go through costs a look per path below
+// it, while one that only holds the last names costs a look per path in it.
+// And a scan passes the directories of a tree in the same order twice (walk,
+// then short forms): handing the watches of the first to the last would
+// leave each pass a watch and a removal per directory behind the other.
 void PosixPlatform::Impl::Watch(Node& node, int fd)
 {
     if (changes_ < 0 || node.watch >= 0) return;
+    if (watched_.size() >= watchLimit_ && !(node.passedThrough && ReleaseWatchForPassage())) return;
     // The kind of file system is the same for every directory of a device.
     const auto device = static_cast<std::uint64_t>(node.seen.st_dev);
     auto known = watchableDevices_.find(device);
@@ -707,46 +716,39 @@ void PosixPlatform::Impl::Watch(Node& node, int fd)
                                             IN_MOVE_SELF | IN_ONLYDIR);
     if (watch < 0) return;  // out of watches: compared instead
     node.watch = watch;
-    if (watched_.emplace(watch, FileIdentity{static_cast<std::uint64_t>(node.seen.st_dev),
-                                             static_cast<std::uint64_t>(node.seen.st_ino)}).second)
-        watchOrder_.push_back(watch);
+    watched_.emplace(watch, FileIdentity{static_cast<std::uint64_t>(node.seen.st_dev),
+                                         static_cast<std::uint64_t>(node.seen.st_ino)});
+    if (!node.passedThrough) watchOrder_.push_back(watch);
 }
 
-// Watches are a per-user resource that other programs need too: only the
-// directories used last are watched. Done between calls, never while a
-// resolution holds tables.
-void PosixPlatform::Impl::LimitWatches()
+// Removes the watch of the longest-watched directory that no path has gone
+// through and that is not on the path in use; false when there is none.
+bool PosixPlatform::Impl::ReleaseWatchForPassage()
 {
-    // A quarter at a time: the kernel's notices of the removals then come
-    // in one signal and one read, not one of each per directory.
-    const std::size_t kept = watchLimit_ - watchLimit_ / 4;
-    if (watched_.size() <= watchLimit_) return;
-    // The directories of the path in use keep theirs.
-    std::unordered_set<const Node*> inUse;
-    for (const Level& level : chain_) inUse.insert(level.node);
-    for (std::size_t turns = watchOrder_.size(); watched_.size() > kept && turns > 0; --turns) {
+    // Each watch is looked at once at most: those of the path in use go back
+    // to the end.
+    for (std::size_t turns = watchOrder_.size(); turns > 0; --turns) {
         const int watch = watchOrder_.front();
         watchOrder_.pop_front();
         const auto found = watched_.find(watch);
-        if (found == watched_.end()) continue;
+        if (found == watched_.end()) continue;  // gone with its directory
         const auto node = nodes_.find(found->second);
-        if (node != nodes_.end() && inUse.count(&node->second) != 0) {
+        if (node == nodes_.end()) continue;
+        Node& candidate = node->second;
+        if (candidate.passedThrough) continue;  // keeps its watch for good
+        if (std::any_of(chain_.begin(), chain_.end(), [&](const Level& level) { return level.node == &candidate; })) {
             watchOrder_.push_back(watch);
             continue;
         }
         inotify_rm_watch(changes_, watch);
-        if (node != nodes_.end()) Unwatch(node->second);
         watched_.erase(found);
+        // Every change up to now has been reported; later ones show in its
+        // times, except within the clock tick its times already stand at.
+        candidate.watch = -1;
+        candidate.unsettled = candidate.table && Recent(candidate.seen);
+        return true;
     }
-}
-
-// A directory no longer watched keeps its table: every change up to now has
-// been reported, and later ones show in its times, except within the clock
-// tick its times already stand at.
-void PosixPlatform::Impl::Unwatch(Node& node)
-{
-    node.watch = -1;
-    node.unsettled = node.table && Recent(node.seen);
+    return false;
 }
 
 // Drops the tables of the directories that have changed since the last call.
@@ -796,8 +798,8 @@ bool PosixPlatform::Impl::UnchangedSince(const Node& node, const struct stat& st
 // changed since its table was read loses the table. A level kept from an
 // earlier walk over a watched directory needs no look. With `rewatch` false,
 // a directory no longer watched whose table is kept is only compared with
-// its stat and stays unwatched.
-DWORD PosixPlatform::Impl::Validate(Level& level, int fd, bool reused, bool rewatch)
+// its stat and stays unwatched. `passage`: the path goes on through it.
+DWORD PosixPlatform::Impl::Validate(Level& level, int fd, bool reused, bool rewatch, bool passage)
 {
     if (reused && level.node && level.node->watch >= 0) return ERROR_SUCCESS;
     struct stat& st = level.st;
@@ -805,6 +807,7 @@ DWORD PosixPlatform::Impl::Validate(Level& level, int fd, bool reused, bool rewa
     if (fstat(fd, &st) != 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
     level.id = FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     Node& node = nodes_[level.id];
+    if (passage) node.passedThrough = true;
     bool rewatched = false;
     if (rewatch && node.table && node.watch < 0 && !node.unsettled) {
         // Watched again before it is compared, so that no change falls in
@@ -878,7 +881,6 @@ DWORD PosixPlatform::Impl::Walk(const std::string& rootPath, const std::vector<s
     ++walks_;
     CloseTemporary();
     TakeChanges();
-    LimitWatches();
     bool reused = true;
     if (chain_.empty() || chainRoot_ != rootPath) {
         reused = false;
@@ -888,7 +890,7 @@ DWORD PosixPlatform::Impl::Walk(const std::string& rootPath, const std::vector<s
         chain_.push_back(Level{root, {}, 0, 0, nullptr});
         chainRoot_ = rootPath;
     }
-    if (const DWORD error = Validate(chain_[0], chain_[0].fd, reused); error != ERROR_SUCCESS) {
+    if (const DWORD error = Validate(chain_[0], chain_[0].fd, reused, true, begin < end); error != ERROR_SUCCESS) {
         TruncateChain(0);
         return error == ERROR_PATH_NOT_FOUND ? ERROR_NOT_READY : error;
     }
@@ -933,7 +935,7 @@ DWORD PosixPlatform::Impl::Walk(const std::string& rootPath, const std::vector<s
             }
             current = opened;
         }
-        if (const DWORD error = Validate(*next, current, reused); error != ERROR_SUCCESS) {
+        if (const DWORD error = Validate(*next, current, reused, true, !last); error != ERROR_SUCCESS) {
             TruncateChain(depth + 1);
             return error;
         }
@@ -1192,7 +1194,7 @@ bool PosixPlatform::Impl::OpenOnChain(std::size_t entry, bool passedThrough)
     TruncateChain(depth + 2);
     const int opened = chain_.back().fd;
     const DirectoryTable* table = nullptr;
-    if (Validate(chain_.back(), opened, reused, passedThrough) != ERROR_SUCCESS ||
+    if (Validate(chain_.back(), opened, reused, passedThrough, passedThrough) != ERROR_SUCCESS ||
         TableOf(chain_.back(), opened, table) != ERROR_SUCCESS ||
         (chain_.back().node->watch < 0 && (passedThrough || chain_.back().node->unsettled))) {
         TruncateChain(depth + 1);
@@ -1210,7 +1212,10 @@ bool PosixPlatform::Impl::StillAsRead(std::size_t level, bool passedThrough)
 {
     Node* node = shortLevels_[level].held.node;
     if (chain_.size() <= level || chain_[level].node != node || chain_[level].fd < 0 || node->unsettled) return false;
-    if (passedThrough) Watch(*node, chain_[level].fd);
+    if (passedThrough) {
+        node->passedThrough = true;
+        Watch(*node, chain_[level].fd);
+    }
     struct stat st {};
     if (fstat(chain_[level].fd, &st) == 0 && UnchangedSince(*node, st)) return true;
     // Dropped here: once watched again, a table would pass for current.
@@ -1233,7 +1238,6 @@ bool PosixPlatform::Impl::ShortPathThroughKnownDirectories(std::string_view text
     if (known == 0) return false;
     CloseTemporary();
     TakeChanges();
-    LimitWatches();
     for (std::size_t i = 0; i < known; ++i) {
         const Held& held = shortLevels_[i].held;
         const bool passedThrough = i + 1 < known || FindSeparator(text, shortLevels_[i].text.size()) != NoPosition;

@@ -19,6 +19,7 @@
 #include <climits>
 #include <cstring>
 #include <map>
+#include <set>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -39,19 +40,20 @@ struct Entry {
 
 class PosixFiles : public ::testing::Test {
 protected:
-    PosixFiles() : posix(Sources(temp.Path())), scoped(posix.Interfaces()) {}
+    // watchLimit 0: as many directories watched as the machine allows.
+    explicit PosixFiles(std::size_t watchLimit = 0)
+        : posix(Sources(temp.Path(), watchLimit)), scoped(posix.Interfaces())
+    {
+    }
 
-    static constexpr int WatchLimit = 128;
-
-    static PosixSources Sources(const std::string& root)
+    static PosixSources Sources(const std::string& root, std::size_t watchLimit = 0)
     {
         PosixSources sources;
         sources.mountTable = "/dev/sda1 / ext4 rw 0 0\n/dev/sdz1 " + root + " ext4 rw 0 0\n";
         sources.byLabelDirectory = "/nonexistent";
         sources.sysfsRoot = "/nonexistent";
         sources.executablePath = root + "/bin/kivra";
-        // Few enough for the tests of unwatched directories to pass it quickly.
-        sources.watchLimit = WatchLimit;
+        sources.watchLimit = watchLimit;
         return sources;
     }
 
@@ -110,6 +112,43 @@ protected:
     TempDir temp;
     PosixPlatform posix;
     ScopedPlatform scoped;
+};
+
+// A platform that watches few directories, so that tests reach the
+// directories beyond the watched ones quickly.
+class PosixFilesWithFewWatches : public PosixFiles {
+protected:
+    static constexpr int WatchLimit = 128;
+    PosixFilesWithFewWatches() : PosixFiles(WatchLimit) {}
+
+    // The inodes of the directories the process watches, read from the
+    // kernel's view of its inotify descriptors.
+    static std::set<ino_t> WatchedInodes()
+    {
+        std::set<ino_t> inodes;
+        DIR* descriptors = opendir("/proc/self/fd");
+        while (const dirent* entry = readdir(descriptors)) {
+            char target[64] = {};
+            const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+            if (readlink(link.c_str(), target, sizeof target - 1) <= 0 || std::string(target) != "anon_inode:inotify")
+                continue;
+            std::ifstream info(std::string("/proc/self/fdinfo/") + entry->d_name);
+            for (std::string line; std::getline(info, line);) {
+                const std::size_t at = line.find(" ino:");
+                if (line.rfind("inotify ", 0) == 0 && at != std::string::npos)
+                    inodes.insert(static_cast<ino_t>(std::stoull(line.substr(at + 5), nullptr, 16)));
+            }
+        }
+        closedir(descriptors);
+        return inodes;
+    }
+
+    static ino_t InodeOf(const std::string& path)
+    {
+        struct stat st {};
+        EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+        return st.st_ino;
+    }
 };
 
 TEST_F(PosixFiles, FindReportsDotEntriesFirstOutsideRoot)
@@ -306,7 +345,7 @@ TEST_F(PosixFiles, ChangesMadeByAnotherProcessAreSeenAtTheNextCall)
     EXPECT_EQ(Short("D:\\dir\\another long name.txt"), "D:\\dir\\ANOTHE~1.TXT");
 }
 
-TEST_F(PosixFiles, ChangesAreSeenInMoreDirectoriesThanAreWatched)
+TEST_F(PosixFilesWithFewWatches, ChangesAreSeenInMoreDirectoriesThanAreWatched)
 {
     constexpr int count = 2 * WatchLimit;
     for (int i = 0; i < count; ++i) temp.MakeFile("d" + std::to_string(i) + "/first long name.txt");
@@ -376,7 +415,7 @@ TEST_F(PosixFiles, TheIdentityOfADirectoryJustFoundIsTheOneThereNow)
 
 // Directories beyond the watched ones keep their tables; a change made while
 // they were not watched is still seen.
-TEST_F(PosixFiles, ShortPathsSeeChangesInDirectoriesNoLongerWatched)
+TEST_F(PosixFilesWithFewWatches, ShortPathsSeeChangesInDirectoriesNoLongerWatched)
 {
     constexpr int count = 2 * WatchLimit;
     for (int i = 0; i < count; ++i) temp.MakeFile("d" + std::to_string(i) + "/first long name.txt");
@@ -390,9 +429,35 @@ TEST_F(PosixFiles, ShortPathsSeeChangesInDirectoriesNoLongerWatched)
     EXPECT_EQ(Short("D:\\d0\\second long name.txt"), "D:\\d0\\SECOND~1.TXT");
 }
 
+// Once every watch is taken, a directory that paths go through takes the
+// watch of one that only held last names; other directories go without.
+TEST_F(PosixFilesWithFewWatches, DirectoriesThatPathsGoThroughAreWatchedBeforeThoseHoldingLastNames)
+{
+    constexpr int count = 2 * WatchLimit;
+    for (int i = 0; i < count; ++i) temp.MakeFile("leaf" + std::to_string(i) + "/file.txt");
+    temp.MakeFile("trunk/branch/twig/file.txt");
+    for (int i = 0; i < count; ++i) ASSERT_EQ(Names("D:\\leaf" + std::to_string(i) + "\\*.*").size(), 3u) << i;
+    std::set<ino_t> watched = WatchedInodes();
+    EXPECT_EQ(watched.size(), static_cast<std::size_t>(WatchLimit));
+    EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/leaf0")), 1u) << "the first directories keep their watches";
+    EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/leaf" + std::to_string(count - 1))), 0u);
+
+    EXPECT_EQ(Names("D:\\trunk\\branch\\twig\\*.*"), (std::vector<std::string>{".", "..", "file.txt"}));
+    watched = WatchedInodes();
+    EXPECT_EQ(watched.size(), static_cast<std::size_t>(WatchLimit));
+    EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/trunk")), 1u);
+    EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/trunk/branch")), 1u);
+    EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/trunk/branch/twig")), 0u);
+    EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/leaf0")), 0u) << "the longest-watched last directory gave its watch";
+
+    // A change in a directory that gave its watch is still seen.
+    ASSERT_EQ(rename((temp.Path() + "/leaf0/file.txt").c_str(), (temp.Path() + "/leaf0/renamed.txt").c_str()), 0);
+    EXPECT_EQ(Names("D:\\leaf0\\*.*"), (std::vector<std::string>{".", "..", "renamed.txt"}));
+}
+
 // A run of look-ups in a directory no longer watched leaves it unwatched;
 // a change made to it between two look-ups is still seen by the second.
-TEST_F(PosixFiles, ShortPathsInTurnSeeChangesInADirectoryLeftUnwatched)
+TEST_F(PosixFilesWithFewWatches, ShortPathsInTurnSeeChangesInADirectoryLeftUnwatched)
 {
     constexpr int count = 2 * WatchLimit;
     for (int i = 0; i < count; ++i) {
