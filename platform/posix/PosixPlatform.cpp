@@ -1837,7 +1837,10 @@ Platform PosixPlatform::Interfaces() const { return Platform{impl_.get(), impl_.
 
 Platform SystemPlatform()
 {
-    static PosixPlatform system;
+    // Lives as long as the process and is never destroyed: at exit, freeing
+    // the tables of every directory a scan has read (a million entries and
+    // more) one by one would only keep the user waiting for the end.
+    static PosixPlatform& system = *new PosixPlatform;
     return system.Interfaces();
 }
 
