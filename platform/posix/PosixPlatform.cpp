@@ -681,7 +681,7 @@ void PosixPlatform::Impl::Forget(Node& node)
 //
 // Once the limit is reached, a directory that paths go through takes the
 // watch of the longest-watched directory that no path has gone through yet;
-// any other keeps without. Every level of a path is checked on each use, so
+// any other goes unwatched. Every level of a path is checked on each use, so
 // an unwatched directory that paths go through costs a look per path below
 // it, while one that only holds the last names costs a look per path in it.
 // And a scan passes the directories of a tree in the same order twice (walk,

@@ -64,6 +64,7 @@ TEST_F(ClassifyTest, AnEntryEqualToBothFormsStandsOnlyInTheFullLists)
     Scan();
     EXPECT_EQ(Of(lists.LongNameList), (Lines{t.LongNameHeader, "C:\\ROOT\\PLAIN.TXT"}));
     EXPECT_EQ(Of(lists.ShortNameList), (Lines{t.ShortNameHeader, "C:\\ROOT\\PLAIN.TXT"}));
+    EXPECT_EQ(lists.ShortNameList[1].data(), lists.LongNameList[1].data()) << "its own short form is not a copy";
     EXPECT_EQ(lists.DifferentList.Count(), 2u);
 }
 
@@ -81,6 +82,9 @@ TEST_F(ClassifyTest, OneLongNameEntryFillsFiveLinesOfItsLists)
     EXPECT_EQ(Of(lists.KomojiFileList), (Lines{t.NormalLine, ""}));
     EXPECT_EQ(Of(lists.ShortNameList)[1], "C:\\ROOT\\LONGFI~1.TXT");
     EXPECT_EQ(GroupCount(lists.DifferentList), 1);
+    // The groups repeat the lines of the full lists without copying them.
+    EXPECT_EQ(lists.LongFileList[2].data(), lists.LongNameList[1].data());
+    EXPECT_EQ(lists.DifferentList[3].data(), lists.ShortNameList[1].data());
 }
 
 TEST_F(ClassifyTest, AnEntryOfBothKindsStandsTwiceInTheDifferenceList)
