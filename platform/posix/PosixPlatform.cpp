@@ -382,6 +382,7 @@ private:
     HANDLE nextHandle_ = 0x1000;
     HANDLE lastSearch_ = 0;
     std::vector<char> readBuffer_;  // for directory records
+    std::string shortResult_;       // the answer GetShortPathNameA puts together
     std::unordered_map<int, unsigned> holders_;  // descriptors held more than once, by holders  // the search that reported last
     std::vector<ShortLevel> shortLevels_;
     std::map<HANDLE, Search> searches_;
@@ -1290,7 +1291,9 @@ DWORD PosixPlatform::Impl::GetShortPathNameA(const char* longPath, char* shortPa
 {
     if (longPath == nullptr) return Fail(ERROR_INVALID_PARAMETER), 0;
     const std::string_view text(longPath);
-    std::string result;
+    // Storage used again by every call: a scan asks once per path.
+    std::string& result = shortResult_;
+    result.clear();
     if (!ShortPathThroughKnownDirectories(text, result) && !ShortPathResolved(longPath, result)) return 0;
     if (shortPath == nullptr || capacity <= result.size()) {
         SetLastError(ERROR_SUCCESS);
