@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 
 packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools libqt6uitools6 libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools libqt6uitools6 libqt6opengl6-dev libgl-dev libxkbcommon-dev
   libicu-dev libgtest-dev libgmock-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fontconfig
   xvfb xauth
