@@ -3,8 +3,8 @@
 #include "app/Fonts.h"
 #include "app/HelpViewer.h"
 #include "app/Modality.h"
-#include "app/TextFormat.h"
 #include "app/QtText.h"
+#include "app/TextFormat.h"
 #include "platform/WinApi.h"
 #include "resources/GuiResources.h"
 #include "resources/Texts.h"
@@ -149,15 +149,9 @@ TApplication::~TApplication()
     if (current == this) current = previous_;
 }
 
-TApplication& Application()
-{
-    return *current;
-}
+TApplication& Application() { return *current; }
 
-bool HasApplication()
-{
-    return current != nullptr;
-}
+bool HasApplication() { return current != nullptr; }
 
 void TApplication::AdoptForm(TForm* form)
 {
@@ -195,14 +189,10 @@ bool TApplication::DispatchOneMessage()
 
 void TApplication::PumpPendingMessages()
 {
-    while (DispatchOneMessage()) {
-    }
+    while (DispatchOneMessage()) {}
 }
 
-void TApplication::RequestQuit()
-{
-    QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit));
-}
+void TApplication::RequestQuit() { QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit)); }
 
 void TApplication::Shutdown()
 {
@@ -312,8 +302,8 @@ platform::Text TApplication::UncaughtExceptionText(const std::exception_ptr& rai
 
     const auto& texts = texts::Texts();
     return FormatText(texts.UncaughtFormatLine1, {className, module}) + "\n" +
-           FormatText(texts.UncaughtFormatLine2, {hex}) + "\n" + FormatText(texts.UncaughtFormatLine3, {message, stop}) +
-           "\n";
+           FormatText(texts.UncaughtFormatLine2, {hex}) + "\n" +
+           FormatText(texts.UncaughtFormatLine3, {message, stop}) + "\n";
 }
 
 int ApplicationMain(int argc, char** argv, const std::function<void()>& body)

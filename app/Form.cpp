@@ -2,8 +2,8 @@
 
 #include "app/Application.h"
 #include "app/Modality.h"
-#include "app/TextFormat.h"
 #include "app/QtText.h"
+#include "app/TextFormat.h"
 #include "platform/Exceptions.h"
 #include "resources/GuiResources.h"
 #include "resources/Texts.h"
@@ -55,14 +55,15 @@ const platform::Text* TextRow(std::string_view name)
 
 void ReplaceTextReferences(QObject* object)
 {
-    static const char* const properties[] = {"text", "title", "windowTitle", "iconText", "toolTip", "statusTip",
-                                             "placeholderText"};
+    static const char* const properties[] = {"text",    "title",     "windowTitle",    "iconText",
+                                             "toolTip", "statusTip", "placeholderText"};
     for (const char* property : properties) {
         const QVariant value = object->property(property);
         if (value.typeId() != QMetaType::QString) continue;
         const QString text = value.toString();
         if (!text.startsWith(u'@')) continue;
-        if (const platform::Text* row = TextRow(text.mid(1).toStdString())) object->setProperty(property, ToQString(*row));
+        if (const platform::Text* row = TextRow(text.mid(1).toStdString()))
+            object->setProperty(property, ToQString(*row));
     }
 }
 
@@ -106,8 +107,10 @@ QRect DesignedGeometry(const QByteArray& layout, const QRect& loaded)
         } else if (inGeometry && (name == QLatin1String("x") || name == QLatin1String("y"))) {
             const int value = reader.readElementText().toInt();
             --depth;
-            if (name == QLatin1String("x")) designed.moveLeft(value);
-            else designed.moveTop(value);
+            if (name == QLatin1String("x"))
+                designed.moveLeft(value);
+            else
+                designed.moveTop(value);
         }
     }
     return designed;
@@ -126,10 +129,7 @@ void RegisterFormWidget(const char* className, FormWidgetFactory factory)
     FormWidgets()[className] = std::move(factory);
 }
 
-TForm::TForm(const char* className)
-{
-    LoadLayout(className);
-}
+TForm::TForm(const char* className) { LoadLayout(className); }
 
 TForm::TForm(CreateNewTag) {}
 
@@ -166,8 +166,7 @@ void TForm::LoadLayout(const char* className)
     if (auto* layoutWindow = qobject_cast<QMainWindow*>(loaded)) {
         for (QAction* action : layoutWindow->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly))
             action->setParent(this);
-        if (auto* menu = layoutWindow->findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly))
-            setMenuBar(menu);
+        if (auto* menu = layoutWindow->findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly)) setMenuBar(menu);
         if (auto* status = layoutWindow->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly))
             setStatusBar(status);
         if (QWidget* central = layoutWindow->takeCentralWidget()) setCentralWidget(central);
@@ -230,11 +229,8 @@ bool TForm::event(QEvent* event)
     case QEvent::Show:
     case QEvent::Move:
     case QEvent::Resize:
-    case QEvent::WindowStateChange:
-        FollowFrame(event);
-        break;
-    default:
-        break;
+    case QEvent::WindowStateChange: FollowFrame(event); break;
+    default: break;
     }
     return handled;
 }

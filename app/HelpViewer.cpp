@@ -1,8 +1,8 @@
 #include "app/HelpViewer.h"
 
 #include "app/Application.h"
-#include "app/TextFormat.h"
 #include "app/QtText.h"
+#include "app/TextFormat.h"
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 
@@ -35,8 +35,9 @@ ReadResult ReadHelpFile(const platform::Text& path, std::string& contents, platf
                                                         platform::OPEN_EXISTING, 0);
     if (file == platform::INVALID_HANDLE_VALUE) {
         error = platform::GetLastError();
-        return error == platform::ERROR_FILE_NOT_FOUND || error == platform::ERROR_PATH_NOT_FOUND ? ReadResult::Missing
-                                                                                                   : ReadResult::Unreadable;
+        return error == platform::ERROR_FILE_NOT_FOUND || error == platform::ERROR_PATH_NOT_FOUND
+                   ? ReadResult::Missing
+                   : ReadResult::Unreadable;
     }
     ReadResult result = ReadResult::Read;
     char buffer[65536];
@@ -86,8 +87,8 @@ QString MessagePage(const platform::Text& message)
 std::optional<HelpDocument> HelpDocument::Parse(std::string_view utf8)
 {
     if (utf8.substr(0, 3) == "\xEF\xBB\xBF") utf8.remove_prefix(3);
-    const QStringList lines =
-        QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).split(QRegularExpression(QStringLiteral("\r?\n")));
+    const QStringList lines = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))
+                                  .split(QRegularExpression(QStringLiteral("\r?\n")));
     if (lines.isEmpty() || lines.front().trimmed() != QLatin1String(HelpFileMark.data(), HelpFileMark.size()))
         return std::nullopt;
 
@@ -218,8 +219,10 @@ bool HelpViewer::Open(const platform::Text& path, std::uint16_t command, std::ui
             break;
         }
         if (!help_->Title().isEmpty()) setWindowTitle(help_->Title());
-        if (command == HELP_CONTENTS) ShowContents();
-        else ShowTopic(data);
+        if (command == HELP_CONTENTS)
+            ShowContents();
+        else
+            ShowTopic(data);
         break;
     }
     if (!isVisible()) PlaceBesideProgram();

@@ -132,8 +132,9 @@ int MulDiv(int number, int numerator, int denominator)
 QSize MeasureAverageCharSize(const QFont& font)
 {
     const QFontMetrics metrics(font);
-    const QSize extent(metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")),
-                       metrics.height());
+    const QSize extent(
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")),
+        metrics.height());
     return QSize(extent.width() / 52, extent.height());
 }
 
@@ -205,9 +206,8 @@ std::unique_ptr<TMessageForm> BuildMessageDialog(const platform::Text& text, Mes
 
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     const QString message = ToQString(text);
-    const QRect measured =
-        QFontMetrics(font).boundingRect(QRect(0, 0, screen.width() / 2, 0), Qt::AlignLeft | Qt::AlignTop | MessageTextFlags,
-                                        message);
+    const QRect measured = QFontMetrics(font).boundingRect(QRect(0, 0, screen.width() / 2, 0),
+                                                           Qt::AlignLeft | Qt::AlignTop | MessageTextFlags, message);
     const int textWidth = measured.x() + measured.width();
     const int textHeight = measured.y() + measured.height();
 

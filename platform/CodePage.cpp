@@ -37,21 +37,18 @@ namespace {
 //   character that 932 cannot hold. Where 932 has two codes for one
 //   character (the NEC and IBM extensions), iconv's choice is kept: that is
 //   Microsoft's preferred code.
-constexpr char16_t NoCharacter = 0xFFFF;  // never the reading of a 932 code
-constexpr std::uint16_t NoCode = 0xFFFF;  // never a 932 code (0xFF is no lead byte)
+constexpr char16_t NoCharacter = 0xFFFF; // never the reading of a 932 code
+constexpr std::uint16_t NoCode = 0xFFFF; // never a 932 code (0xFF is no lead byte)
 constexpr char16_t Replacement = 0xFFFD;
 constexpr char Unmappable = '?';
 
 struct Tables {
     std::array<char16_t, 256> single{};
-    std::vector<char16_t> pair = std::vector<char16_t>(65536, NoCharacter);    // (lead << 8) | trail
+    std::vector<char16_t> pair = std::vector<char16_t>(65536, NoCharacter);      // (lead << 8) | trail
     std::vector<std::uint16_t> code = std::vector<std::uint16_t>(65536, NoCode); // by UTF-16 unit
 };
 
-const char* NativeUtf16()
-{
-    return std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
-}
+const char* NativeUtf16() { return std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE"; }
 
 class Converter {
 public:
@@ -371,10 +368,7 @@ const icu::Collator* UserCollator(icu::Collator::ECollationStrength strength)
 
 } // namespace
 
-BOOL IsDBCSLeadByte(unsigned char byte)
-{
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
+BOOL IsDBCSLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
 Text Cp932FromUtf8(std::string_view utf8)
 {
@@ -435,7 +429,7 @@ Text Cp932FromUtf16(std::u16string_view utf16)
             const char16_t unit = utf16[at];
             if (unit >= 0xD800 && unit <= 0xDBFF && at + 1 < utf16.size() && utf16[at + 1] >= 0xDC00 &&
                 utf16[at + 1] <= 0xDFFF) {
-                ++at;  // a character beyond the BMP: 932 has none
+                ++at; // a character beyond the BMP: 932 has none
                 *out++ = Unmappable;
             } else if (unit >= 0xD800 && unit <= 0xDFFF) {
                 *out++ = Unmappable;
@@ -481,9 +475,8 @@ int CompareStringA(DWORD /*locale*/, DWORD flags, const char* a, int lengthA, co
     const std::u16string wideB =
         Utf16FromCp932(std::string_view(b, lengthB == -1 ? std::strlen(b) : static_cast<std::size_t>(lengthB)));
     UErrorCode status = U_ZERO_ERROR;
-    const UCollationResult result =
-        collator->compare(wideA.data(), static_cast<int32_t>(wideA.size()), wideB.data(),
-                          static_cast<int32_t>(wideB.size()), status);
+    const UCollationResult result = collator->compare(wideA.data(), static_cast<int32_t>(wideA.size()), wideB.data(),
+                                                      static_cast<int32_t>(wideB.size()), status);
     if (U_FAILURE(status)) return 0;
     switch (result) {
     case UCOL_LESS: return CSTR_LESS_THAN;

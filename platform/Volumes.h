@@ -13,9 +13,8 @@ public:
     virtual DWORD GetLogicalDrives() = 0;
     // root is "X:\" (a network path root works too).
     virtual UINT GetDriveTypeA(const char* root) = 0;
-    virtual BOOL GetVolumeInformationA(const char* root, char* volumeName, DWORD volumeNameSize,
-                                       DWORD* serialNumber, DWORD* maxComponentLength,
-                                       DWORD* fileSystemFlags, char* fileSystemName,
+    virtual BOOL GetVolumeInformationA(const char* root, char* volumeName, DWORD volumeNameSize, DWORD* serialNumber,
+                                       DWORD* maxComponentLength, DWORD* fileSystemFlags, char* fileSystemName,
                                        DWORD fileSystemNameSize) = 0;
     // localName is "X:". Returns ERROR_SUCCESS or a Windows error code
     // (ERROR_MORE_DATA with *length set to the size needed).

@@ -46,7 +46,8 @@ Line ShortPathOf(const Line& LongPath)
     DWORD length = platform::GetShortPathNameA(LongPath.c_str(), first, FirstCapacity);
     if (length == 0) return LongPath;
     // The same text shares the long path's bytes.
-    if (length < FirstCapacity) return LongPath == std::string_view(first, length) ? LongPath : Line(std::string_view(first, length));
+    if (length < FirstCapacity)
+        return LongPath == std::string_view(first, length) ? LongPath : Line(std::string_view(first, length));
 
     // Too small: the call told the size it needs, zero included. The path
     // may change between the calls, so ask until the answer fits.

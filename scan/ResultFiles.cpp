@@ -51,8 +51,8 @@ namespace {
 void SaveListToFile(const TStringList& list, const Text& path, Text& text)
 {
     const Text temporary = TemporaryPathFor(path);
-    const HANDLE file = platform::CreateFileA(temporary.c_str(), platform::GENERIC_READ | platform::GENERIC_WRITE,
-                                              0, platform::CREATE_ALWAYS, platform::FILE_ATTRIBUTE_NORMAL);
+    const HANDLE file = platform::CreateFileA(temporary.c_str(), platform::GENERIC_READ | platform::GENERIC_WRITE, 0,
+                                              platform::CREATE_ALWAYS, platform::FILE_ATTRIBUTE_NORMAL);
     if (file == platform::INVALID_HANDLE_VALUE) throw EFCreateError(EInOutError(platform::GetLastError()).Message());
 
     try {
@@ -134,7 +134,8 @@ bool SaveResultFiles(const ResultLists& lists, const Text& directory, SaveFailur
 {
     Text prefix = directory;
     if (!prefix.empty() && !platform::EndsWithSeparator(prefix) && prefix.back() != ':') prefix.push_back('\\');
-    return SaveResultFiles(lists, [&prefix] { return prefix; }, reporter);
+    return SaveResultFiles(
+        lists, [&prefix] { return prefix; }, reporter);
 }
 
 bool SaveResultFiles(const ResultLists& lists, SaveFailureReporter& reporter)

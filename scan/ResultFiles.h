@@ -42,11 +42,9 @@ using ResultDirectory = std::function<platform::Text()>;
 // KIVRALFN.TXT and KIVRAKOM.TXT. At the first file that cannot be written,
 // reports that file's own message and returns false without touching the
 // files after it; true when all five were written.
-bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory,
-                     SaveFailureReporter& reporter);
+bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory, SaveFailureReporter& reporter);
 // Into a fixed directory (a final "\" is added when missing).
-bool SaveResultFiles(const ResultLists& lists, const platform::Text& directory,
-                     SaveFailureReporter& reporter);
+bool SaveResultFiles(const ResultLists& lists, const platform::Text& directory, SaveFailureReporter& reporter);
 // Beside the running executable (ExecutableDirectory, asked for each file).
 bool SaveResultFiles(const ResultLists& lists, SaveFailureReporter& reporter);
 

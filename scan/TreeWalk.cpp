@@ -18,9 +18,9 @@ using platform::WIN32_FIND_DATAA;
 // One level of the walk: the open search of one directory.
 struct Level {
     HANDLE search = platform::INVALID_HANDLE_VALUE;
-    Text path;             // with its final "\"
-    bool markDirs = true;  // MarkDirs as this level was called with
-    bool pending = false;  // `entry` came with the start of the search and waits
+    Text path;            // with its final "\"
+    bool markDirs = true; // MarkDirs as this level was called with
+    bool pending = false; // `entry` came with the start of the search and waits
     WIN32_FIND_DATAA entry;
     bool hasIdentity = false;
     FileIdentity identity;
@@ -44,8 +44,7 @@ public:
     // Starts the search of a directory (steps 1 and 3 of a call), whose
     // identity is known already or asked for here. A search that cannot
     // start leaves nothing on the branch.
-    void Push(Text path, bool markDirs, const FileIdentity* identity, WalkProgress* progress,
-              std::size_t lines)
+    void Push(Text path, bool markDirs, const FileIdentity* identity, WalkProgress* progress, std::size_t lines)
     {
         if (!platform::EndsWithSeparator(path)) path.push_back('\\');
         if (progress) progress->Searching(path, lines);
@@ -94,8 +93,8 @@ std::string_view NameOf(const WIN32_FIND_DATAA& entry)
 
 } // namespace
 
-void ListFiles(Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList, TStringList& List,
-               bool Recurse, bool MarkDirs, bool ClearAttrs, WalkProgress* progress)
+void ListFiles(Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList, TStringList& List, bool Recurse,
+               bool MarkDirs, bool ClearAttrs, WalkProgress* progress)
 {
     if (ClearList) List.Clear();
     Branch branch;

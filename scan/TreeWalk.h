@@ -32,8 +32,7 @@ public:
 // (a link back up the tree) is listed but not entered. The walk keeps one
 // open search per level and closes each on every way out, exceptions
 // included; it does not use the call stack for depth.
-void ListFiles(platform::Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList,
-               TStringList& List, bool Recurse, bool MarkDirs, bool ClearAttrs,
-               WalkProgress* progress = nullptr);
+void ListFiles(platform::Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList, TStringList& List,
+               bool Recurse, bool MarkDirs, bool ClearAttrs, WalkProgress* progress = nullptr);
 
 } // namespace kivra::scan

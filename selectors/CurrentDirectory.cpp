@@ -16,18 +16,15 @@ platform::Text CurrentDirectory()
     for (;;) {
         const auto capacity = static_cast<platform::DWORD>(buffer.size());
         const platform::DWORD length = platform::GetCurrentDirectoryA(capacity, buffer.data());
-        if (length == 0)
-            return {};
-        if (length < capacity)
-            return platform::Text(buffer.data(), length);
+        if (length == 0) return {};
+        if (length < capacity) return platform::Text(buffer.data(), length);
         buffer.resize(length + 1);
     }
 }
 
 void MakeCurrent(const platform::Text& path)
 {
-    if (!platform::SetCurrentDirectoryA(path.c_str()))
-        throw EInOutError(platform::GetLastError());
+    if (!platform::SetCurrentDirectoryA(path.c_str())) throw EInOutError(platform::GetLastError());
 }
 
 } // namespace kivra::selectors

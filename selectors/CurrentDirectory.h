@@ -14,9 +14,6 @@ platform::Text CurrentDirectory();
 void MakeCurrent(const platform::Text& path);
 
 // ASCII-only upper-case form of one character (a-z to A-Z).
-inline char UpperAsciiChar(char ch)
-{
-    return (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 32) : ch;
-}
+inline char UpperAsciiChar(char ch) { return (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 32) : ch; }
 
 } // namespace kivra::selectors

@@ -35,12 +35,10 @@ bool IsExistingFile(const Text& path)
 Text CutFirstDirectory(const Text& directory)
 {
     const Text& mark = texts::Texts().ShortenedDirectory;
-    if (directory == "\\")
-        return {};
+    if (directory == "\\") return {};
     const bool rooted = !directory.empty() && directory[0] == '\\';
     Text body = rooted ? directory.substr(1) : directory;
-    if (body.compare(0, mark.size(), mark) == 0)
-        body.erase(0, mark.size());
+    if (body.compare(0, mark.size(), mark) == 0) body.erase(0, mark.size());
     const std::size_t separator = platform::FindSeparator(body);
     body = separator == platform::NoPosition ? Text() : mark + body.substr(separator + 1);
     return rooted ? "\\" + body : body;
@@ -52,13 +50,11 @@ Text CutFirstDirectory(const Text& directory)
 
 Text PathDrive(const Text& path)
 {
-    if (path.size() >= 2 && path[1] == ':')
-        return path.substr(0, 2);
+    if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2);
     if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
         // "\\host\share": up to the backslash that follows the share name.
         const std::size_t afterHost = platform::FindSeparator(path, 2);
-        if (afterHost == platform::NoPosition)
-            return path;
+        if (afterHost == platform::NoPosition) return path;
         const std::size_t afterShare = platform::FindSeparator(path, afterHost + 1);
         return afterShare == platform::NoPosition ? path : path.substr(0, afterShare);
     }
@@ -67,8 +63,7 @@ Text PathDrive(const Text& path)
 
 Text JoinPath(const Text& directory, const Text& name)
 {
-    if (platform::EndsWithSeparator(directory))
-        return directory + name;
+    if (platform::EndsWithSeparator(directory)) return directory + name;
     return directory + '\\' + name;
 }
 
@@ -109,25 +104,20 @@ Text ShortenPathToWidth(const Text& path, const QFontMetrics& metrics, int width
 
 TFileListBox::TFileListBox(QWidget* parent) : QListWidget(parent) {}
 
-void TFileListBox::SetDirectory(const Text& directory)
-{
-    directory_ = directory;
-}
+void TFileListBox::SetDirectory(const Text& directory) { directory_ = directory; }
 
 TLabel::TLabel(QWidget* parent) : QLabel(parent) {}
 
 void TLabel::SetAutoSize(bool autoSize)
 {
     autoSize_ = autoSize;
-    if (autoSize_)
-        adjustSize();
+    if (autoSize_) adjustSize();
 }
 
 void TLabel::SetCaption(const Text& caption)
 {
     setText(app::ToQString(caption));
-    if (autoSize_)
-        adjustSize();
+    if (autoSize_) adjustSize();
 }
 
 // ---- Drawing ------------------------------------------------------------------
@@ -153,8 +143,7 @@ DirectoryItemGeometry TDirectoryListBox::Layout(int index, const QRect& item) co
     const QImage* image = (index >= 0 && index < ItemCount()) ? ImageOf(ItemImage(index)) : nullptr;
     if (image) {
         // A subdirectory sits one step deeper than the current directory.
-        if (ItemImage(index) == ClosedImage)
-            indent = 4 * pathItems_ + 2;
+        if (ItemImage(index) == ClosedImage) indent = 4 * pathItems_ + 2;
         width = image->width();
         const int top = CentredImageTop(item.top(), item.top() + item.height(), image->height());
         geometry.image = QRect(item.left() + indent, top, image->width(), image->height());
@@ -209,15 +198,9 @@ TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QListWidget(parent)
 
 TDirectoryListBox::~TDirectoryListBox() = default;
 
-void TDirectoryListBox::LoadFolderImages()
-{
-    folderImages_.Load(FolderResources);
-}
+void TDirectoryListBox::LoadFolderImages() { folderImages_.Load(FolderResources); }
 
-const QImage* TDirectoryListBox::ImageOf(Image image) const
-{
-    return folderImages_.Find(image);
-}
+const QImage* TDirectoryListBox::ImageOf(Image image) const { return folderImages_.Find(image); }
 
 void TDirectoryListBox::AddItem(const Text& text, Image image)
 {
@@ -236,29 +219,20 @@ void TDirectoryListBox::ClearItems()
     pathItems_ = 0;
 }
 
-char TDirectoryListBox::Drive() const
-{
-    return directory_.empty() ? '\0' : directory_[0];
-}
+char TDirectoryListBox::Drive() const { return directory_.empty() ? '\0' : directory_[0]; }
 
-void TDirectoryListBox::SetDirectory(const Text& directory)
-{
-    OpenPath(directory);
-}
+void TDirectoryListBox::SetDirectory(const Text& directory) { OpenPath(directory); }
 
 void TDirectoryListBox::SetDrive(char drive)
 {
-    if (UpperAsciiChar(drive) != UpperAsciiChar(Drive()))
-        OpenPath(Text{drive, ':'});
+    if (UpperAsciiChar(drive) != UpperAsciiChar(Drive())) OpenPath(Text{drive, ':'});
 }
 
 void TDirectoryListBox::SetFileList(TFileListBox* fileList)
 {
-    if (fileList_)
-        fileList_->dirList_ = nullptr;
+    if (fileList_) fileList_->dirList_ = nullptr;
     fileList_ = fileList;
-    if (fileList_)
-        fileList_->dirList_ = this;
+    if (fileList_) fileList_->dirList_ = this;
 }
 
 void TDirectoryListBox::SetDirLabel(TLabel* label)
@@ -269,8 +243,7 @@ void TDirectoryListBox::SetDirLabel(TLabel* label)
 
 void TDirectoryListBox::UpdateDirLabel()
 {
-    if (!dirLabel_)
-        return;
+    if (!dirLabel_) return;
     const int width = dirLabel_->AutoSize() ? this->width() : dirLabel_->width();
     dirLabel_->SetCaption(ShortenPathToWidth(directory_, QFontMetrics(dirLabel_->font()), width));
 }
@@ -309,8 +282,7 @@ void TDirectoryListBox::FillDirectoryList()
             for (std::size_t separator = platform::FindSeparator(rest); separator != platform::NoPosition;
                  separator = platform::FindSeparator(rest)) {
                 Text part = rest.substr(0, separator);
-                if (level == 0)
-                    part += '\\';
+                if (level == 0) part += '\\';
                 rest.erase(0, separator + 1);
                 AddItem(part, OpenImage);
                 ++level;
@@ -323,11 +295,9 @@ void TDirectoryListBox::FillDirectoryList()
 
     std::vector<Text> names;
     ReadSubdirectoryNames(directory_, names);
-    for (const Text& name : names)
-        AddItem(name, ClosedImage);
+    for (const Text& name : names) AddItem(name, ClosedImage);
 
-    if (handleAllocated_)
-        setCurrentRow(current);
+    if (handleAllocated_) setCurrentRow(current);
 }
 
 void TDirectoryListBox::ReadSubdirectoryNames(const Text& directory, std::vector<Text>& list)
@@ -335,26 +305,22 @@ void TDirectoryListBox::ReadSubdirectoryNames(const Text& directory, std::vector
     const Text pattern = JoinPath(directory, texts::Texts().AllFilesPattern);
     // Only directories were asked for: an entry carrying any other attribute
     // that hides it from a search (hidden, system, volume label) is skipped.
-    constexpr platform::DWORD excluded = platform::FILE_ATTRIBUTE_HIDDEN | platform::FILE_ATTRIBUTE_SYSTEM |
-                                         platform::FILE_ATTRIBUTE_VOLUME_LABEL;
+    constexpr platform::DWORD excluded =
+        platform::FILE_ATTRIBUTE_HIDDEN | platform::FILE_ATTRIBUTE_SYSTEM | platform::FILE_ATTRIBUTE_VOLUME_LABEL;
     platform::WIN32_FIND_DATAA entry;
     const platform::HANDLE search = platform::FindFirstFileA(pattern.c_str(), &entry);
-    if (search == platform::INVALID_HANDLE_VALUE)
-        return;
+    if (search == platform::INVALID_HANDLE_VALUE) return;
     struct Close {
         platform::HANDLE search;
         ~Close() { platform::FindClose(search); }
     } close{search};
     do {
         const platform::DWORD attributes = entry.dwFileAttributes;
-        if (attributes & excluded)
-            continue;
-        if (!(attributes & platform::FILE_ATTRIBUTE_DIRECTORY))
-            continue;
+        if (attributes & excluded) continue;
+        if (!(attributes & platform::FILE_ATTRIBUTE_DIRECTORY)) continue;
         entry.cFileName[sizeof entry.cFileName - 1] = '\0';
         const Text name = entry.cFileName;
-        if (name == "." || name == "..")
-            continue;
+        if (name == "." || name == "..") continue;
         // Bisection in the user's collation, ignoring case; a name equal to
         // one already present is not added again.
         std::size_t low = 0;
@@ -374,15 +340,13 @@ void TDirectoryListBox::ReadSubdirectoryNames(const Text& directory, std::vector
                 high = middle;
             }
         }
-        if (!equal)
-            list.insert(list.begin() + static_cast<std::ptrdiff_t>(low), name);
+        if (!equal) list.insert(list.begin() + static_cast<std::ptrdiff_t>(low), name);
     } while (platform::FindNextFileA(search, &entry));
 }
 
 Text TDirectoryListBox::DisplayText(const Text& text) const
 {
-    if (preservesCase_ || caseSensitive_)
-        return text;
+    if (preservesCase_ || caseSensitive_) return text;
     Text lower = text;
     platform::CharLowerBuffA(lower.data(), static_cast<platform::DWORD>(lower.size()));
     return lower;
@@ -392,28 +356,22 @@ int TDirectoryListBox::ComparePaths(const Text& a, const Text& b) const
 {
     const Text left = caseSensitive_ ? a : platform::LowerAscii(a);
     const Text right = caseSensitive_ ? b : platform::LowerAscii(b);
-    const int order = platform::CompareStringA(platform::LOCALE_USER_DEFAULT, 0, left.data(),
-                                               static_cast<int>(left.size()), right.data(),
-                                               static_cast<int>(right.size()));
-    if (order == platform::CSTR_EQUAL)
-        return 0;
+    const int order =
+        platform::CompareStringA(platform::LOCALE_USER_DEFAULT, 0, left.data(), static_cast<int>(left.size()),
+                                 right.data(), static_cast<int>(right.size()));
+    if (order == platform::CSTR_EQUAL) return 0;
     return order == platform::CSTR_LESS_THAN ? -1 : 1;
 }
 
 Text TDirectoryListBox::ItemPath(int index) const
 {
-    if (index < 0 || index >= ItemCount())
-        return {};
+    if (index < 0 || index >= ItemCount()) return {};
     const Text drive = PathDrive(directory_);
-    if (index == 0)
-        return drive + '\\';
+    if (index == 0) return drive + '\\';
     switch (ItemImage(index)) {
-    case ClosedImage:
-        return JoinPath(directory_, ItemText(index));
-    case CurrentImage:
-        return directory_;
-    default:
-        break;
+    case ClosedImage: return JoinPath(directory_, ItemText(index));
+    case CurrentImage: return directory_;
+    default: break;
     }
     // An ancestor: the path up to its own name, that is up to the
     // (index + 1)-th backslash after the drive.
@@ -422,17 +380,13 @@ Text TDirectoryListBox::ItemPath(int index) const
     std::size_t from = 0;
     for (int separators = 0; separators <= index; ++separators) {
         end = platform::FindSeparator(rest, from);
-        if (end == platform::NoPosition)
-            break;
+        if (end == platform::NoPosition) break;
         from = end + 1;
     }
     return drive + rest.substr(0, end);
 }
 
-void TDirectoryListBox::OpenSelectedItem()
-{
-    OpenPath(ItemPath(currentRow()));
-}
+void TDirectoryListBox::OpenSelectedItem() { OpenPath(ItemPath(currentRow())); }
 
 TDirectoryListBox::Resolved TDirectoryListBox::ResolvePath(const Text& text) const
 {
@@ -461,18 +415,15 @@ TDirectoryListBox::Resolved TDirectoryListBox::ResolvePath(const Text& text) con
         } else {
             const Text current = CurrentDirectory();
             dir = current.substr(PathDrive(current).size());
-            if (dir.empty())
-                dir = "\\";
+            if (dir.empty()) dir = "\\";
         }
-        if (!dir.empty())
-            MakeCurrent(dir);
+        if (!dir.empty()) MakeCurrent(dir);
         if (!name.empty() && name.find_first_of("*?") == Text::npos && !IsExistingFile(name)) {
             MakeCurrent(name);
             dir = dir == "\\" ? "\\" + name : dir + '\\' + name;
             name.clear();
         }
-        if (result.drive == '\0')
-            dir = drivePart + dir;
+        if (result.drive == '\0') dir = drivePart + dir;
         result.directory = dir;
         result.name = name;
     } catch (...) {
@@ -485,8 +436,7 @@ TDirectoryListBox::Resolved TDirectoryListBox::ResolvePath(const Text& text) con
 
 void TDirectoryListBox::OpenPath(const Text& text)
 {
-    if (text.empty() || ComparePaths(text, directory_) == 0)
-        return;
+    if (text.empty() || ComparePaths(text, directory_) == 0) return;
     const Resolved resolved = ResolvePath(text);
     if (resolved.drive != Drive()) {
         changingPath_ = true;
@@ -506,8 +456,7 @@ void TDirectoryListBox::OpenPath(const Text& text)
 
 void TDirectoryListBox::SwitchDrive(char drive)
 {
-    if (UpperAsciiChar(drive) == UpperAsciiChar(Drive()))
-        return;
+    if (UpperAsciiChar(drive) == UpperAsciiChar(Drive())) return;
     if (drive != '\0') {
         MakeCurrent(Text{drive, ':'});
         directory_ = CurrentDirectory();
@@ -520,8 +469,7 @@ void TDirectoryListBox::SwitchDrive(char drive)
 
 void TDirectoryListBox::EnterDirectory(const Text& directory)
 {
-    if (!platform::SetCurrentDirectoryA(directory_.c_str()))
-        platform::SetLastError(platform::ERROR_SUCCESS);
+    if (!platform::SetCurrentDirectoryA(directory_.c_str())) platform::SetLastError(platform::ERROR_SUCCESS);
     MakeCurrent(directory);
     directory_ = CurrentDirectory();
     FillDirectoryList();
@@ -530,11 +478,9 @@ void TDirectoryListBox::EnterDirectory(const Text& directory)
 
 void TDirectoryListBox::DirectoryChanged()
 {
-    if (fileList_)
-        fileList_->SetDirectory(directory_);
+    if (fileList_) fileList_->SetDirectory(directory_);
     UpdateDirLabel();
-    if (OnChange)
-        OnChange(this);
+    if (OnChange) OnChange(this);
 }
 
 void TDirectoryListBox::UpdateItemHeight()
@@ -559,32 +505,27 @@ void TDirectoryListBox::CreateHandle()
 void TDirectoryListBox::showEvent(QShowEvent* event)
 {
     QListWidget::showEvent(event);
-    if (!handleAllocated_)
-        app::Guarded([this] { CreateHandle(); });
+    if (!handleAllocated_) app::Guarded([this] { CreateHandle(); });
 }
 
 void TDirectoryListBox::changeEvent(QEvent* event)
 {
     QListWidget::changeEvent(event);
-    if (event->type() == QEvent::FontChange)
-        UpdateItemHeight();
+    if (event->type() == QEvent::FontChange) UpdateItemHeight();
 }
 
 void TDirectoryListBox::mousePressEvent(QMouseEvent* event)
 {
     QListWidget::mousePressEvent(event);
-    if (event->button() == Qt::LeftButton && OnClick)
-        app::Guarded([this] { OnClick(this); });
+    if (event->button() == Qt::LeftButton && OnClick) app::Guarded([this] { OnClick(this); });
 }
 
 void TDirectoryListBox::mouseDoubleClickEvent(QMouseEvent* event)
 {
     QListWidget::mouseDoubleClickEvent(event);
-    if (event->button() != Qt::LeftButton)
-        return;
+    if (event->button() != Qt::LeftButton) return;
     app::Guarded([this] {
-        if (OnDblClick)
-            OnDblClick(this);
+        if (OnDblClick) OnDblClick(this);
         OpenSelectedItem();
     });
 }
@@ -596,19 +537,16 @@ void TDirectoryListBox::keyPressEvent(QKeyEvent* event)
         key = '\r';
     } else {
         const QString text = event->text();
-        if (text.size() == 1 && text[0].unicode() < 0x80)
-            key = static_cast<char>(text[0].unicode());
+        if (text.size() == 1 && text[0].unicode() < 0x80) key = static_cast<char>(text[0].unicode());
     }
     const char typed = key;
-    if (key != '\0' && OnKeyPress)
-        app::Guarded([this, &key] { OnKeyPress(this, key); });
+    if (key != '\0' && OnKeyPress) app::Guarded([this, &key] { OnKeyPress(this, key); });
     if (key == '\r') {
         app::Guarded([this] { OpenSelectedItem(); });
         return;
     }
     // A key the handler dropped does nothing more.
-    if (typed != '\0' && key == '\0')
-        return;
+    if (typed != '\0' && key == '\0') return;
     QListWidget::keyPressEvent(event);
 }
 

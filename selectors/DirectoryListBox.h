@@ -72,8 +72,8 @@ platform::Text ShortenPathToWidth(const platform::Text& path, const QFontMetrics
 
 // Where the parts of one item are drawn inside its rectangle.
 struct DirectoryItemGeometry {
-    QRect image;     // empty when the item has no image
-    QPoint text;     // top-left of the text
+    QRect image; // empty when the item has no image
+    QPoint text; // top-left of the text
 };
 
 class DirectoryItemDelegate : public QStyledItemDelegate {

@@ -34,10 +34,7 @@ private:
     platform::UINT previous_;
 };
 
-platform::Text RootOf(char letter)
-{
-    return platform::Text{letter, ':', '\\'};
-}
+platform::Text RootOf(char letter) { return platform::Text{letter, ':', '\\'}; }
 
 // A label or network name takes the case of the letter it is shown with.
 platform::Text InLetterCase(char letter, const platform::Text& text)
@@ -61,8 +58,8 @@ platform::Text VolumeLabelText(char letter)
         const platform::Text root = RootOf(letter);
         // A drive without its medium, not ready or refusing access gives no
         // label at all: its item shows an empty pair of brackets.
-        if (platform::GetVolumeInformationA(root.c_str(), volumeName, sizeof volumeName, &serial,
-                                            &maxComponent, &flags, nullptr, 0)) {
+        if (platform::GetVolumeInformationA(root.c_str(), volumeName, sizeof volumeName, &serial, &maxComponent, &flags,
+                                            nullptr, 0)) {
             volumeName[sizeof volumeName - 1] = '\0';
             label = volumeName;
         }
@@ -130,20 +127,11 @@ TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent)
 
 TDriveComboBox::~TDriveComboBox() = default;
 
-void TDriveComboBox::LoadDriveImages()
-{
-    images_.Load(ImageResources);
-}
+void TDriveComboBox::LoadDriveImages() { images_.Load(ImageResources); }
 
-const QImage* TDriveComboBox::ImageOf(Image image) const
-{
-    return images_.Find(image);
-}
+const QImage* TDriveComboBox::ImageOf(Image image) const { return images_.Find(image); }
 
-const platform::Text& TDriveComboBox::ItemText(int index) const
-{
-    return texts_.at(static_cast<std::size_t>(index));
-}
+const platform::Text& TDriveComboBox::ItemText(int index) const { return texts_.at(static_cast<std::size_t>(index)); }
 
 TDriveComboBox::Image TDriveComboBox::ItemImage(int index) const
 {
@@ -165,12 +153,10 @@ void TDriveComboBox::FillDriveList()
     const auto& texts = texts::Texts();
     const platform::DWORD mask = platform::GetLogicalDrives();
     for (int i = 0; i < 26; ++i) {
-        if (!(mask & (platform::DWORD{1} << i)))
-            continue;
+        if (!(mask & (platform::DWORD{1} << i))) continue;
         char letter = static_cast<char>('a' + i);
         const platform::UINT type = platform::GetDriveTypeA(RootOf(letter).c_str());
-        if (textCase_ == TTextCase::tcUpperCase)
-            letter = UpperAsciiChar(letter);
+        if (textCase_ == TTextCase::tcUpperCase) letter = UpperAsciiChar(letter);
         const platform::Text letterText(1, letter);
         switch (type) {
         case platform::DRIVE_REMOVABLE:
@@ -189,8 +175,7 @@ void TDriveComboBox::FillDriveList()
         case platform::DRIVE_RAMDISK:
             AddItem(FillFormat(texts.DriveItemFormat, {letterText, VolumeLabelText(letter)}), RamImage);
             break;
-        default:
-            break;
+        default: break;
         }
     }
     // The combo box takes its first item as selected; a fresh list has none.
@@ -199,8 +184,7 @@ void TDriveComboBox::FillDriveList()
 
 void TDriveComboBox::SetDrive(char drive)
 {
-    if (currentIndex() >= 0 && UpperAsciiChar(drive) == UpperAsciiChar(drive_))
-        return;
+    if (currentIndex() >= 0 && UpperAsciiChar(drive) == UpperAsciiChar(drive_)) return;
     if (drive == '\0') {
         drive_ = '\0';
         setCurrentIndex(-1);
@@ -218,8 +202,7 @@ void TDriveComboBox::SetDrive(char drive)
             }
         }
     }
-    if (dirList_)
-        dirList_->SwitchDrive(drive_);
+    if (dirList_) dirList_->SwitchDrive(drive_);
     Change();
 }
 
@@ -233,25 +216,20 @@ void TDriveComboBox::SetTextCase(TTextCase textCase)
 
 void TDriveComboBox::SetDirList(TDirectoryListBox* dirList)
 {
-    if (dirList_)
-        dirList_->driveCombo_ = nullptr;
+    if (dirList_) dirList_->driveCombo_ = nullptr;
     dirList_ = dirList;
-    if (dirList_)
-        dirList_->driveCombo_ = this;
+    if (dirList_) dirList_->driveCombo_ = this;
 }
 
 void TDriveComboBox::Click()
 {
-    if (OnClick)
-        OnClick(this);
-    if (currentIndex() >= 0)
-        SetDrive(ItemText(currentIndex())[0]);
+    if (OnClick) OnClick(this);
+    if (currentIndex() >= 0) SetDrive(ItemText(currentIndex())[0]);
 }
 
 void TDriveComboBox::Change()
 {
-    if (OnChange)
-        OnChange(this);
+    if (OnChange) OnChange(this);
 }
 
 void TDriveComboBox::UpdateItemHeight()
@@ -269,8 +247,7 @@ void TDriveComboBox::CreateHandle()
 void TDriveComboBox::showEvent(QShowEvent* event)
 {
     QComboBox::showEvent(event);
-    if (!handleAllocated_)
-        app::Guarded([this] { CreateHandle(); });
+    if (!handleAllocated_) app::Guarded([this] { CreateHandle(); });
 }
 
 void TDriveComboBox::changeEvent(QEvent* event)
@@ -280,8 +257,7 @@ void TDriveComboBox::changeEvent(QEvent* event)
         UpdateItemHeight();
         // The new height takes effect with a new window, which refills the
         // list and selects the drive again.
-        if (handleAllocated_)
-            app::Guarded([this] { CreateHandle(); });
+        if (handleAllocated_) app::Guarded([this] { CreateHandle(); });
         updateGeometry();
     }
 }
@@ -297,8 +273,7 @@ void TDriveComboBox::DrawItem(QPainter& painter, int index, const QRect& rect, b
     if (index >= 0 && index < ItemCount()) {
         const QImage* image = ImageOf(ItemImage(index));
         const DriveItemGeometry geometry = DriveItemDelegate::Layout(rect, image);
-        if (image)
-            DrawKeyedImage(painter, geometry.image.topLeft(), *image, brush);
+        if (image) DrawKeyedImage(painter, geometry.image.topLeft(), *image, brush);
         painter.setFont(font());
         painter.setPen(ink);
         // Single line, centred vertically; an ampersand is shown as itself.

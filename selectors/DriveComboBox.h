@@ -36,8 +36,8 @@ platform::Text NetworkNameText(char letter);
 
 // Where the parts of one item are drawn inside its rectangle.
 struct DriveItemGeometry {
-    QRect image;      // empty when the item has no image
-    QRect text;       // the rectangle the text is centred in vertically
+    QRect image; // empty when the item has no image
+    QRect text;  // the rectangle the text is centred in vertically
 };
 
 // The owner drawing of the selector's items, used for the popup list rows

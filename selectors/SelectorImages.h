@@ -24,16 +24,14 @@ class SelectorImageSet {
 public:
     void Load(const char* const (&resourceNames)[Count])
     {
-        for (int i = 0; i < Count; ++i)
-            images_[i] = LoadSelectorImage(resourceNames[i]);
+        for (int i = 0; i < Count; ++i) images_[i] = LoadSelectorImage(resourceNames[i]);
     }
 
     // The image with that number, or null for no image (a negative number,
     // or a resource that could not be loaded).
     const QImage* Find(int image) const
     {
-        if (image < 0 || image >= Count || images_[image].isNull())
-            return nullptr;
+        if (image < 0 || image >= Count || images_[image].isNull()) return nullptr;
         return &images_[image];
     }
 
@@ -61,9 +59,6 @@ int FontCellHeight(const QFont& font);
 
 // Vertical position of an image of `imageHeight` centred in [top, bottom),
 // by integer division truncating toward zero.
-inline int CentredImageTop(int top, int bottom, int imageHeight)
-{
-    return (top + bottom - imageHeight) / 2;
-}
+inline int CentredImageTop(int top, int bottom, int imageHeight) { return (top + bottom - imageHeight) / 2; }
 
 } // namespace kivra::selectors

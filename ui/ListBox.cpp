@@ -6,21 +6,19 @@
 namespace kivra::ui {
 
 ListBoxModel::ListBoxModel(QObject* parent)
-    : QAbstractListModel(parent), lines_(std::make_shared<const scan::TStringList::Lines>())
-{
-}
+    : QAbstractListModel(parent),
+      lines_(std::make_shared<const scan::TStringList::Lines>())
+{}
 
 int ListBoxModel::rowCount(const QModelIndex& parent) const
 {
-    if (parent.isValid())
-        return 0;
+    if (parent.isValid()) return 0;
     return static_cast<int>(lines_->size());
 }
 
 QVariant ListBoxModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
-        return {};
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
     const std::u16string utf16 = platform::Utf16FromCp932((*lines_)[static_cast<std::size_t>(index.row())]);
     return QString::fromUtf16(utf16.data(), static_cast<qsizetype>(utf16.size()));
 }
@@ -52,31 +50,18 @@ TListBox::TListBox(QWidget* parent) : QTableView(parent), model_(new ListBoxMode
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
-int TListBox::ItemHeight() const
-{
-    return verticalHeader()->defaultSectionSize();
-}
+int TListBox::ItemHeight() const { return verticalHeader()->defaultSectionSize(); }
 
 void TListBox::SetItemHeight(int height)
 {
-    if (height > 0)
-        verticalHeader()->setDefaultSectionSize(height);
+    if (height > 0) verticalHeader()->setDefaultSectionSize(height);
 }
 
-int TListBox::Count() const
-{
-    return model_->rowCount();
-}
+int TListBox::Count() const { return model_->rowCount(); }
 
-const scan::Line& TListBox::Line(int row) const
-{
-    return model_->CurrentLines()->at(static_cast<std::size_t>(row));
-}
+const scan::Line& TListBox::Line(int row) const { return model_->CurrentLines()->at(static_cast<std::size_t>(row)); }
 
-void TListBox::Clear()
-{
-    model_->SetLines(nullptr);
-}
+void TListBox::Clear() { model_->SetLines(nullptr); }
 
 void TListBox::ReplaceLines(Lines lines)
 {
@@ -95,8 +80,7 @@ int TListBox::ItemIndex() const
 
 void TListBox::SetItemIndex(int row)
 {
-    if (row < 0 || row >= Count() || ItemIndex() == row)
-        return;
+    if (row < 0 || row >= Count() || ItemIndex() == row) return;
     const QModelIndex index = model_->index(row);
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
 }

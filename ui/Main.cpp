@@ -62,8 +62,7 @@ template <class W>
 W* Required(const app::TForm& form, const char* name)
 {
     W* widget = form.Component<W>(name);
-    if (!widget)
-        throw Exception(platform::Text(name));
+    if (!widget) throw Exception(platform::Text(name));
     return widget;
 }
 
@@ -77,8 +76,7 @@ TForm1::TForm1() : TForm(PrepareLayout())
     MenuHelp = Required<QMenu>(*this, "MenuHelp");
     MenuExit = findChild<QAction*>(QStringLiteral("MenuExit"));
     MenuHelpDsp = findChild<QAction*>(QStringLiteral("MenuHelpDsp"));
-    if (!MenuExit || !MenuHelpDsp)
-        throw Exception(platform::Text("MainMenu1"));
+    if (!MenuExit || !MenuHelpDsp) throw Exception(platform::Text("MainMenu1"));
     Panel1 = Required<QFrame>(*this, "Panel1");
     Panel2 = Required<QFrame>(*this, "Panel2");
     Label1 = Required<QLabel>(*this, "Label1");
@@ -126,8 +124,7 @@ void TForm1::ConnectControls()
     onClick(BtnLongFile, &TForm1::BtnLongFileClick);
     onClick(BtnKomojiFile, &TForm1::BtnKomojiFileClick);
     connect(MenuExit, &QAction::triggered, this, [this] { app::Guarded([&] { MenuExitClick(MenuExit); }); });
-    connect(MenuHelpDsp, &QAction::triggered, this,
-            [this] { app::Guarded([&] { MenuHelpDspClick(MenuHelpDsp); }); });
+    connect(MenuHelpDsp, &QAction::triggered, this, [this] { app::Guarded([&] { MenuHelpDspClick(MenuHelpDsp); }); });
 }
 
 void TForm1::FormCreate(QObject*)
@@ -204,10 +201,7 @@ void TForm1::DirectoryListBox1Change(QObject*)
     }
 }
 
-void TForm1::MenuExitClick(QObject*)
-{
-    Close();
-}
+void TForm1::MenuExitClick(QObject*) { Close(); }
 
 void TForm1::MenuHelpDspClick(QObject*)
 {
@@ -241,8 +235,7 @@ void TForm1::BtnRunClick(QObject* Sender)
     SetProgressCaption(Texts().ProgressSaving);
     DelayTime(OneSecond);
 
-    if (!scan::SaveResultFiles(Lists(), *this))
-        return;
+    if (!scan::SaveResultFiles(Lists(), *this)) return;
     SetCaption(BaseCaption);
     BtnDifferentClick(Sender);
     if (DifferentList->Count() > 2)
@@ -294,8 +287,7 @@ void TForm1::ShowResultView(const scan::TStringList& list, std::int32_t count, c
     DelayTime(OneSecond);
     ListBox1->ReplaceLines(list.Snapshot());
     SetCommandButtons(true);
-    if (!isActiveWindow())
-        activateWindow();
+    if (!isActiveWindow()) activateWindow();
     ListBox1->setFocus(Qt::OtherFocusReason);
     ListBox1->SetItemIndex(0);
 }
@@ -310,12 +302,9 @@ void TForm1::DelayTime(std::int32_t milliseconds)
     const auto start = static_cast<std::int32_t>(platform::GetTickCount());
     for (;;) {
         app::Application().PumpPendingMessages();
-        if (beyondRange)
-            return;
-        if (static_cast<std::int32_t>(platform::GetTickCount()) > deadline)
-            return;
-        if (static_cast<std::int32_t>(platform::GetTickCount()) < start)
-            return; // the counter has wrapped
+        if (beyondRange) return;
+        if (static_cast<std::int32_t>(platform::GetTickCount()) > deadline) return;
+        if (static_cast<std::int32_t>(platform::GetTickCount()) < start) return; // the counter has wrapped
     }
 }
 
@@ -348,15 +337,9 @@ void TForm1::SetRootField(const platform::Text& text)
     Edit1->setText(app::ToQString(std::string_view(text.c_str())));
 }
 
-platform::Text TForm1::RootField() const
-{
-    return app::ToText(Edit1->text());
-}
+platform::Text TForm1::RootField() const { return app::ToText(Edit1->text()); }
 
-void TForm1::SetProgressCaption(const platform::Text& step)
-{
-    SetCaption(BaseCaption + Texts().ProgressGap + step);
-}
+void TForm1::SetProgressCaption(const platform::Text& step) { SetCaption(BaseCaption + Texts().ProgressGap + step); }
 
 scan::ResultLists TForm1::Lists()
 {

@@ -86,8 +86,8 @@ public:
     void DelayTime(std::int32_t milliseconds);
 
     // The tree walk and the short form of one path, as the window's methods.
-    void ListFiles(platform::Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList,
-                   scan::TStringList& List, bool Recurse, bool MarkDirs, bool ClearAttrs);
+    void ListFiles(platform::Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList, scan::TStringList& List,
+                   bool Recurse, bool MarkDirs, bool ClearAttrs);
     platform::Text ShortPathOf(const platform::Text& LongPath);
 
 private:

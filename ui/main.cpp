@@ -1,8 +1,8 @@
 // kivra: finds the long and lower-case names in a directory tree. The
 // program takes no arguments; its result files and its help file lie beside
 // the executable.
-#include "app/Application.h"
 #include "ui/Main.h"
+#include "app/Application.h"
 
 int main(int argc, char** argv)
 {

@@ -61,7 +61,9 @@ int main(int argc, char** argv)
     std::printf("empty pump passes in one second: %ld (%.2f us each)\n", passes, 1e6 / static_cast<double>(passes));
 
     long handled = 0;
-    for (long i = 0; i < messages; ++i) QMetaObject::invokeMethod(qApp, [&] { ++handled; }, Qt::QueuedConnection);
+    for (long i = 0; i < messages; ++i)
+        QMetaObject::invokeMethod(
+            qApp, [&] { ++handled; }, Qt::QueuedConnection);
     const auto postedStart = Clock::now();
     application.PumpPendingMessages();
     const double postedTime = MicrosecondsSince(postedStart);

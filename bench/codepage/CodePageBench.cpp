@@ -21,7 +21,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using kivra::platform::Text;
 
-double Seconds(Clock::time_point from, Clock::time_point to) { return std::chrono::duration<double>(to - from).count(); }
+double Seconds(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double>(to - from).count();
+}
 
 // Names like those of a real tree: a path prefix and a varying tail.
 std::vector<std::string> Names(std::size_t count, const std::string& stem)

@@ -32,7 +32,10 @@ namespace fs = std::filesystem;
 using namespace kivra::platform;
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point from, Clock::time_point to) { return std::chrono::duration<double>(to - from).count(); }
+double Seconds(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double>(to - from).count();
+}
 
 // Processor time of this process: the machine may be busy with other work.
 double CpuSeconds()
@@ -49,7 +52,8 @@ std::size_t MakeTree(const fs::path& root, std::size_t entries, std::size_t fano
     std::size_t made = 0;
     const std::size_t directories = entries / fanout + 1;
     for (std::size_t d = 0; d < directories && made < entries; ++d) {
-        const fs::path directory = root / ("Group " + std::to_string(d / fanout)) / ("folder number " + std::to_string(d));
+        const fs::path directory =
+            root / ("Group " + std::to_string(d / fanout)) / ("folder number " + std::to_string(d));
         fs::create_directories(directory);
         made += 1;
         for (std::size_t f = 0; f + 1 < fanout && made < entries; ++f, ++made) {
@@ -96,7 +100,8 @@ void TreeBench(std::size_t entries, std::size_t fanout, bool keep, fs::path root
         fs::remove_all(root);
         fs::create_directories(root);
         const std::size_t made = MakeTree(root, entries, fanout);
-        std::printf("tree: %zu entries in %zu-entry directories, made in %.2f s\n", made, fanout, Seconds(start, Clock::now()));
+        std::printf("tree: %zu entries in %zu-entry directories, made in %.2f s\n", made, fanout,
+                    Seconds(start, Clock::now()));
     } else {
         keep = true;
         std::printf("tree: %s as it is\n", root.c_str());
@@ -135,9 +140,11 @@ void TreeBench(std::size_t entries, std::size_t fanout, bool keep, fs::path root
     const double shortNames = CpuSeconds() - cpu;
     const double shortWall = Seconds(start, Clock::now());
     const auto each = [&paths](double seconds) { return seconds * 1e6 / static_cast<double>(paths.size()); };
-    std::printf("walk (FindFirstFileA/FindNextFileA, tables built): %zu paths, cpu %.3f s (%.2f us each), wall %.3f s\n",
-                paths.size(), walk, each(walk), walkWall);
-    std::printf("GetShortPathNameA over every path:                 %zu paths, cpu %.3f s (%.2f us each), wall %.3f s; %zu shortened, %zu failed\n",
+    std::printf(
+        "walk (FindFirstFileA/FindNextFileA, tables built): %zu paths, cpu %.3f s (%.2f us each), wall %.3f s\n",
+        paths.size(), walk, each(walk), walkWall);
+    std::printf("GetShortPathNameA over every path:                 %zu paths, cpu %.3f s (%.2f us each), wall %.3f s; "
+                "%zu shortened, %zu failed\n",
                 paths.size(), shortNames, each(shortNames), shortWall, changed, failed);
     std::printf("short names / walk (cpu): %.2f\n", shortNames / walk);
     if (!keep) fs::remove_all(root);
@@ -164,21 +171,17 @@ void SmallTablesBench()
         for (std::size_t i = 0; i < Names; ++i, ++serial) {
             char buffer[128];
             switch (serial * 7 % 10) {
-            case 0: case 1: case 2:
-                std::snprintf(buffer, sizeof buffer, "F%07zX.TXT", serial);
+            case 0:
+            case 1:
+            case 2: std::snprintf(buffer, sizeof buffer, "F%07zX.TXT", serial); break;
+            case 3:
+            case 4:
+                std::snprintf(buffer, sizeof buffer, "%s %s %zu.docx", words[serial % 8], words[serial / 8 % 8],
+                              serial);
                 break;
-            case 3: case 4:
-                std::snprintf(buffer, sizeof buffer, "%s %s %zu.docx", words[serial % 8], words[serial / 8 % 8], serial);
-                break;
-            case 5:
-                std::snprintf(buffer, sizeof buffer, "d%07zx.txt", serial);
-                break;
-            case 6:
-                std::snprintf(buffer, sizeof buffer, "%s_%zu.txt", japanese[serial % 3], serial);
-                break;
-            default:
-                std::snprintf(buffer, sizeof buffer, "SHARED_PREFIX_%zu.CSV", serial);
-                break;
+            case 5: std::snprintf(buffer, sizeof buffer, "d%07zx.txt", serial); break;
+            case 6: std::snprintf(buffer, sizeof buffer, "%s_%zu.txt", japanese[serial % 3], serial); break;
+            default: std::snprintf(buffer, sizeof buffer, "SHARED_PREFIX_%zu.CSV", serial); break;
             }
             names.emplace_back(buffer);
         }

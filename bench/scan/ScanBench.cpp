@@ -32,7 +32,10 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point from, Clock::time_point to) { return std::chrono::duration<double>(to - from).count(); }
+double Seconds(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double>(to - from).count();
+}
 
 double MiB(double bytes) { return bytes / (1024.0 * 1024.0); }
 
@@ -65,7 +68,8 @@ struct Processor {
     {
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
-        return {usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6, usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6};
+        return {usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6,
+                usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6};
     }
     Processor operator-(const Processor& other) const { return {user - other.user, system - other.system}; }
 };
@@ -123,10 +127,10 @@ long PeakKiB()
 
 struct Phases {
     double walk = 0, classify = 0, save = 0;
-    double cpu = 0;  // all three phases
+    double cpu = 0; // all three phases
     Processor walkCpu, classifyCpu, saveCpu;
     std::size_t lines = 0;
-    long peakAfterWalk = 0, peakAfterClassify = 0;  // KiB
+    long peakAfterWalk = 0, peakAfterClassify = 0; // KiB
 };
 
 Phases Scan(const fs::path& root, const fs::path& output)
@@ -170,12 +174,18 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&] { return i + 1 < argc ? std::strtoull(argv[++i], nullptr, 10) : 0ull; };
-        if (arg == "--entries") shape.entries = value();
-        else if (arg == "--depth") shape.depth = value();
-        else if (arg == "--fanout") shape.fanout = value();
-        else if (arg == "--flat") flat = value();
-        else if (arg == "--keep") keep = true;
-        else if (arg == "--tree" && i + 1 < argc) given = argv[++i];
+        if (arg == "--entries")
+            shape.entries = value();
+        else if (arg == "--depth")
+            shape.depth = value();
+        else if (arg == "--fanout")
+            shape.fanout = value();
+        else if (arg == "--flat")
+            flat = value();
+        else if (arg == "--keep")
+            keep = true;
+        else if (arg == "--tree" && i + 1 < argc)
+            given = argv[++i];
         else {
             std::fprintf(stderr, "usage: %s [--entries N] [--depth D] [--fanout F] [--flat N] [--keep] [--tree DIR]\n",
                          argv[0]);
@@ -213,8 +223,8 @@ int main(int argc, char** argv)
         phase("walk:", p.walk, p.walkCpu);
         phase("classify:", p.classify, p.classifyCpu);
         phase("save:", p.save, p.saveCpu);
-        std::printf("scan:     %8.3f s  = %.2f x find (target at most 2); processor %.3f s = %.2f x find's\n",
-                    total, total / find.elapsed, p.cpu, p.cpu / find.cpu);
+        std::printf("scan:     %8.3f s  = %.2f x find (target at most 2); processor %.3f s = %.2f x find's\n", total,
+                    total / find.elapsed, p.cpu, p.cpu / find.cpu);
         std::printf("per entry: walk %.2f us, classify %.2f us, save %.2f us\n", 1e6 * p.walk / p.lines,
                     1e6 * p.classify / p.lines, 1e6 * p.save / p.lines);
         std::printf("five files: %.1f MiB; peak memory %.1f MiB; limit 3 x files + 30 MiB = %.1f MiB (%s)\n",

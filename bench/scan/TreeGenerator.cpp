@@ -42,22 +42,22 @@ std::string Name(Random& random, std::size_t serial, bool directory)
     switch (kind) {
     case 0:
     case 1:
-    case 2:  // 8.3, upper case
+    case 2: // 8.3, upper case
         std::snprintf(buffer, sizeof buffer, "F%07zX%s%s", serial, dot.c_str(), ext);
         return buffer;
     case 3:
-    case 4:  // long, mixed case, blanks
+    case 4: // long, mixed case, blanks
         std::snprintf(buffer, sizeof buffer, "%s %s %zu%s%s", Words[(r >> 12) % 8], Words[(r >> 16) % 8], serial,
                       dot.c_str(), directory ? "" : "docx");
         return buffer;
-    case 5:  // 8.3, lower case
+    case 5: // 8.3, lower case
         std::snprintf(buffer, sizeof buffer, "d%07zx%s%s", serial, dot.c_str(), directory ? "" : "txt");
         return buffer;
-    case 6:  // Japanese
+    case 6: // Japanese
         std::snprintf(buffer, sizeof buffer, "%s_%zu%s%s", Japanese[(r >> 20) % 6], serial, dot.c_str(),
                       directory ? "" : "txt");
         return buffer;
-    default:  // the same first six characters
+    default: // the same first six characters
         std::snprintf(buffer, sizeof buffer, "SHARED_PREFIX_%zu%s%s", serial, dot.c_str(), ext);
         return buffer;
     }

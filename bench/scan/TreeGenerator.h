@@ -10,9 +10,9 @@
 namespace kivra::bench {
 
 struct TreeShape {
-    std::size_t entries = 100000;  // files and directories below the root
-    std::size_t depth = 6;         // deepest level of directories
-    std::size_t fanout = 8;        // subdirectories per directory
+    std::size_t entries = 100000; // files and directories below the root
+    std::size_t depth = 6;        // deepest level of directories
+    std::size_t fanout = 8;       // subdirectories per directory
     std::uint64_t seed = 1;
 };
 

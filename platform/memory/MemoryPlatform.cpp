@@ -404,8 +404,7 @@ MemoryPlatform::~MemoryPlatform() = default;
 
 Platform MemoryPlatform::AsPlatform() { return Platform{this, this, this}; }
 
-void MemoryPlatform::AddDrive(char letter, UINT type, const Text& label, DWORD fileSystemFlags,
-                              DWORD serialNumber)
+void MemoryPlatform::AddDrive(char letter, UINT type, const Text& label, DWORD fileSystemFlags, DWORD serialNumber)
 {
     if (!IsLetter(letter)) throw std::invalid_argument("memory file system: bad drive letter");
     Drive drive;
@@ -445,18 +444,14 @@ void MemoryPlatform::FailVolumeInformation(char letter, DWORD error)
     MustDrive(impl_->drives, letter).volumeError = error;
 }
 
-void MemoryPlatform::SetNotReady(char letter, bool notReady)
-{
-    MustDrive(impl_->drives, letter).notReady = notReady;
-}
+void MemoryPlatform::SetNotReady(char letter, bool notReady) { MustDrive(impl_->drives, letter).notReady = notReady; }
 
 void MemoryPlatform::AddDirectory(const Text& path, DWORD attributes, const Text& alias)
 {
     impl_->AddEntry(path, impl_->NewNode(true, attributes), alias);
 }
 
-void MemoryPlatform::AddFile(const Text& path, DWORD attributes, const Text& alias,
-                             const std::string& contents)
+void MemoryPlatform::AddFile(const Text& path, DWORD attributes, const Text& alias, const std::string& contents)
 {
     Node* node = impl_->NewNode(false, attributes);
     node->contents = contents;
@@ -579,8 +574,9 @@ HANDLE MemoryPlatform::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* dat
     }
     const bool wild = HasWildcard(wanted);
     for (const Entry& e : directory->entries) {
-        const bool hit = wild ? (Matches(wanted, e.upperName) || (!e.upperAlias.empty() && Matches(wanted, e.upperAlias)))
-                              : (e.upperName == wanted || e.upperAlias == wanted);
+        const bool hit =
+            wild ? (Matches(wanted, e.upperName) || (!e.upperAlias.empty() && Matches(wanted, e.upperAlias)))
+                 : (e.upperName == wanted || e.upperAlias == wanted);
         if (hit) search.items.push_back({e.name, e.alias, e.node});
     }
     if (search.items.empty()) {
@@ -692,8 +688,8 @@ BOOL MemoryPlatform::SetFileAttributesA(const char* path, DWORD attributes)
         SetLastError(path ? error : ERROR_INVALID_PARAMETER);
         return false;
     }
-    node->attributes = node->directory ? (attributes | FILE_ATTRIBUTE_DIRECTORY)
-                                       : (attributes & ~FILE_ATTRIBUTE_DIRECTORY);
+    node->attributes =
+        node->directory ? (attributes | FILE_ATTRIBUTE_DIRECTORY) : (attributes & ~FILE_ATTRIBUTE_DIRECTORY);
     return true;
 }
 
@@ -728,8 +724,8 @@ DWORD MemoryPlatform::GetCurrentDirectoryA(DWORD capacity, char* buffer)
         SetLastError(ERROR_PATH_NOT_FOUND);
         return 0;
     }
-    Text text = impl_->currentByNetworkPath && drive->networkName ? *drive->networkName + "\\"
-                                                                   : Text{drive->letter, ':', '\\'};
+    Text text =
+        impl_->currentByNetworkPath && drive->networkName ? *drive->networkName + "\\" : Text{drive->letter, ':', '\\'};
     for (std::size_t i = 0; i < drive->currentDirectory.size(); ++i) {
         if (i) text.push_back('\\');
         text += drive->currentDirectory[i];
@@ -780,7 +776,8 @@ HANDLE MemoryPlatform::CreateFileA(const char* path, DWORD access, DWORD shareMo
             SetLastError(ERROR_ACCESS_DENIED);
             return INVALID_HANDLE_VALUE;
         }
-        const DWORD kept = flagsAndAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        const DWORD kept =
+            flagsAndAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
         node = impl_->NewNode(false, FILE_ATTRIBUTE_ARCHIVE | kept);
         Entry added;
         added.name = full.names.back();
@@ -849,8 +846,9 @@ BOOL MemoryPlatform::MoveFileExA(const char* existing, const char* target, DWORD
     Node* fromParent = existing ? impl_->Parent(existing, from, error) : nullptr;
     Entry* source = fromParent ? Impl::Lookup(fromParent, from.names.back()) : nullptr;
     if (source == nullptr) {
-        SetLastError(existing == nullptr ? ERROR_INVALID_PARAMETER
-                                         : fromParent == nullptr ? error : ERROR_FILE_NOT_FOUND);
+        SetLastError(existing == nullptr     ? ERROR_INVALID_PARAMETER
+                     : fromParent == nullptr ? error
+                                             : ERROR_FILE_NOT_FOUND);
         return false;
     }
     Node* toParent = target ? impl_->Parent(target, to, error) : nullptr;
@@ -973,9 +971,8 @@ UINT MemoryPlatform::GetDriveTypeA(const char* root)
 }
 
 BOOL MemoryPlatform::GetVolumeInformationA(const char* root, char* volumeName, DWORD volumeNameSize,
-                                           DWORD* serialNumber, DWORD* maxComponentLength,
-                                           DWORD* fileSystemFlags, char* fileSystemName,
-                                           DWORD fileSystemNameSize)
+                                           DWORD* serialNumber, DWORD* maxComponentLength, DWORD* fileSystemFlags,
+                                           char* fileSystemName, DWORD fileSystemNameSize)
 {
     FullPath full;
     std::string_view rest;

@@ -43,8 +43,7 @@ public:
     // A drive with an empty root directory. Letters 'A'..'Z' (either case).
     // The type is reported as given (0-6); the label in 932 bytes.
     void AddDrive(char letter, UINT type, const Text& label = {},
-                  DWORD fileSystemFlags = FS_CASE_IS_PRESERVED | FS_UNICODE_STORED_ON_DISK,
-                  DWORD serialNumber = 0);
+                  DWORD fileSystemFlags = FS_CASE_IS_PRESERVED | FS_UNICODE_STORED_ON_DISK, DWORD serialNumber = 0);
     // Bits OR-ed into GetLogicalDrives beyond the drives added (for example
     // bits above 25, or a letter with no drive behind it).
     void SetExtraDriveBits(DWORD bits);
@@ -61,10 +60,9 @@ public:
     // Entries. The parent directory must exist (a test that breaks this
     // rule gets std::invalid_argument). An empty alias means the name is its
     // own short form.
-    void AddDirectory(const Text& path, DWORD attributes = FILE_ATTRIBUTE_DIRECTORY,
-                      const Text& alias = {});
-    void AddFile(const Text& path, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE,
-                 const Text& alias = {}, const std::string& contents = {});
+    void AddDirectory(const Text& path, DWORD attributes = FILE_ATTRIBUTE_DIRECTORY, const Text& alias = {});
+    void AddFile(const Text& path, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE, const Text& alias = {},
+                 const std::string& contents = {});
     // An entry that leads to an existing directory or file elsewhere: it
     // reports the target's attribute word and contents, and its file
     // identity is the target's.
@@ -138,9 +136,8 @@ public:
     // ---- Volumes --------------------------------------------------------------
     DWORD GetLogicalDrives() override;
     UINT GetDriveTypeA(const char* root) override;
-    BOOL GetVolumeInformationA(const char* root, char* volumeName, DWORD volumeNameSize,
-                               DWORD* serialNumber, DWORD* maxComponentLength,
-                               DWORD* fileSystemFlags, char* fileSystemName,
+    BOOL GetVolumeInformationA(const char* root, char* volumeName, DWORD volumeNameSize, DWORD* serialNumber,
+                               DWORD* maxComponentLength, DWORD* fileSystemFlags, char* fileSystemName,
                                DWORD fileSystemNameSize) override;
     DWORD WNetGetConnectionA(const char* localName, char* remoteName, DWORD* length) override;
     UINT SetErrorMode(UINT mode) override;

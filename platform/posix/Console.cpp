@@ -4,9 +4,6 @@
 
 namespace kivra::platform {
 
-bool StandardErrorIsTerminal()
-{
-    return isatty(STDERR_FILENO) == 1;
-}
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 } // namespace kivra::platform

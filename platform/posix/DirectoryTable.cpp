@@ -61,10 +61,16 @@ bool ShownAsItIs(std::string_view name)
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte >= 0x80) return false;
         switch (byte) {
-        case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
-            return false;
-        default:
-            break;
+        case '\\':
+        case '/':
+        case ':':
+        case '*':
+        case '?':
+        case '"':
+        case '<':
+        case '>':
+        case '|': return false;
+        default: break;
         }
     }
     return true;
@@ -80,18 +86,18 @@ char16_t UpperAsciiUnit(char c)
 // building a small one allocates little more than the table itself.
 struct Scratch {
     struct Name {
-        std::uint32_t units;     // in `originals` and `keys`: both have the same length
+        std::uint32_t units; // in `originals` and `keys`: both have the same length
         std::uint32_t length;
         bool asItIs;
     };
     // One per entry in NTFS order, until the table's block is written.
     struct Entry {
         const std::string* linuxName;
-        std::uint32_t name;             // in `texts`; unused when the name is shown as its Linux name
+        std::uint32_t name; // in `texts`; unused when the name is shown as its Linux name
         std::uint32_t nameLength;
-        std::uint32_t upperName;        // in `keys`, or in `units` when `upperInUnits`
+        std::uint32_t upperName; // in `keys`, or in `units` when `upperInUnits`
         std::uint32_t upperLength;
-        std::uint32_t original;         // in `originals`
+        std::uint32_t original; // in `originals`
         std::uint32_t originalLength;
         bool asItIs;
         bool upperInUnits;
@@ -228,8 +234,7 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
         if (indexed) {
             first = Insert(s.shownIndex.data(), mask_, static_cast<std::uint32_t>(i), shown, shownOf);
         } else {
-            for (std::size_t j = 0; j < i && first; ++j)
-                first = s.entries[j].shownTwice || shownOf(j) != shown;
+            for (std::size_t j = 0; j < i && first; ++j) first = s.entries[j].shownTwice || shownOf(j) != shown;
         }
         entry.shownTwice = !first;
         entry.needsAlias = !first || !IsLegalShortName(shown);
@@ -374,8 +379,7 @@ TableText DirectoryTable::ShortName(std::size_t index) const
 
 std::size_t DirectoryTable::FindShown(std::string_view name) const
 {
-    if (byName_ != nullptr)
-        return Lookup(byName_, mask_, name, [this](std::size_t i) { return NameOf(records_[i]); });
+    if (byName_ != nullptr) return Lookup(byName_, mask_, name, [this](std::size_t i) { return NameOf(records_[i]); });
     // The names shown first rank before the aliases shown instead of a name
     // shown twice, as in the index.
     for (const std::uint16_t second : {0, 1})

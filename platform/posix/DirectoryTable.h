@@ -46,11 +46,11 @@ private:
 
 // One entry as the table shows it; the texts are the table's own.
 struct TableEntry {
-    TableText linuxName;             // the bytes of the Linux name
-    TableText name;                  // the name shown (932): the Linux name, or its alias when that
-                                     // would be shown twice
-    TableText alias;                 // the 8.3 alias (932, upper case); empty when `name` is its own short name
-    std::u16string_view upperName;   // `name` in UTF-16, upper-cased
+    TableText linuxName;           // the bytes of the Linux name
+    TableText name;                // the name shown (932): the Linux name, or its alias when that
+                                   // would be shown twice
+    TableText alias;               // the 8.3 alias (932, upper case); empty when `name` is its own short name
+    std::u16string_view upperName; // `name` in UTF-16, upper-cased
 };
 
 class DirectoryTable {

@@ -22,10 +22,10 @@ std::string DecodeOctalEscapes(std::string_view field)
     std::string out;
     const auto isOctal = [](char c) { return c >= '0' && c <= '7'; };
     for (std::size_t at = 0; at < field.size(); ++at) {
-        if (field[at] == '\\' && at + 3 < field.size() &&
-            isOctal(field[at + 1]) && isOctal(field[at + 2]) && isOctal(field[at + 3])) {
-            out.push_back(static_cast<char>(((field[at + 1] - '0') << 6) | ((field[at + 2] - '0') << 3) |
-                                            (field[at + 3] - '0')));
+        if (field[at] == '\\' && at + 3 < field.size() && isOctal(field[at + 1]) && isOctal(field[at + 2]) &&
+            isOctal(field[at + 3])) {
+            out.push_back(
+                static_cast<char>(((field[at + 1] - '0') << 6) | ((field[at + 2] - '0') << 3) | (field[at + 3] - '0')));
             at += 3;
             continue;
         }
@@ -57,9 +57,8 @@ std::string DecodeHexEscapes(std::string_view name)
 
 bool IsUnder(std::string_view path, std::string_view directory)
 {
-    return path == directory ||
-           (path.size() > directory.size() && path.substr(0, directory.size()) == directory &&
-            path[directory.size()] == '/');
+    return path == directory || (path.size() > directory.size() && path.substr(0, directory.size()) == directory &&
+                                 path[directory.size()] == '/');
 }
 
 bool ReadsOne(const std::string& path)
@@ -83,10 +82,10 @@ std::string Canonical(const std::string& path)
 }
 
 constexpr std::string_view pseudoTypes[] = {
-    "proc",     "sysfs",       "cgroup",    "cgroup2",   "devpts",    "devtmpfs",   "mqueue",
-    "debugfs",  "tracefs",     "securityfs", "bpf",      "pstore",    "configfs",   "fusectl",
-    "hugetlbfs", "autofs",     "binfmt_misc", "nsfs",    "efivarfs",  "rpc_pipefs", "selinuxfs",
-    "squashfs", "fuse.gvfsd-fuse", "fuse.portal", "nfsd", "rootfs"};
+    "proc",      "sysfs",           "cgroup",      "cgroup2", "devpts",   "devtmpfs",   "mqueue",
+    "debugfs",   "tracefs",         "securityfs",  "bpf",     "pstore",   "configfs",   "fusectl",
+    "hugetlbfs", "autofs",          "binfmt_misc", "nsfs",    "efivarfs", "rpc_pipefs", "selinuxfs",
+    "squashfs",  "fuse.gvfsd-fuse", "fuse.portal", "nfsd",    "rootfs"};
 
 } // namespace
 
@@ -152,8 +151,8 @@ std::string NetworkPathOf(const Mount& mount)
         const std::size_t slash = source.find('/', 2);
         host = source.substr(2, slash == std::string::npos ? std::string::npos : slash - 2);
         if (slash != std::string::npos) path = source.substr(slash + 1);
-    } else if (const std::size_t colon = source.find(':'); colon != std::string::npos && colon > 0 &&
-                                                           source.find('/') > colon) {
+    } else if (const std::size_t colon = source.find(':');
+               colon != std::string::npos && colon > 0 && source.find('/') > colon) {
         host = source.substr(0, colon);
         if (const std::size_t at = host.rfind('@'); at != std::string::npos) host = host.substr(at + 1);
         path = source.substr(colon + 1);
@@ -188,8 +187,8 @@ std::string VolumeLabelOf(const Mount& mount, const DriveSources& sources)
             // The link leads nowhere on this system: compare device names.
             std::array<char, 4096> buffer{};
             const ssize_t length = readlink(link.c_str(), buffer.data(), buffer.size() - 1);
-            if (length <= 0 || BaseName(std::string_view(buffer.data(), static_cast<std::size_t>(length))) !=
-                                   BaseName(mount.source))
+            if (length <= 0 ||
+                BaseName(std::string_view(buffer.data(), static_cast<std::size_t>(length))) != BaseName(mount.source))
                 continue;
         } else if (target != device) {
             continue;

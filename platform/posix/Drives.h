@@ -10,9 +10,9 @@
 namespace kivra::platform::posix {
 
 struct Mount {
-    std::string source;      // device, network source or file-system name
-    std::string mountPoint;  // absolute Linux path
-    std::string type;        // file-system type
+    std::string source;     // device, network source or file-system name
+    std::string mountPoint; // absolute Linux path
+    std::string type;       // file-system type
 };
 
 // The mounts of a text in the format of /proc/self/mounts, octal escapes
@@ -42,11 +42,11 @@ std::string NetworkPathOf(const Mount& mount);
 std::string VolumeLabelOf(const Mount& mount, const DriveSources& sources);
 
 struct Drive {
-    char letter = 0;   // 'C' … 'Z'
+    char letter = 0; // 'C' … 'Z'
     Mount mount;
     UINT type = DRIVE_FIXED;
-    std::string label;        // 932
-    std::string networkPath;  // 932, remote drives only
+    std::string label;       // 932
+    std::string networkPath; // 932, remote drives only
 };
 
 // C: is "/" (fixed, its own mount's label); D: to Z: go to the other mounts

@@ -151,10 +151,16 @@ bool IsForbiddenInName(char16_t unit)
 {
     if (unit < 0x20) return true;
     switch (unit) {
-    case u'\\': case u'/': case u':': case u'*': case u'?': case u'"': case u'<': case u'>': case u'|':
-        return true;
-    default:
-        return false;
+    case u'\\':
+    case u'/':
+    case u':':
+    case u'*':
+    case u'?':
+    case u'"':
+    case u'<':
+    case u'>':
+    case u'|': return true;
+    default: return false;
     }
 }
 
@@ -195,7 +201,7 @@ ShownName ShowName(std::u16string_view linuxName)
         const char16_t unit = linuxName[at];
         const bool pair = unit >= 0xD800 && unit <= 0xDBFF && at + 1 < linuxName.size() &&
                           linuxName[at + 1] >= 0xDC00 && linuxName[at + 1] <= 0xDFFF;
-        if (pair) ++at;  // one character beyond the BMP: one "?"
+        if (pair) ++at; // one character beyond the BMP: one "?"
         const Cp932Code code = pair ? Cp932Code{{0, 0}, 0} : Cp932Of(unit);
         if (code.length == 0 || IsForbiddenInName(unit)) {
             shown.utf16.push_back(u'?');

@@ -38,9 +38,9 @@ std::string EncodeCp932(std::u16string_view text);
 // How a Linux name is shown: every character that 932 or a Windows name
 // cannot hold is "?".
 struct ShownName {
-    std::u16string utf16;  // with the "?" replacements; empty when there are none (the name as it is)
-    std::string text;      // the same in 932
-    bool lossy = false;    // some character was replaced
+    std::u16string utf16; // with the "?" replacements; empty when there are none (the name as it is)
+    std::string text;     // the same in 932
+    bool lossy = false;   // some character was replaced
 };
 ShownName ShowName(std::u16string_view linuxName);
 

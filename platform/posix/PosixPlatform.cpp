@@ -7,24 +7,24 @@
 #include "platform/posix/ShortNames.h"
 
 #include <dirent.h>
-#include <pthread.h>
-#include <signal.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
-#include <sys/vfs.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstddef>
-#include <atomic>
 #include <cstring>
-#include <deque>
 #include <ctime>
+#include <deque>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -83,18 +83,28 @@ DWORD ErrorFromErrno(int error, DWORD notFound = ERROR_FILE_NOT_FOUND)
 {
     switch (error) {
     case ENOENT: return notFound;
-    case ENOTDIR: case ELOOP: return ERROR_PATH_NOT_FOUND;
-    case EACCES: case EPERM: case EROFS: case EISDIR: return ERROR_ACCESS_DENIED;
-    case EMFILE: case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOTDIR:
+    case ELOOP: return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: return ERROR_ACCESS_DENIED;
+    case EMFILE:
+    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
     case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    case ENOSPC: case EDQUOT: case EFBIG: return ERROR_DISK_FULL;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return ERROR_DISK_FULL;
     case EEXIST: return ERROR_ALREADY_EXISTS;
     case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
     case EXDEV: return ERROR_NOT_SAME_DEVICE;
-    case EBUSY: case EWOULDBLOCK: return ERROR_SHARING_VIOLATION;
+    case EBUSY:
+    case EWOULDBLOCK: return ERROR_SHARING_VIOLATION;
     case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
     case EINVAL: return ERROR_INVALID_NAME;
-    case ENXIO: case ENODEV: case ENOMEDIUM: return ERROR_NOT_READY;
+    case ENXIO:
+    case ENODEV:
+    case ENOMEDIUM: return ERROR_NOT_READY;
     default: return ERROR_WRITE_FAULT;
     }
 }
@@ -147,7 +157,9 @@ bool Recent(const struct stat& seen)
 {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    const auto nanoseconds = [](const timespec& t) { return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec; };
+    const auto nanoseconds = [](const timespec& t) {
+        return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+    };
     const long long latest = std::max(nanoseconds(seen.st_mtim), nanoseconds(seen.st_ctim));
     return nanoseconds(now) - latest < 100000000LL;
 }
@@ -165,9 +177,9 @@ bool MountPointUsable(const std::string& mountPoint)
 // network share) and the names below its root, "." and ".." already applied.
 struct Location {
     bool network = false;
-    char letter = 0;            // drive letter, upper case
-    std::string driveText;      // the drive as written ("c:") or "\\host\share"
-    std::string host, share;    // of a network path
+    char letter = 0;         // drive letter, upper case
+    std::string driveText;   // the drive as written ("c:") or "\\host\share"
+    std::string host, share; // of a network path
     std::vector<std::string> names;
 };
 
@@ -210,9 +222,9 @@ private:
     // A directory's table as last read, and what its stat said then.
     struct Node {
         struct stat seen {};
-        bool unsettled = false;  // changed too recently for its times to show a later change
-        int watch = -1;          // inotify watch: a change is reported, no need to look
-        bool passedThrough = false;  // a path has gone through it to a name below
+        bool unsettled = false;     // changed too recently for its times to show a later change
+        int watch = -1;             // inotify watch: a change is reported, no need to look
+        bool passedThrough = false; // a path has gone through it to a name below
         std::uint64_t serial = 0;
         std::shared_ptr<const DirectoryTable> table;
         // The directories its table's entries were found to be, by entry
@@ -223,14 +235,14 @@ private:
     // One directory on the path last resolved: level 0 is a drive's root,
     // level i + 1 the entry `entry` of level i's table `parentSerial`.
     struct Level {
-        int fd = -1;  // -1 beyond the descriptor budget
+        int fd = -1; // -1 beyond the descriptor budget
         FileIdentity id;
         std::uint64_t parentSerial = 0;
         std::size_t entry = 0;
         Node* node = nullptr;
-        struct stat st {};        // the directory's stat as of walk number `statWalk`
+        struct stat st {}; // the directory's stat as of walk number `statWalk`
         std::uint64_t statWalk = 0;
-        bool namesRead = false;   // `fd` is past the start of its directory
+        bool namesRead = false; // `fd` is past the start of its directory
     };
 
     // The result of a resolution: the directory holding the last name, and
@@ -239,8 +251,8 @@ private:
         int dirFd = -1;
         const DirectoryTable* table = nullptr;
         std::size_t entry = DirectoryTable::NotFound;
-        bool isRoot = false;  // the location is a drive's or share's root itself
-        std::string name;     // the last name as given
+        bool isRoot = false; // the location is a drive's or share's root itself
+        std::string name;    // the last name as given
     };
 
     // A directory of a resolved path as it stood then: still the same while
@@ -268,14 +280,14 @@ private:
     struct Search {
         int fd = -1;
         std::shared_ptr<const DirectoryTable> table;
-        std::vector<std::size_t> items;  // Dot, DotDot or an entry index
+        std::vector<std::size_t> items; // Dot, DotDot or an entry index
         std::size_t position = 0;
         // The pattern up to its last separator when it is a full drive path,
         // with the directories it went through: a walk asks next for the
         // identity of the directory just found, which is then known.
         std::string prefix;
         std::vector<Held> levels;
-        bool lastIsDirectory = false;  // the item last reported is a directory, not a link
+        bool lastIsDirectory = false; // the item last reported is a directory, not a link
         FileIdentity lastIdentity;
         // The directory's stat from the resolution that started the search,
         // for its "." and ".." entries.
@@ -286,8 +298,8 @@ private:
     // asks for the paths of a tree in its order, each a name or two away
     // from the one before.
     struct ShortLevel {
-        std::string text;       // the path up to and including the separator after the directory
-        std::string shortText;  // the short form of that part
+        std::string text;      // the path up to and including the separator after the directory
+        std::string shortText; // the short form of that part
         Held held;
         std::shared_ptr<const DirectoryTable> table;
     };
@@ -314,8 +326,8 @@ private:
     std::string WindowsPathOf(const std::string& linuxPath);
 
     // Resolution.
-    DWORD Walk(const std::string& rootPath, const std::vector<std::string>& names, std::size_t begin,
-               std::size_t end, int& fd, DWORD lastMissing);
+    DWORD Walk(const std::string& rootPath, const std::vector<std::string>& names, std::size_t begin, std::size_t end,
+               int& fd, DWORD lastMissing);
     DWORD Validate(Level& level, int fd, bool reused, bool rewatch = true, bool passage = false);
     bool UnchangedSince(const Node& node, const struct stat& st) const;
     bool StillAsRead(std::size_t level, bool passedThrough);
@@ -369,21 +381,22 @@ private:
     std::string chainRoot_;
     int temporary_ = -1;
     std::size_t levelBudget_ = 64;
-    std::size_t walkDepth_ = 0;  // the level the last walk ended on
+    std::size_t walkDepth_ = 0; // the level the last walk ended on
     std::uint64_t walks_ = 0;
-    int changes_ = -1;           // inotify descriptor
+    int changes_ = -1; // inotify descriptor
     std::size_t watchLimit_ = 1024;
-    bool noticed_ = false;       // its events raise SIGIO
+    bool noticed_ = false; // its events raise SIGIO
     unsigned noticesSeen_ = 0;
     std::unordered_map<int, FileIdentity> watched_;
-    std::deque<int> watchOrder_;  // watches of directories no path has gone through, oldest first
-    std::unordered_map<std::uint64_t, bool> watchableDevices_;  // by st_dev
+    std::deque<int> watchOrder_; // watches of directories no path has gone through, oldest first
+    std::unordered_map<std::uint64_t, bool> watchableDevices_; // by st_dev
 
     HANDLE nextHandle_ = 0x1000;
     HANDLE lastSearch_ = 0;
-    std::vector<char> readBuffer_;  // for directory records
-    std::string shortResult_;       // the answer GetShortPathNameA puts together
-    std::unordered_map<int, unsigned> holders_;  // descriptors held more than once, by holders  // the search that reported last
+    std::vector<char> readBuffer_; // for directory records
+    std::string shortResult_;      // the answer GetShortPathNameA puts together
+    std::unordered_map<int, unsigned>
+        holders_; // descriptors held more than once, by holders  // the search that reported last
     std::vector<ShortLevel> shortLevels_;
     std::map<HANDLE, Search> searches_;
     std::map<HANDLE, OpenFile> files_;
@@ -404,8 +417,7 @@ PosixPlatform::Impl::Impl(const PosixSources& sources)
         table = text.str();
     }
     drives_ = posix::AssignDrives(posix::ParseMountTable(table),
-                                  posix::DriveSources{sources.byLabelDirectory, sources.sysfsRoot},
-                                  &MountPointUsable);
+                                  posix::DriveSources{sources.byLabelDirectory, sources.sysfsRoot}, &MountPointUsable);
 
     changes_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     watchLimit_ = sources.watchLimit;
@@ -424,8 +436,8 @@ PosixPlatform::Impl::Impl(const PosixSources& sources)
     const bool sigioBlocked = pthread_sigmask(SIG_BLOCK, nullptr, &blocked) != 0 || sigismember(&blocked, SIGIO) == 1;
     if (changes_ >= 0 && !sigioBlocked && ChangeNoticesBySignal()) {
         const int flags = fcntl(changes_, F_GETFL);
-        noticed_ = flags >= 0 && fcntl(changes_, F_SETOWN, getpid()) == 0 &&
-                   fcntl(changes_, F_SETFL, flags | O_ASYNC) == 0;
+        noticed_ =
+            flags >= 0 && fcntl(changes_, F_SETOWN, getpid()) == 0 && fcntl(changes_, F_SETFL, flags | O_ASYNC) == 0;
     }
 
     // Every level of a resolved path keeps its directory open while later
@@ -701,12 +713,19 @@ void PosixPlatform::Impl::Watch(Node& node, int fd)
         // Changes made elsewhere on network and FUSE file systems go unreported.
         bool watchable = true;
         switch (static_cast<unsigned long>(fs.f_type)) {
-        case 0x6969: case 0x517B: case 0xFE534D42: case 0xFF534D42: case 0x65735546: case 0x01021997:
-        case 0x00C36400: case 0x5346414F: case 0x73757245: case 0x0BD00BD0: case 0x7461636F: case 0x01161970:
-            watchable = false;
-            break;
-        default:
-            break;
+        case 0x6969:
+        case 0x517B:
+        case 0xFE534D42:
+        case 0xFF534D42:
+        case 0x65735546:
+        case 0x01021997:
+        case 0x00C36400:
+        case 0x5346414F:
+        case 0x73757245:
+        case 0x0BD00BD0:
+        case 0x7461636F:
+        case 0x01161970: watchable = false; break;
+        default: break;
         }
         known = watchableDevices_.emplace(device, watchable).first;
     }
@@ -715,7 +734,7 @@ void PosixPlatform::Impl::Watch(Node& node, int fd)
     const int watch = inotify_add_watch(changes_, path.c_str(),
                                         IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
                                             IN_MOVE_SELF | IN_ONLYDIR);
-    if (watch < 0) return;  // out of watches: compared instead
+    if (watch < 0) return; // out of watches: compared instead
     node.watch = watch;
     watched_.emplace(watch, FileIdentity{static_cast<std::uint64_t>(node.seen.st_dev),
                                          static_cast<std::uint64_t>(node.seen.st_ino)});
@@ -732,11 +751,11 @@ bool PosixPlatform::Impl::ReleaseWatchForPassage()
         const int watch = watchOrder_.front();
         watchOrder_.pop_front();
         const auto found = watched_.find(watch);
-        if (found == watched_.end()) continue;  // gone with its directory
+        if (found == watched_.end()) continue; // gone with its directory
         const auto node = nodes_.find(found->second);
         if (node == nodes_.end()) continue;
         Node& candidate = node->second;
-        if (candidate.passedThrough) continue;  // keeps its watch for good
+        if (candidate.passedThrough) continue; // keeps its watch for good
         if (std::any_of(chain_.begin(), chain_.end(), [&](const Level& level) { return level.node == &candidate; })) {
             watchOrder_.push_back(watch);
             continue;
@@ -876,8 +895,8 @@ DWORD PosixPlatform::Impl::TableOf(Level& level, int fd, const DirectoryTable*& 
 // Goes from a drive's root through names[begin, end) as directories, leaving
 // chain_ on the way and `fd` on the last one (valid until the next walk).
 // A missing name is reported as 3, or `lastMissing` when it is the last.
-DWORD PosixPlatform::Impl::Walk(const std::string& rootPath, const std::vector<std::string>& names,
-                                std::size_t begin, std::size_t end, int& fd, DWORD lastMissing)
+DWORD PosixPlatform::Impl::Walk(const std::string& rootPath, const std::vector<std::string>& names, std::size_t begin,
+                                std::size_t end, int& fd, DWORD lastMissing)
 {
     ++walks_;
     CloseTemporary();
@@ -897,7 +916,7 @@ DWORD PosixPlatform::Impl::Walk(const std::string& rootPath, const std::vector<s
     }
     int current = chain_[0].fd;
     for (std::size_t i = begin; i < end; ++i) {
-        const std::size_t depth = i - begin;  // level of the directory holding names[i]
+        const std::size_t depth = i - begin; // level of the directory holding names[i]
         const bool last = i + 1 == end;
         const DirectoryTable* table = nullptr;
         if (const DWORD error = TableOf(chain_[depth], current, table); error != ERROR_SUCCESS) {
@@ -912,8 +931,8 @@ DWORD PosixPlatform::Impl::Walk(const std::string& rootPath, const std::vector<s
         }
         const std::uint64_t serial = chain_[depth].node->serial;
         Level* next = nullptr;
-        if (chain_.size() > depth + 1 && chain_[depth + 1].parentSerial == serial &&
-            chain_[depth + 1].entry == entry && chain_[depth + 1].fd >= 0) {
+        if (chain_.size() > depth + 1 && chain_[depth + 1].parentSerial == serial && chain_[depth + 1].entry == entry &&
+            chain_[depth + 1].fd >= 0) {
             next = &chain_[depth + 1];
             current = next->fd;
             reused = true;
@@ -964,7 +983,8 @@ DWORD PosixPlatform::Impl::Resolve(const Location& location, Target& target, DWO
         return ERROR_SUCCESS;
     }
     int fd = -1;
-    if (const DWORD error = Walk(drive->mount.mountPoint, location.names, consumed, count - 1, fd, ERROR_PATH_NOT_FOUND);
+    if (const DWORD error =
+            Walk(drive->mount.mountPoint, location.names, consumed, count - 1, fd, ERROR_PATH_NOT_FOUND);
         error != ERROR_SUCCESS)
         return error == ERROR_DIRECTORY ? ERROR_PATH_NOT_FOUND : error;
     const DirectoryTable* table = nullptr;
@@ -1123,7 +1143,7 @@ bool PosixPlatform::Impl::FillFindData(Search& search, WIN32_FIND_DATAA* data)
             const posix::TableEntry& entry = (*search.table)[item];
             // A link counts as its target; one that leads nowhere as a file.
             if (fstatat(search.fd, entry.linuxName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;  // gone since the directory was read
+                continue; // gone since the directory was read
             if (S_ISLNK(st.st_mode)) {
                 struct stat target {};
                 if (fstatat(search.fd, entry.linuxName.c_str(), &target, 0) == 0) st = target;
@@ -1187,8 +1207,8 @@ bool PosixPlatform::Impl::OpenOnChain(std::size_t entry, bool passedThrough)
                         chain_[depth + 1].entry == entry && chain_[depth + 1].fd >= 0;
     if (!reused) {
         TruncateChain(depth + 1);
-        const int opened = openat(chain_[depth].fd, (*parent->table)[entry].linuxName.c_str(),
-                                  O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int opened =
+            openat(chain_[depth].fd, (*parent->table)[entry].linuxName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (opened < 0) return false;
         chain_.push_back(Level{opened, {}, parent->serial, entry, nullptr});
     }
@@ -1256,7 +1276,8 @@ bool PosixPlatform::Impl::ShortPathThroughKnownDirectories(std::string_view text
         const DirectoryTable& table = *shortLevels_.back().table;
         const std::size_t entry = name.empty() ? DirectoryTable::NotFound : table.Find(name);
         if (entry == DirectoryTable::NotFound) return false;
-        const std::string_view shortName = posix::IsLegalShortName(name) ? name : std::string_view(table.ShortName(entry));
+        const std::string_view shortName =
+            posix::IsLegalShortName(name) ? name : std::string_view(table.ShortName(entry));
         if (end == NoPosition) {
             result.reserve(shortLevels_.back().shortText.size() + shortName.size());
             result = shortLevels_.back().shortText;
@@ -1317,7 +1338,7 @@ bool PosixPlatform::Impl::ShortPathResolved(const char* longPath, std::string& r
     struct Piece {
         std::size_t start, length;
         bool name;
-        std::size_t level;  // index in location.names, or npos
+        std::size_t level; // index in location.names, or npos
     };
     std::vector<Piece> pieces;
     std::string storage;
@@ -1368,8 +1389,7 @@ bool PosixPlatform::Impl::ShortPathResolved(const char* longPath, std::string& r
     }
 
     Target target;
-    if (const DWORD error = Resolve(location, target, ERROR_FILE_NOT_FOUND); error != ERROR_SUCCESS)
-        return Fail(error);
+    if (const DWORD error = Resolve(location, target, ERROR_FILE_NOT_FOUND); error != ERROR_SUCCESS) return Fail(error);
     if (!target.isRoot && target.entry == DirectoryTable::NotFound)
         return Fail(HasWildcard(target.name) ? ERROR_INVALID_NAME : ERROR_FILE_NOT_FOUND);
 
@@ -1379,7 +1399,7 @@ bool PosixPlatform::Impl::ShortPathResolved(const char* longPath, std::string& r
     const std::size_t count = location.names.size();
     result.clear();
     result.reserve(text.size());
-    std::vector<std::size_t> resultAt;  // the result's length before each piece
+    std::vector<std::size_t> resultAt; // the result's length before each piece
     resultAt.reserve(pieces.size() + 1);
     for (const Piece& piece : pieces) {
         resultAt.push_back(result.size());
@@ -1690,7 +1710,8 @@ BOOL PosixPlatform::Impl::MoveFileExA(const char* existing, const char* target, 
             destinationName = Utf8FromCp932(destination.name);
         }
     }
-    if (error == ERROR_SUCCESS && renameat(sourceDir, sourceName.c_str(), destination.dirFd, destinationName.c_str()) != 0)
+    if (error == ERROR_SUCCESS &&
+        renameat(sourceDir, sourceName.c_str(), destination.dirFd, destinationName.c_str()) != 0)
         error = ErrorFromErrno(errno);
     close(sourceDir);
     if (error != ERROR_SUCCESS) return Fail(error);
@@ -1764,9 +1785,8 @@ UINT PosixPlatform::Impl::GetDriveTypeA(const char* root)
 }
 
 BOOL PosixPlatform::Impl::GetVolumeInformationA(const char* root, char* volumeName, DWORD volumeNameSize,
-                                                DWORD* serialNumber, DWORD* maxComponentLength,
-                                                DWORD* fileSystemFlags, char* fileSystemName,
-                                                DWORD fileSystemNameSize)
+                                                DWORD* serialNumber, DWORD* maxComponentLength, DWORD* fileSystemFlags,
+                                                char* fileSystemName, DWORD fileSystemNameSize)
 {
     const std::string text = root ? std::string(root) : current_.driveText + "\\";
     const Drive* drive = nullptr;

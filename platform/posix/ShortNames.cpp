@@ -14,11 +14,22 @@ bool IsForbiddenInShortName(unsigned char byte)
 {
     if (byte < 0x20 || byte == ' ') return true;
     switch (byte) {
-    case '"': case '*': case '+': case ',': case '/': case ':': case ';': case '<': case '=':
-    case '>': case '?': case '[': case '\\': case ']': case '|':
-        return true;
-    default:
-        return false;
+    case '"':
+    case '*':
+    case '+':
+    case ',':
+    case '/':
+    case ':':
+    case ';':
+    case '<':
+    case '=':
+    case '>':
+    case '?':
+    case '[':
+    case '\\':
+    case ']':
+    case '|': return true;
+    default: return false;
     }
 }
 
@@ -28,8 +39,7 @@ std::string_view CutBytes(std::string_view text, std::size_t limit)
 {
     std::size_t at = 0;
     while (at < text.size()) {
-        const std::size_t step =
-            IsDBCSLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
+        const std::size_t step = IsDBCSLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
         if (at + step > limit) break;
         at += step;
     }
@@ -83,7 +93,7 @@ bool IsLegalShortName(std::string_view name)
         const auto byte = static_cast<unsigned char>(name[at]);
         std::size_t step = 1;
         if (byte >= 0x80 && IsDBCSLeadByte(byte)) {
-            if (at + 1 >= name.size()) return false;  // a lone lead byte is no character
+            if (at + 1 >= name.size()) return false; // a lone lead byte is no character
             step = 2;
         } else if (byte == '.') {
             if (dot) return false;
@@ -113,8 +123,7 @@ std::uint16_t ShortNameHash(std::u16string_view name)
 
 AliasParts AliasPartsOf(std::u16string_view name)
 {
-    if (std::all_of(name.begin(), name.end(), [](char16_t unit) { return unit < 0x80; }))
-        return AsciiAliasParts(name);
+    if (std::all_of(name.begin(), name.end(), [](char16_t unit) { return unit < 0x80; })) return AsciiAliasParts(name);
     std::u16string upper = UpperUnits(name);
     std::size_t start = 0;
     while (start < upper.size() && upper[start] == u'.') ++start;
@@ -129,13 +138,12 @@ AliasParts AliasPartsOf(std::u16string_view name)
         for (std::size_t at = 0; at < part.size(); ++at) {
             const char16_t unit = part[at];
             if (unit == u'.' || unit == u' ') continue;
-            const bool pair = unit >= 0xD800 && unit <= 0xDBFF && at + 1 < part.size() &&
-                              part[at + 1] >= 0xDC00 && part[at + 1] <= 0xDFFF;
+            const bool pair = unit >= 0xD800 && unit <= 0xDBFF && at + 1 < part.size() && part[at + 1] >= 0xDC00 &&
+                              part[at + 1] <= 0xDFFF;
             if (pair) ++at;
             const Cp932Code code = pair ? Cp932Code{{0, 0}, 0} : Cp932Of(unit);
-            const bool replaced = code.length == 0 || IsForbiddenInName(unit) || unit == u'+' ||
-                                  unit == u',' || unit == u';' || unit == u'=' || unit == u'[' ||
-                                  unit == u']';
+            const bool replaced = code.length == 0 || IsForbiddenInName(unit) || unit == u'+' || unit == u',' ||
+                                  unit == u';' || unit == u'=' || unit == u'[' || unit == u']';
             if (replaced) {
                 out.push_back('_');
             } else {

@@ -56,8 +56,8 @@ private:
         char bytes[Longest];
         std::uint8_t length = Free;
         bool taken = false;
-        std::uint32_t firstNumbered = 1;  // ~1 to ~4
-        std::uint32_t nextTail = 5;       // after the hash form
+        std::uint32_t firstNumbered = 1; // ~1 to ~4
+        std::uint32_t nextTail = 5;      // after the hash form
     };
 
     Slot& At(std::string_view name);

@@ -25,9 +25,9 @@ public:
 };
 
 enum ScanExit : int {
-    ScanNormal = 0,   // neither long-name nor lower-case entries
-    ScanFound = 1,    // long-name or lower-case entries exist
-    ScanError = 2,    // bad arguments, missing root, a file not written
+    ScanNormal = 0, // neither long-name nor lower-case entries
+    ScanFound = 1,  // long-name or lower-case entries exist
+    ScanError = 2,  // bad arguments, missing root, a file not written
 };
 
 // Runs `kivra-scan [--output DIR] ROOT` with the arguments after the program

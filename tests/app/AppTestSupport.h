@@ -39,7 +39,9 @@ public:
 // not there when it was made, and answers it once.
 class ModalAnswer {
 public:
-    explicit ModalAnswer(std::function<void(QWidget*)> answer) : answer_(std::move(answer)), before_(QApplication::activeModalWidget())
+    explicit ModalAnswer(std::function<void(QWidget*)> answer)
+        : answer_(std::move(answer)),
+          before_(QApplication::activeModalWidget())
     {
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             QWidget* modal = QApplication::activeModalWidget();

@@ -34,10 +34,7 @@ using platform::Text;
 const auto& T() { return texts::Texts(); }
 
 // Runs `call` from the message queue, as a handler of a posted message.
-void Post(std::function<void()> call)
-{
-    QMetaObject::invokeMethod(qApp, std::move(call), Qt::QueuedConnection);
-}
+void Post(std::function<void()> call) { QMetaObject::invokeMethod(qApp, std::move(call), Qt::QueuedConnection); }
 
 class FrameTest : public testing::Test {
 protected:

@@ -41,8 +41,7 @@ protected:
         ModalAnswer answer([&](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
             ASSERT_NE(box, nullptr);
-            shown = ShownBox{box->windowTitle(), box->text(), box->icon(), box->buttons().size(),
-                             other.isEnabled()};
+            shown = ShownBox{box->windowTitle(), box->text(), box->icon(), box->buttons().size(), other.isEnabled()};
             box->buttons().front()->click();
         });
         app::Guarded(handler);
@@ -151,7 +150,8 @@ TEST_F(GuardTest, TheLastChanceTextNamesTheClassTheModuleTheAddressAndTheText)
     first.replace(first.find("%s"), 2, "EInOutError");
     first.replace(first.find("%s"), 2, "KIVRA.EXE");
     EXPECT_EQ(lines[0], app::ToQString(first));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{8} ")).match(lines[1]).hasMatch()) << lines[1].toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{8} ")).match(lines[1]).hasMatch())
+        << lines[1].toStdString();
     EXPECT_TRUE(lines[1].endsWith(app::ToQString(T().UncaughtFormatLine2.substr(2))));
     EXPECT_EQ(lines[2], app::ToQString(T().InOutInvalidFileName + "."));
     EXPECT_EQ(lines[3], QString());

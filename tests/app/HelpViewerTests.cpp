@@ -7,8 +7,8 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -72,7 +72,8 @@ TEST_F(HelpTest, TheContentsCommandOpensTheFirstTopicUnderTheFilesTitle)
     app::HelpViewer* viewer = Viewer();
     ASSERT_NE(viewer, nullptr);
     EXPECT_EQ(viewer->windowTitle(), QString::fromUtf8("Kivra ヘルプ"));
-    EXPECT_TRUE(viewer->PageText().startsWith(QString::fromUtf8("目次\n探すもの と ボタン"))) << viewer->PageText().toStdString();
+    EXPECT_TRUE(viewer->PageText().startsWith(QString::fromUtf8("目次\n探すもの と ボタン")))
+        << viewer->PageText().toStdString();
 }
 
 TEST_F(HelpTest, TheContextCommandOpensTheNumberedTopicWithItsParagraphsAndList)
@@ -151,7 +152,8 @@ TEST(HelpFile, TheProgramsHelpFileIsAHelpFileWhoseLinksAllLeadSomewhere)
     QFile file(QStringLiteral(KIVRA_HELP_FILE));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
-    const auto help = app::HelpDocument::Parse(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const auto help =
+        app::HelpDocument::Parse(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     ASSERT_TRUE(help);
     const QString contents = app::HelpDocument::PageOf(help->Contents());
     static const QRegularExpression link(QStringLiteral("topic:(\\d+)"));

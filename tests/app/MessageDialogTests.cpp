@@ -41,7 +41,6 @@ class DialogTest : public testing::Test {
 protected:
     DialogTest() { app::InstallFontSubstitutions(); }
 
-
     // Shows the dialog and lets `user` act on it once it is up.
     app::TModalResult Show(const Text& text, MessageDialogType type, app::MessageDialogButtons buttons,
                            const std::function<void(TMessageForm*)>& user)
@@ -85,8 +84,22 @@ TEST_F(DialogTest, EachCombinationInUseShowsItsTitleIconAndButtons)
     const std::vector<InUse> cases = {
         {MessageDialogType::Information, 0x0001, T().TitleInformation, {"Yes"}, {T().ButtonYes}, {6}, "Yes", ""},
         {MessageDialogType::Warning, 0x0010, T().TitleWarning, {"Abort"}, {T().ButtonAbort}, {3}, "", ""},
-        {MessageDialogType::Warning, 0x0003, T().TitleWarning, {"Yes", "No"}, {T().ButtonYes, T().ButtonNo}, {6, 7}, "Yes", "No"},
-        {MessageDialogType::Information, 0x0003, T().TitleInformation, {"Yes", "No"}, {T().ButtonYes, T().ButtonNo}, {6, 7}, "Yes", "No"},
+        {MessageDialogType::Warning,
+         0x0003,
+         T().TitleWarning,
+         {"Yes", "No"},
+         {T().ButtonYes, T().ButtonNo},
+         {6, 7},
+         "Yes",
+         "No"},
+        {MessageDialogType::Information,
+         0x0003,
+         T().TitleInformation,
+         {"Yes", "No"},
+         {T().ButtonYes, T().ButtonNo},
+         {6, 7},
+         "Yes",
+         "No"},
     };
     for (const InUse& use : cases) {
         SCOPED_TRACE(testing::Message() << "type " << int(use.type) << " set " << use.buttons);
@@ -113,8 +126,11 @@ TEST_F(DialogTest, EachCombinationInUseShowsItsTitleIconAndButtons)
 
 TEST_F(DialogTest, YesAloneAnswersEnterAndItsLetterIgnoresEscapeAndClosesWith2)
 {
-    EXPECT_EQ(Show(T().RootMissing, MessageDialogType::Information, 0x0001, [](TMessageForm* d) { Type(d, Qt::Key_Return); }), 6);
-    EXPECT_EQ(Show(T().RootMissing, MessageDialogType::Information, 0x0001, [](TMessageForm* d) { Type(d, Qt::Key_Y); }), 6);
+    EXPECT_EQ(
+        Show(T().RootMissing, MessageDialogType::Information, 0x0001, [](TMessageForm* d) { Type(d, Qt::Key_Return); }),
+        6);
+    EXPECT_EQ(
+        Show(T().RootMissing, MessageDialogType::Information, 0x0001, [](TMessageForm* d) { Type(d, Qt::Key_Y); }), 6);
     EXPECT_EQ(Show(T().RootMissing, MessageDialogType::Information, 0x0001,
                    [](TMessageForm* d) {
                        Type(d, Qt::Key_Escape);
@@ -139,7 +155,9 @@ TEST_F(DialogTest, AbortAloneIsPressedByEnterThroughTheFocusAndOnlyTheCloseBoxGi
                        d->close();
                    }),
               2);
-    EXPECT_EQ(Show(T().SaveFailedLongNames, MessageDialogType::Warning, 0x0010, [](TMessageForm* d) { Type(d, Qt::Key_A); }), 3);
+    EXPECT_EQ(
+        Show(T().SaveFailedLongNames, MessageDialogType::Warning, 0x0010, [](TMessageForm* d) { Type(d, Qt::Key_A); }),
+        3);
 }
 
 TEST_F(DialogTest, YesNoAnswersEnterWithYesEscapeWithNoAndTheCloseBoxWith2)
@@ -210,7 +228,8 @@ TEST_F(DialogTest, TheLayoutFollowsTheMeasuredAverageCharacterSizeOfTheDialogFon
 {
     const auto dialog = app::BuildMessageDialog(T().VerdictFound, MessageDialogType::Warning, 0x0003);
     EXPECT_EQ(dialog->font().family(), app::ToQString(T().DialogFontName));
-    EXPECT_EQ(dialog->font().pixelSize(), app::MulDiv(9, qRound(QGuiApplication::primaryScreen()->logicalDotsPerInchY()), 72));
+    EXPECT_EQ(dialog->font().pixelSize(),
+              app::MulDiv(9, qRound(QGuiApplication::primaryScreen()->logicalDotsPerInchY()), 72));
     const Units u = UnitsOf(dialog.get());
     auto* message = dialog->Component<QLabel>("Message");
     const QRect text = message->geometry();
@@ -228,7 +247,8 @@ TEST_F(DialogTest, TheLayoutFollowsTheMeasuredAverageCharacterSizeOfTheDialogFon
     const int top = iconTextHeight + u.verticalMargin + u.verticalSpacing;
     const int left = (clientWidth - groupWidth) / 2;
     EXPECT_EQ(buttons[0]->geometry(), QRect(left, top, u.buttonWidth, u.buttonHeight));
-    EXPECT_EQ(buttons[1]->geometry(), QRect(left + u.buttonWidth + u.buttonSpacing, top, u.buttonWidth, u.buttonHeight));
+    EXPECT_EQ(buttons[1]->geometry(),
+              QRect(left + u.buttonWidth + u.buttonSpacing, top, u.buttonWidth, u.buttonHeight));
 
     EXPECT_EQ(dialog->Left(), Screen().width() / 2 - dialog->Width() / 2);
     EXPECT_EQ(dialog->Top(), Screen().height() / 2 - dialog->Height() / 2);
@@ -280,7 +300,8 @@ TEST_F(DialogTest, ButtonsAppearInTheirOwnOrderWithTheirResults)
         names.push_back(button->objectName().toStdString());
         results.push_back(button->property("ModalResult").toInt());
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"Yes", "No", "OK", "Cancel", "Abort", "Retry", "Ignore", "All", "Help"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Yes", "No", "OK", "Cancel", "Abort", "Retry", "Ignore", "All", "Help"}));
     EXPECT_EQ(results, (std::vector<int>{6, 7, 1, 2, 3, 4, 5, 8, 0}));
     EXPECT_TRUE(dialog->Component<QPushButton>("OK")->isDefault()) << "OK wins over Yes";
     EXPECT_TRUE(dialog->Component("Cancel")->property("Cancel").toBool()) << "Cancel wins over No";
@@ -357,10 +378,10 @@ TEST(Fonts, TheFacesTheWindowsAskForAreTheIpaFonts)
 TEST(MulDiv, RoundsToTheNearestWithHalvesAwayFromZero)
 {
     EXPECT_EQ(app::MulDiv(8, 6, 4), 12);
-    EXPECT_EQ(app::MulDiv(10, 13, 8), 16);  // 16.25
-    EXPECT_EQ(app::MulDiv(14, 13, 8), 23);  // 22.75
-    EXPECT_EQ(app::MulDiv(5, 3, 2), 8);     // 7.5
-    EXPECT_EQ(app::MulDiv(-5, 3, 2), -8);   // -7.5
+    EXPECT_EQ(app::MulDiv(10, 13, 8), 16); // 16.25
+    EXPECT_EQ(app::MulDiv(14, 13, 8), 23); // 22.75
+    EXPECT_EQ(app::MulDiv(5, 3, 2), 8);    // 7.5
+    EXPECT_EQ(app::MulDiv(-5, 3, 2), -8);  // -7.5
     EXPECT_EQ(app::MulDiv(5, 3, -2), -8);
     EXPECT_EQ(app::MulDiv(9, 96, 72), 12);
     EXPECT_EQ(app::MulDiv(9, 120, 72), 15);

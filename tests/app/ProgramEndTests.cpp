@@ -33,11 +33,13 @@ TEST(ProgramEnd, AnExceptionOutsideEveryGuardShowsTheLastChanceBoxAndEndsWithExi
     const Ended ended = RunProgram(QStringLiteral("uncaught"));
     EXPECT_EQ(ended.exitCode, 1);
     const auto& texts = texts::Texts();
-    EXPECT_TRUE(ended.output.contains(QStringLiteral("title: ") + app::ToQString(texts.UncaughtTitle))) << ended.output.toStdString();
+    EXPECT_TRUE(ended.output.contains(QStringLiteral("title: ") + app::ToQString(texts.UncaughtTitle)))
+        << ended.output.toStdString();
     platform::Text first = texts.UncaughtFormatLine1;
     first.replace(first.find("%s"), 2, "Exception");
     first.replace(first.find("%s"), 2, "kivra_app_frame_program");
-    EXPECT_TRUE(ended.output.contains(QStringLiteral("text: ") + app::ToQString(first) + u'\n')) << ended.output.toStdString();
+    EXPECT_TRUE(ended.output.contains(QStringLiteral("text: ") + app::ToQString(first) + u'\n'))
+        << ended.output.toStdString();
     EXPECT_TRUE(QRegularExpression(QStringLiteral("\n[0-9A-F]{8} ")).match(ended.output).hasMatch());
     platform::Text message = texts.ResourceNotFoundFormat;
     message.replace(message.find("%s"), 2, "TMissingForm");

@@ -29,8 +29,8 @@ TEST(CompareStringA, EqualTextsAreEqualWithAndWithoutIgnoringCase)
 TEST(CompareStringA, IgnoringCaseMakesLetterCaseEqual)
 {
     EXPECT_EQ(Compare(NORM_IGNORECASE, "c:\\data", "C:\\DATA"), CSTR_EQUAL);
-    EXPECT_EQ(Compare(NORM_IGNORECASE, Bytes("82 81"), Bytes("82 60")), CSTR_EQUAL);  // ａ Ａ
-    EXPECT_EQ(Compare(NORM_IGNORECASE, Bytes("84 76"), Bytes("84 46")), CSTR_EQUAL);  // ё Ё
+    EXPECT_EQ(Compare(NORM_IGNORECASE, Bytes("82 81"), Bytes("82 60")), CSTR_EQUAL); // ａ Ａ
+    EXPECT_EQ(Compare(NORM_IGNORECASE, Bytes("84 76"), Bytes("84 46")), CSTR_EQUAL); // ё Ё
 }
 
 TEST(CompareStringA, WithoutFlagsLetterCaseCounts)
@@ -49,7 +49,7 @@ TEST(CompareStringA, OrdersTexts)
 
 TEST(CompareStringA, DifferentTextsAreNotEqual)
 {
-    EXPECT_NE(Compare(NORM_IGNORECASE, Bytes("95 5C"), Bytes("83 5C")), CSTR_EQUAL);  // 表 ソ
+    EXPECT_NE(Compare(NORM_IGNORECASE, Bytes("95 5C"), Bytes("83 5C")), CSTR_EQUAL); // 表 ソ
     EXPECT_NE(Compare(NORM_IGNORECASE, "A\\B", "A\\C"), CSTR_EQUAL);
 }
 

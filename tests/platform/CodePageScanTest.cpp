@@ -27,21 +27,21 @@ TEST(EndsWithSeparator, ASingleByteBackslashAtTheEnd)
 {
     EXPECT_TRUE(EndsWithSeparator("C:\\"));
     EXPECT_TRUE(EndsWithSeparator("C:\\DATA\\"));
-    EXPECT_TRUE(EndsWithSeparator(Bytes("95 5C 5C")));  // 表\ .
+    EXPECT_TRUE(EndsWithSeparator(Bytes("95 5C 5C"))); // 表\ .
 }
 
 TEST(EndsWithSeparator, ASecondByteEqualToBackslashIsNoSeparator)
 {
-    EXPECT_FALSE(EndsWithSeparator(Bytes("43 3A 5C 95 5C")));  // C:\表
-    EXPECT_FALSE(EndsWithSeparator(Bytes("43 3A 5C 83 5C")));  // C:\ソ
-    EXPECT_FALSE(EndsWithSeparator(Bytes("83 5C 83 5C")));     // ソソ
+    EXPECT_FALSE(EndsWithSeparator(Bytes("43 3A 5C 95 5C"))); // C:\表
+    EXPECT_FALSE(EndsWithSeparator(Bytes("43 3A 5C 83 5C"))); // C:\ソ
+    EXPECT_FALSE(EndsWithSeparator(Bytes("83 5C 83 5C")));    // ソソ
 }
 
 TEST(EndsWithSeparator, EmptyTextsAndLoneLeadBytesDoNotEndInOne)
 {
     EXPECT_FALSE(EndsWithSeparator(""));
     EXPECT_FALSE(EndsWithSeparator("C:"));
-    EXPECT_FALSE(EndsWithSeparator(Bytes("5C 95")));  // a lead byte as the last byte is a character of its own
+    EXPECT_FALSE(EndsWithSeparator(Bytes("5C 95"))); // a lead byte as the last byte is a character of its own
 }
 
 TEST(EndsWithSeparator, ALeadByteTakesTheBackslashAfterItEvenWhenTheTextWouldReadOtherwiseFromTheEnd)
@@ -60,9 +60,9 @@ TEST(LastSeparatorOrColon, FindsTheLastBackslashOrColon)
 
 TEST(LastSeparatorOrColon, StepsOverSecondBytesEqualToBackslash)
 {
-    EXPECT_EQ(LastSeparatorOrColon(Bytes("43 3A 5C 95 5C")), 2u);           // C:\表
-    EXPECT_EQ(LastSeparatorOrColon(Bytes("43 3A 5C 83 5C 83 5C 2E 45")), 2u);  // C:\ソソ.E
-    EXPECT_EQ(LastSeparatorOrColon(Bytes("43 3A 95 5C")), 1u);              // C:表
+    EXPECT_EQ(LastSeparatorOrColon(Bytes("43 3A 5C 95 5C")), 2u);             // C:\表
+    EXPECT_EQ(LastSeparatorOrColon(Bytes("43 3A 5C 83 5C 83 5C 2E 45")), 2u); // C:\ソソ.E
+    EXPECT_EQ(LastSeparatorOrColon(Bytes("43 3A 95 5C")), 1u);                // C:表
 }
 
 TEST(LastSeparatorOrColon, NoPositionWithoutEither)
@@ -95,7 +95,7 @@ TEST(FindSeparator, FindsTheFirstBackslashFromAPoint)
 
 TEST(FindSeparator, StepsOverSecondBytesEqualToBackslash)
 {
-    const std::string path = Bytes("95 5C 83 5C 5C 41 5C");  // 表ソ\A\ .
+    const std::string path = Bytes("95 5C 83 5C 5C 41 5C"); // 表ソ\A\ .
     EXPECT_EQ(FindSeparator(path), 4u);
     EXPECT_EQ(FindSeparator(path, 2), 4u);
     EXPECT_EQ(FindSeparator(path, 5), 6u);
@@ -116,19 +116,19 @@ TEST(LowerAscii, ChangesOnlyTheSingleByteLetters)
 
 TEST(UpperAscii, NeverTouchesASecondByte)
 {
-    EXPECT_EQ(UpperAscii(Bytes("83 61 61")), Bytes("83 61 41"));        // ヂa
-    EXPECT_EQ(UpperAscii(Bytes("61 83 7A 7A")), Bytes("41 83 7A 5A"));  // the second byte 7A stays
+    EXPECT_EQ(UpperAscii(Bytes("83 61 61")), Bytes("83 61 41"));       // ヂa
+    EXPECT_EQ(UpperAscii(Bytes("61 83 7A 7A")), Bytes("41 83 7A 5A")); // the second byte 7A stays
 }
 
 TEST(LowerAscii, NeverTouchesASecondByte)
 {
-    EXPECT_EQ(LowerAscii(Bytes("83 41 41")), Bytes("83 41 61"));  // アA
-    EXPECT_EQ(LowerAscii(Bytes("82 60 5A")), Bytes("82 60 7A"));  // Ａ stays full-width upper case
+    EXPECT_EQ(LowerAscii(Bytes("83 41 41")), Bytes("83 41 61")); // アA
+    EXPECT_EQ(LowerAscii(Bytes("82 60 5A")), Bytes("82 60 7A")); // Ａ stays full-width upper case
 }
 
 TEST(UpperAscii, LeavesFullWidthLettersAndHalfWidthKatakanaAlone)
 {
-    EXPECT_EQ(UpperAscii(Bytes("82 81 B1 DF")), Bytes("82 81 B1 DF"));  // ａｱﾟ
+    EXPECT_EQ(UpperAscii(Bytes("82 81 B1 DF")), Bytes("82 81 B1 DF")); // ａｱﾟ
 }
 
 TEST(UpperAscii, ALeadByteAtTheVeryEndIsCopiedAndEndsTheWalk)

@@ -76,9 +76,9 @@ TEST(DirectoryTable, NamesOf932CharactersAreShownIn932AndNeedNoAliasWhenShort)
 TEST(DirectoryTable, LongNamesOf932CharactersGetAliasesOf932Bytes)
 {
     const std::string name = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4"
-                             "\xE3\x83\xAB.txt";  // 日本語ファイル.txt
+                             "\xE3\x83\xAB.txt"; // 日本語ファイル.txt
     const DirectoryTable table({name});
-    EXPECT_EQ(std::string(table[0].alias), Bytes("93 FA 96 7B 8C EA 7E 31 2E 54 58 54"));  // 日本語~1.TXT
+    EXPECT_EQ(std::string(table[0].alias), Bytes("93 FA 96 7B 8C EA 7E 31 2E 54 58 54")); // 日本語~1.TXT
     EXPECT_EQ(table[0].linuxName, name);
 }
 
@@ -158,8 +158,8 @@ class DirectoryTableLookup : public testing::TestWithParam<std::size_t> {
 protected:
     static std::vector<std::string> Names(std::size_t fillers)
     {
-        std::vector<std::string> names = {"README", "readme", "Program Files", "a:b", "a?b", Sun, WideA, "caf\xE9.txt",
-                                          Smiley, NoUtf8, "x.TXT"};
+        std::vector<std::string> names = {"README", "readme",      "Program Files", "a:b",  "a?b",  Sun,
+                                          WideA,    "caf\xE9.txt", Smiley,          NoUtf8, "x.TXT"};
         for (std::size_t i = 0; i < fillers; ++i) names.push_back("filler number " + std::to_string(i) + ".dat");
         return names;
     }
@@ -181,7 +181,7 @@ TEST_P(DirectoryTableLookup, ANameInAnotherCaseFindsTheFirstEntryEqualInUpperCas
     EXPECT_EQ(Found(table_, "PROGRAM FILES"), "Program Files");
     EXPECT_EQ(Found(table_, "x.txt"), "x.TXT");
     EXPECT_EQ(Found(table_, "CAF?.TXT"), "caf\xE9.txt");
-    EXPECT_EQ(Found(table_, Bytes("82 60")), WideA);  // Ａ finds ａ
+    EXPECT_EQ(Found(table_, Bytes("82 60")), WideA); // Ａ finds ａ
 }
 
 TEST_P(DirectoryTableLookup, AnAliasInAnyCaseFindsItsEntry)
@@ -207,7 +207,7 @@ TEST_P(DirectoryTableLookup, NamesNotInTheDirectoryAreNotFound)
     EXPECT_EQ(Found(table_, "PROGRA~2"), "(none)");
     EXPECT_EQ(Found(table_, "Program"), "(none)");
     EXPECT_EQ(Found(table_, ""), "(none)");
-    EXPECT_EQ(Found(table_, "caf\xE9.txt"), "(none)");  // a Linux name that is not shown
+    EXPECT_EQ(Found(table_, "caf\xE9.txt"), "(none)"); // a Linux name that is not shown
     EXPECT_EQ(Found(table_, std::string(300, 'a')), "(none)");
 }
 

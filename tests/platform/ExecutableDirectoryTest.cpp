@@ -46,15 +46,12 @@ TEST_F(ExecutableDirectoryTest, CutsAfterTheLastBackslash)
     EXPECT_EQ(DirectoryOf("\\\\host\\share\\KIVRA.EXE"), "\\\\host\\share\\");
 }
 
-TEST_F(ExecutableDirectoryTest, CutsAfterAColonWhenItComesLast)
-{
-    EXPECT_EQ(DirectoryOf("C:KIVRA.EXE"), "C:");
-}
+TEST_F(ExecutableDirectoryTest, CutsAfterAColonWhenItComesLast) { EXPECT_EQ(DirectoryOf("C:KIVRA.EXE"), "C:"); }
 
 TEST_F(ExecutableDirectoryTest, ASecondByteEqualToBackslashIsNoCut)
 {
-    EXPECT_EQ(DirectoryOf(Bytes("43 3A 5C 44 5C 95 5C")), "C:\\D\\");                        // C:\D\表
-    EXPECT_EQ(DirectoryOf(Bytes("43 3A 5C 83 5C 95 5C 5C 4B 2E 45")), Bytes("43 3A 5C 83 5C 95 5C 5C"));  // C:\ソ表\K.E
+    EXPECT_EQ(DirectoryOf(Bytes("43 3A 5C 44 5C 95 5C")), "C:\\D\\");                                    // C:\D\表
+    EXPECT_EQ(DirectoryOf(Bytes("43 3A 5C 83 5C 95 5C 5C 4B 2E 45")), Bytes("43 3A 5C 83 5C 95 5C 5C")); // C:\ソ表\K.E
 }
 
 TEST_F(ExecutableDirectoryTest, EmptyWithoutBackslashOrColon)

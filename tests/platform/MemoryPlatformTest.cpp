@@ -1,8 +1,8 @@
 // The in-memory platform that the other layers' tests stand on: it has to
 // answer as Windows does, or those tests prove nothing.
 
-#include "platform/WinApi.h"
 #include "platform/memory/MemoryPlatform.h"
+#include "platform/WinApi.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +63,7 @@ TEST_F(MemoryPlatformTest, SearchReportsDotEntriesThenEntriesInTheOrderAdded)
 
 TEST_F(MemoryPlatformTest, AttributeWordsAndNameBytesAreReportedUnchanged)
 {
-    const std::string table = "\x95\x5C";  // a second byte equal to "\"
+    const std::string table = "\x95\x5C"; // a second byte equal to "\"
     fs.AddDirectory("C:\\DATA\\" + table, 0x2010);
     fs.AddFile("C:\\DATA\\" + table + "\\ZERO", 0);
     fs.AddFile("C:\\DATA\\" + table + "\\NORMAL", 0x80);
@@ -129,7 +129,8 @@ TEST_F(MemoryPlatformTest, EachDriveKeepsItsOwnCurrentDirectory)
 
 TEST_F(MemoryPlatformTest, FilesAreWrittenReplacedAndRemovedWithTheirFailures)
 {
-    HANDLE file = CreateFileA("C:\\DATA\\OUT.TXT", GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+    HANDLE file =
+        CreateFileA("C:\\DATA\\OUT.TXT", GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     EXPECT_EQ(CreateFileA("C:\\DATA\\OUT.TXT", GENERIC_WRITE, 0, CREATE_ALWAYS, 0), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION) << "opened without sharing";
@@ -186,7 +187,7 @@ TEST_F(MemoryPlatformTest, ALinkReportsItsTargetAndSharesItsIdentity)
 
 TEST_F(MemoryPlatformTest, DriveTableVolumesAndNetworkNamesAreAsGiven)
 {
-    fs.AddDrive('E', DRIVE_CDROM, "\x83\x66\x83\x42\x83\x58\x83\x4E");  // ディスク
+    fs.AddDrive('E', DRIVE_CDROM, "\x83\x66\x83\x42\x83\x58\x83\x4E"); // ディスク
     fs.AddDrive('N', DRIVE_REMOTE);
     fs.SetNetworkName('N', "\\\\HOST\\SHARE");
     fs.FailVolumeInformation('N', ERROR_BAD_NETPATH);

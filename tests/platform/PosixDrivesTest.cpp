@@ -21,10 +21,11 @@ using test::TempDir;
 // A platform over a mount table of the test's own, with empty label and
 // sysfs folders unless the test fills them.
 struct Drives {
-    explicit Drives(const std::string& table, const std::string& labels = "/nonexistent", const std::string& sysfs = "/nonexistent")
-        : posix(Sources(table, labels, sysfs)), scoped(posix.Interfaces())
-    {
-    }
+    explicit Drives(const std::string& table, const std::string& labels = "/nonexistent",
+                    const std::string& sysfs = "/nonexistent")
+        : posix(Sources(table, labels, sysfs)),
+          scoped(posix.Interfaces())
+    {}
     static PosixSources Sources(const std::string& table, const std::string& labels, const std::string& sysfs)
     {
         PosixSources sources;
@@ -74,8 +75,11 @@ TEST(PosixDrives, MountPointsAreReadWithTheirEscapesAndCountOnceWithTheirLastMou
     Drives drives("/dev/sda1 / ext4 rw 0 0\n"
                   "/dev/sr0 /mnt/cd iso9660 ro 0 0\n"
                   "tmpfs /mnt/cd tmpfs rw 0 0\n"
-                  "/dev/sda1 " + file + " ext4 rw 0 0\n"
-                  "/dev/sdb1 " + temp.Path() + "/my\\040disk ext4 rw 0 0\n");
+                  "/dev/sda1 " +
+                  file +
+                  " ext4 rw 0 0\n"
+                  "/dev/sdb1 " +
+                  temp.Path() + "/my\\040disk ext4 rw 0 0\n");
     // D: /mnt/cd (its last mount, tmpfs); the bind-mounted file gets none;
     // E: the directory with the blank.
     EXPECT_EQ(GetLogicalDrives(), (1u << 2) | (1u << 3) | (1u << 4));
@@ -86,9 +90,10 @@ TEST(PosixDrives, MountPointsAreReadWithTheirEscapesAndCountOnceWithTheirLastMou
 TEST(PosixDrives, OnlyTwentyThreeMountsGetLetters)
 {
     std::string table = "/dev/sda1 / ext4 rw 0 0\n";
-    for (int i = 0; i < 30; ++i) table += "/dev/sd" + std::to_string(i) + " /mnt/m" + std::to_string(10 + i) + " ext4 rw 0 0\n";
+    for (int i = 0; i < 30; ++i)
+        table += "/dev/sd" + std::to_string(i) + " /mnt/m" + std::to_string(10 + i) + " ext4 rw 0 0\n";
     Drives drives(table);
-    EXPECT_EQ(GetLogicalDrives(), 0x03FFFFFCu);  // C: to Z:
+    EXPECT_EQ(GetLogicalDrives(), 0x03FFFFFCu); // C: to Z:
     EXPECT_EQ(GetDriveTypeA("Z:\\"), DRIVE_FIXED);
     EXPECT_EQ(GetDriveTypeA("A:\\"), DRIVE_NO_ROOT_DIR);
 }
@@ -127,7 +132,8 @@ TEST(PosixDrives, LabelsComeFromTheByLabelLinkOfTheSourceDevice)
     const std::string labels = temp.MakeDirectory("by-label");
     ASSERT_EQ(symlink(device.c_str(), (labels + "/MY\\x20DISK").c_str()), 0);
     // ボリューム in UTF-8.
-    ASSERT_EQ(symlink(other.c_str(), (labels + "/\xE3\x83\x9C\xE3\x83\xAA\xE3\x83\xA5\xE3\x83\xBC\xE3\x83\xA0").c_str()), 0);
+    ASSERT_EQ(
+        symlink(other.c_str(), (labels + "/\xE3\x83\x9C\xE3\x83\xAA\xE3\x83\xA5\xE3\x83\xBC\xE3\x83\xA0").c_str()), 0);
     const std::string point = temp.MakeDirectory("mnt/x");
     const std::string point2 = temp.MakeDirectory("mnt/y");
     const std::string point3 = temp.MakeDirectory("mnt/z");

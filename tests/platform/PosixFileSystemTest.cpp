@@ -18,10 +18,10 @@
 
 #include <climits>
 #include <cstring>
-#include <map>
-#include <set>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -42,9 +42,9 @@ class PosixFiles : public ::testing::Test {
 protected:
     // watchLimit 0: as many directories watched as the machine allows.
     explicit PosixFiles(std::size_t watchLimit = 0)
-        : posix(Sources(temp.Path(), watchLimit)), scoped(posix.Interfaces())
-    {
-    }
+        : posix(Sources(temp.Path(), watchLimit)),
+          scoped(posix.Interfaces())
+    {}
 
     static PosixSources Sources(const std::string& root, std::size_t watchLimit = 0)
     {
@@ -231,7 +231,7 @@ TEST_F(PosixFiles, NamesDifferingOnlyInCaseAreAllListedAndTheExactOneWins)
     EXPECT_EQ(Names("D:\\*.*"), (std::vector<std::string>{"DATA", "Data"}));
     EXPECT_EQ(GetFileAttributesA("D:\\Data"), 0x10u);
     EXPECT_EQ(GetFileAttributesA("D:\\DATA"), 0x20u);
-    EXPECT_EQ(GetFileAttributesA("D:\\data"), 0x20u);  // the first in order
+    EXPECT_EQ(GetFileAttributesA("D:\\data"), 0x20u); // the first in order
     temp.MakeFile("home/user/Notes.txt");
     EXPECT_EQ(GetFileAttributesA("D:\\HOME\\USER\\NOTES.TXT"), 0x20u);
     EXPECT_EQ(Identity("d:/home/user/notes.txt"), LinuxIdentity(temp.Path() + "/home/user/Notes.txt"));
@@ -239,7 +239,7 @@ TEST_F(PosixFiles, NamesDifferingOnlyInCaseAreAllListedAndTheExactOneWins)
 
 TEST_F(PosixFiles, LossyNamesShowQuestionMarksAndStillResolve)
 {
-    temp.MakeFile("caf\xC3\xA9.txt", "e-acute");      // café.txt
+    temp.MakeFile("caf\xC3\xA9.txt", "e-acute"); // café.txt
     temp.MakeFile("a\\b", "backslash");
     temp.MakeFile("c:d", "colon");
     temp.MakeFile("bad\xFF\xFE", "not UTF-8");
@@ -259,7 +259,7 @@ TEST_F(PosixFiles, LossyNamesShowQuestionMarksAndStillResolve)
 
 TEST_F(PosixFiles, NamesShownAlikeAreShownByTheirAliasFromTheSecondOn)
 {
-    temp.MakeFile("caf\xC3\xA8", "e-grave");  // cafè sorts before café
+    temp.MakeFile("caf\xC3\xA8", "e-grave"); // cafè sorts before café
     temp.MakeFile("caf\xC3\xA9", "e-acute");
     const std::vector<Entry> entries = List("D:\\*.*");
     ASSERT_EQ(entries.size(), 2u);
@@ -352,7 +352,8 @@ TEST_F(PosixFilesWithFewWatches, ChangesAreSeenInMoreDirectoriesThanAreWatched)
     for (int i = 0; i < count; ++i) ASSERT_EQ(Names("D:\\d" + std::to_string(i) + "\\*.*").size(), 3u) << i;
     for (const int i : {0, count / 2, count - 1}) {
         const std::string directory = temp.Path() + "/d" + std::to_string(i);
-        ASSERT_EQ(rename((directory + "/first long name.txt").c_str(), (directory + "/second long name.txt").c_str()), 0);
+        ASSERT_EQ(rename((directory + "/first long name.txt").c_str(), (directory + "/second long name.txt").c_str()),
+                  0);
         EXPECT_EQ(Names("D:\\d" + std::to_string(i) + "\\*.*"),
                   (std::vector<std::string>{".", "..", "second long name.txt"}))
             << i;
@@ -420,7 +421,8 @@ TEST_F(PosixFilesWithFewWatches, ShortPathsSeeChangesInDirectoriesNoLongerWatche
     constexpr int count = 2 * WatchLimit;
     for (int i = 0; i < count; ++i) temp.MakeFile("d" + std::to_string(i) + "/first long name.txt");
     for (int i = 0; i < count; ++i)
-        ASSERT_EQ(Short("D:\\d" + std::to_string(i) + "\\first long name.txt"), "D:\\d" + std::to_string(i) + "\\FIRSTL~1.TXT");
+        ASSERT_EQ(Short("D:\\d" + std::to_string(i) + "\\first long name.txt"),
+                  "D:\\d" + std::to_string(i) + "\\FIRSTL~1.TXT");
     const std::string directory = temp.Path() + "/d0";
     // Past the tick the directory's times stand at, so that only its times tell.
     usleep(150000);
@@ -448,7 +450,8 @@ TEST_F(PosixFilesWithFewWatches, DirectoriesThatPathsGoThroughAreWatchedBeforeTh
     EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/trunk")), 1u);
     EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/trunk/branch")), 1u);
     EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/trunk/branch/twig")), 0u);
-    EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/leaf0")), 0u) << "the longest-watched last directory gave its watch";
+    EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/leaf0")), 0u)
+        << "the longest-watched last directory gave its watch";
 
     // A change in a directory that gave its watch is still seen.
     ASSERT_EQ(rename((temp.Path() + "/leaf0/file.txt").c_str(), (temp.Path() + "/leaf0/renamed.txt").c_str()), 0);
@@ -467,9 +470,11 @@ TEST_F(PosixFilesWithFewWatches, ShortPathsInTurnSeeChangesInADirectoryLeftUnwat
     temp.MakeFile("d1/inner/last long name.txt");
     // Past the tick the directories' times stand at, so that only their times tell.
     usleep(150000);
-    for (int i = 0; i < count; ++i) ASSERT_EQ(Names("D:\\d" + std::to_string(i) + "\\*.*").size(), i == 1 ? 5u : 4u) << i;
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(Names("D:\\d" + std::to_string(i) + "\\*.*").size(), i == 1 ? 5u : 4u) << i;
     // In the order of a scan: from the last directory listed to the first.
-    EXPECT_EQ(Short("D:\\d" + std::to_string(count - 1) + "\\first long name.txt"), "D:\\d" + std::to_string(count - 1) + "\\FIRSTL~1.TXT");
+    EXPECT_EQ(Short("D:\\d" + std::to_string(count - 1) + "\\first long name.txt"),
+              "D:\\d" + std::to_string(count - 1) + "\\FIRSTL~1.TXT");
     EXPECT_EQ(Short("D:\\d0\\first long name.txt"), "D:\\d0\\FIRSTL~1.TXT");
     const std::string directory = temp.Path() + "/d0";
     ASSERT_EQ(rename((directory + "/other long name.txt").c_str(), (directory + "/third long name.txt").c_str()), 0);
@@ -658,17 +663,19 @@ TEST_F(PosixFiles, AnUnreadableDirectoryCannotBeSearched)
     chmod((temp.Path() + "/locked").c_str(), 0);
     const std::string root = temp.Path();
     int status = 0;
-    const bool ran = RunAsNobody([&root] {
-        PosixSources sources = PosixFiles::Sources(root);
-        PosixPlatform own(sources);
-        ScopedPlatform scoped(own.Interfaces());
-        WIN32_FIND_DATAA data{};
-        if (GetFileAttributesA("D:\\locked") != 0x11u) return 1;  // mode 000: read-only too
-        if (FindFirstFileA("D:\\locked\\*.*", &data) != INVALID_HANDLE_VALUE) return 2;
-        if (GetLastError() != ERROR_ACCESS_DENIED) return 3;
-        if (FindFirstFileA("D:\\*.*", &data) == INVALID_HANDLE_VALUE) return 4;
-        return 0;
-    }, status);
+    const bool ran = RunAsNobody(
+        [&root] {
+            PosixSources sources = PosixFiles::Sources(root);
+            PosixPlatform own(sources);
+            ScopedPlatform scoped(own.Interfaces());
+            WIN32_FIND_DATAA data{};
+            if (GetFileAttributesA("D:\\locked") != 0x11u) return 1; // mode 000: read-only too
+            if (FindFirstFileA("D:\\locked\\*.*", &data) != INVALID_HANDLE_VALUE) return 2;
+            if (GetLastError() != ERROR_ACCESS_DENIED) return 3;
+            if (FindFirstFileA("D:\\*.*", &data) == INVALID_HANDLE_VALUE) return 4;
+            return 0;
+        },
+        status);
     if (!ran) GTEST_SKIP() << "cannot run a child process as nobody here";
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
@@ -682,7 +689,8 @@ void RemoveDeep(int parent, const char* name)
         DIR* directory = fdopendir(fd);
         std::vector<std::string> names;
         while (const dirent* entry = readdir(directory))
-            if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..") names.emplace_back(entry->d_name);
+            if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
+                names.emplace_back(entry->d_name);
         for (const std::string& child : names) {
             if (unlinkat(fd, child.c_str(), 0) != 0) RemoveDeep(fd, child.c_str());
         }

@@ -31,9 +31,11 @@ TEST(ShortName, LegalNamesAreOneToEightBytesWithAnOptionalExtensionOfUpToThree)
 
 TEST(ShortName, BlanksControlsAndReservedCharactersMakeANameLong)
 {
-    for (const char* name : {"A B", "A+B", "A,B", "A;B", "A=B", "A[B", "A]B", "A\"B", "A*B", "A?B", "A<B", "A|B", "A:B"})
+    for (const char* name :
+         {"A B", "A+B", "A,B", "A;B", "A=B", "A[B", "A]B", "A\"B", "A*B", "A?B", "A<B", "A|B", "A:B"})
         EXPECT_FALSE(IsLegalShortName(name)) << name;
-    EXPECT_FALSE(IsLegalShortName(std::string("A\x01" "B")));
+    EXPECT_FALSE(IsLegalShortName(std::string("A\x01"
+                                              "B")));
 }
 
 TEST(ShortName, DoubleByteCharactersCountTwoBytesAndTheirSecondBytesAreNoSeparators)
@@ -90,8 +92,8 @@ TEST(ShortName, AsciiNamesSplitAsNamesWithOtherCharactersDoWhereThoseAreCutOff)
     // The same name with a character beyond the six bytes of the basis and
     // the three of the extension: the same parts.
     for (const auto& [ascii, other] : {std::pair{u"x y+z,w;long.t[x]t", u"x y+z,w;long\u00e9.t[x]t\u00e9"},
-                                      std::pair{u"...Program Files", u"...Program Files\u65e5"},
-                                      std::pair{u"a.b c.d.tar.gz_", u"a.b c.d.tar\u00e9.gz_\u00e9"}}) {
+                                       std::pair{u"...Program Files", u"...Program Files\u65e5"},
+                                       std::pair{u"a.b c.d.tar.gz_", u"a.b c.d.tar\u00e9.gz_\u00e9"}}) {
         const AliasParts fromAscii = AliasPartsOf(ascii);
         const AliasParts fromOther = AliasPartsOf(other);
         EXPECT_EQ(fromAscii.basis, fromOther.basis);

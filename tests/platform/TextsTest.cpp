@@ -26,15 +26,12 @@ TEST(Texts, TheNormalLineIsTheEightBytesOfItsFourCharacters)
     EXPECT_EQ(Hex(Texts().NormalLine), "90 B3 8F ED 82 C5 82 B7");
 }
 
-TEST(Texts, TheCounterWordFollowsOneBlank)
-{
-    EXPECT_EQ(Hex(Texts().CountSuffix), "20 8C C2 82 C5 82 B7 81 42");
-}
+TEST(Texts, TheCounterWordFollowsOneBlank) { EXPECT_EQ(Hex(Texts().CountSuffix), "20 8C C2 82 C5 82 B7 81 42"); }
 
 TEST(Texts, HalfWidthKatakanaStaySingleBytes)
 {
-    EXPECT_EQ(Hex(Texts().BtnKomojiFileCaption), "BA D3 BC DE CC A7 B2 D9 28 26 4B 29");  // ｺﾓｼﾞﾌｧｲﾙ(&K)
-    EXPECT_EQ(Hex(Texts().TitleError), "B4 D7 B0");                                   // ｴﾗｰ
+    EXPECT_EQ(Hex(Texts().BtnKomojiFileCaption), "BA D3 BC DE CC A7 B2 D9 28 26 4B 29"); // ｺﾓｼﾞﾌｧｲﾙ(&K)
+    EXPECT_EQ(Hex(Texts().TitleError), "B4 D7 B0");                                      // ｴﾗｰ
 }
 
 TEST(Texts, EachSaveFailureIsSixtyOneBytesNamingItsFile)
@@ -87,10 +84,7 @@ TEST(Texts, CountingTextsEndWithOneBlank)
         EXPECT_EQ(Blanks(*text), std::make_pair(std::size_t{0}, std::size_t{1})) << Hex(*text);
 }
 
-TEST(Texts, TheProgressGapIsFourBlanks)
-{
-    EXPECT_EQ(Texts().ProgressGap, "    ");
-}
+TEST(Texts, TheProgressGapIsFourBlanks) { EXPECT_EQ(Texts().ProgressGap, "    "); }
 
 TEST(Texts, EveryRowConvertsWithoutLoss)
 {

@@ -30,10 +30,7 @@ std::string Read(const fs::path& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-void Write(const fs::path& path, const std::string& content)
-{
-    std::ofstream(path, std::ios::binary) << content;
-}
+void Write(const fs::path& path, const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
 
 // Lines, each with CR LF, as the files hold them.
 std::string FileOf(const std::vector<std::string>& lines)
@@ -108,8 +105,8 @@ TEST_F(KivraScanEndToEndTest, LongLowerCaseAndJapaneseNamesAndALinkBackUp)
 
     ASSERT_EQ(Run({"--output", out.string(), root.string()}), 1) << stderrText;
 
-    const std::string folder = "\x93\xFA\x96\x7B\x8C\xEA\x83\x74\x83\x48\x83\x8B\x83\x5F";  // 日本語フォルダ
-    const std::string folderShort = "\x93\xFA\x96\x7B\x8C\xEA~1";                         // 日本語~1
+    const std::string folder = "\x93\xFA\x96\x7B\x8C\xEA\x83\x74\x83\x48\x83\x8B\x83\x5F"; // 日本語フォルダ
+    const std::string folderShort = "\x93\xFA\x96\x7B\x8C\xEA~1";                          // 日本語~1
     const std::string hyou = "\x95\x5C.txt";                                               // 表.txt
     const std::string r = rootText;
     EXPECT_EQ(Result("KIVRALNG.TXT"),

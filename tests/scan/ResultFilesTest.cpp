@@ -63,7 +63,7 @@ TEST_F(ResultFilesTest, AnEmptyRootGivesTheFiveFilesBesideTheExecutable)
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(fs.EntryNames("C:\\BIN"), (std::vector<Text>{Names, Names + 5})) << "in this order, nothing else";
 
-    const std::string normal = "\x90\xB3\x8F\xED\x82\xC5\x82\xB7\r\n\r\n";  // 正常です, CR LF, CR LF
+    const std::string normal = "\x90\xB3\x8F\xED\x82\xC5\x82\xB7\r\n\r\n"; // 正常です, CR LF, CR LF
     EXPECT_EQ(File("KIVRALNG.TXT"), t.LongNameHeader + "\r\n");
     EXPECT_EQ(File("KIVRALNG.TXT").size(), 24u);
     EXPECT_EQ(File("KIVRASHT.TXT"), t.ShortNameHeader + "\r\n");
@@ -105,7 +105,13 @@ TEST_F(ResultFilesTest, TheDirectoryIsAskedForEachFileAndMayBeGivenByTheCaller)
     ScanEmptyRoot();
     fs.AddDirectory("C:\\OUT");
     int asked = 0;
-    ASSERT_TRUE(SaveResultFiles(lists.Refs(), [&] { ++asked; return Text("C:\\OUT\\"); }, messages));
+    ASSERT_TRUE(SaveResultFiles(
+        lists.Refs(),
+        [&] {
+            ++asked;
+            return Text("C:\\OUT\\");
+        },
+        messages));
     EXPECT_EQ(asked, 5);
     EXPECT_EQ(fs.EntryNames("C:\\OUT").size(), 5u);
 
@@ -144,7 +150,7 @@ TEST_F(ResultFilesTest, AFullDiskLeavesThePreviousFileWhole)
 {
     PutOldFiles();
     ScanEmptyRoot();
-    fs.SetFreeSpace('C', 30);  // the first file (24 bytes) fits, the second (26) does not
+    fs.SetFreeSpace('C', 30); // the first file (24 bytes) fits, the second (26) does not
     EXPECT_FALSE(SaveResultFiles(lists.Refs(), messages));
     EXPECT_EQ(messages.shown, std::vector<Text>{t.SaveFailedShortNames});
     EXPECT_EQ(File("KIVRALNG.TXT"), t.LongNameHeader + "\r\n");

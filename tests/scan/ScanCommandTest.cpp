@@ -86,11 +86,11 @@ TEST_F(ScanCommandTest, EntriesOfEitherKindGiveStatusOneAndFilesInTheCurrentDire
 {
     fs.AddFile("C:\\HOME\\U\\DATA\\LongName.txt", 0x20, "LONGNA~1.TXT");
     std::string hyou20;
-    for (int i = 0; i < 20; ++i) hyou20 += "\x95\x5C";  // 表, whose second byte is "\\"
+    for (int i = 0; i < 20; ++i) hyou20 += "\x95\x5C"; // 表, whose second byte is "\\"
     fs.AddDirectory("C:\\HOME\\U\\DATA\\" + hyou20);
     ASSERT_TRUE(SetCurrentDirectoryA("D:\\WORK"));
     console.terminal = true;
-    fs.SetTicks(0, 100);  // every reading of the clock is 100 ms later
+    fs.SetTicks(0, 100); // every reading of the clock is 100 ms later
     EXPECT_EQ(Run({"C:\\HOME\\U\\DATA"}), ScanFound);
     ASSERT_EQ(console.out.size(), 6u);
     EXPECT_EQ(console.out[2], CountLine(t.CountDifferent, 2));
@@ -120,8 +120,8 @@ TEST_F(ScanCommandTest, HelpAndBadArguments)
     EXPECT_EQ(Run({"--help"}), ScanNormal);
     ASSERT_GE(console.out.size(), 3u);
     EXPECT_EQ(console.out[0], t.ScanCommandUsage.substr(0, t.ScanCommandUsage.find('\n')));
-    for (const Lines& bad : {Lines{}, Lines{"--output"}, Lines{"-x", "/"}, Lines{"/", "/home"},
-                             Lines{"--output", "C:\\OUT"}}) {
+    for (const Lines& bad :
+         {Lines{}, Lines{"--output"}, Lines{"-x", "/"}, Lines{"/", "/home"}, Lines{"--output", "C:\\OUT"}}) {
         console.err.clear();
         EXPECT_EQ(Run(bad), ScanError);
         EXPECT_EQ(console.err, Lines{console.out[0]}) << "the usage line";

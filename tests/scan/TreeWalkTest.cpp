@@ -63,7 +63,7 @@ TEST_F(TreeWalkTest, EntriesComeDepthFirstWithEachDirectoryBeforeItsContents)
     fs.AddFile("C:\\ROOT\\SUB\\DEEP\\C.TXT");
     fs.AddFile("C:\\ROOT\\Z.TXT");
     EXPECT_EQ(Walk("C:\\ROOT\\"), (Lines{"C:\\ROOT\\A.TXT", "C:\\ROOT\\SUB\\", "C:\\ROOT\\SUB\\B.TXT",
-                                        "C:\\ROOT\\SUB\\DEEP\\", "C:\\ROOT\\SUB\\DEEP\\C.TXT", "C:\\ROOT\\Z.TXT"}));
+                                         "C:\\ROOT\\SUB\\DEEP\\", "C:\\ROOT\\SUB\\DEEP\\C.TXT", "C:\\ROOT\\Z.TXT"}));
     EXPECT_EQ(fs.SearchesStarted(), 3u) << "one search per directory";
     EXPECT_EQ(fs.OpenSearches(), 0u);
 }
@@ -76,8 +76,8 @@ TEST_F(TreeWalkTest, TheAttributeWordDecidesSelection)
     fs.AddFile("C:\\ROOT\\ABOVE16", 0x10000);
     fs.AddDirectory("C:\\ROOT\\HIDDEN", 0x12);
     fs.AddFile("C:\\ROOT\\HIDDEN\\SYSTEM", 0x04);
-    EXPECT_EQ(Walk("C:\\ROOT"), (Lines{"C:\\ROOT\\ZERO", "C:\\ROOT\\HIGHBITS", "C:\\ROOT\\HIDDEN\\",
-                                     "C:\\ROOT\\HIDDEN\\SYSTEM"}));
+    EXPECT_EQ(Walk("C:\\ROOT"),
+              (Lines{"C:\\ROOT\\ZERO", "C:\\ROOT\\HIGHBITS", "C:\\ROOT\\HIDDEN\\", "C:\\ROOT\\HIDDEN\\SYSTEM"}));
 
     ListFiles("C:\\ROOT", 0x3F, false, true, list, true, true, false);
     EXPECT_EQ(Contents(), (Lines{"C:\\ROOT\\HIGHBITS", "C:\\ROOT\\HIDDEN\\", "C:\\ROOT\\HIDDEN\\SYSTEM"}))
@@ -189,7 +189,7 @@ TEST_F(TreeWalkTest, ALinkBackUpTheTreeIsListedButNotEntered)
     fs.AddFile("C:\\OTHER\\O.TXT");
     fs.AddLink("C:\\ROOT\\SUB\\ASIDE", "C:\\OTHER");
     EXPECT_EQ(Walk("C:\\ROOT"), (Lines{"C:\\ROOT\\SUB\\", "C:\\ROOT\\SUB\\UP\\", "C:\\ROOT\\SUB\\SELF\\",
-                                     "C:\\ROOT\\SUB\\ASIDE\\", "C:\\ROOT\\SUB\\ASIDE\\O.TXT"}))
+                                       "C:\\ROOT\\SUB\\ASIDE\\", "C:\\ROOT\\SUB\\ASIDE\\O.TXT"}))
         << "a link to a directory off the branch is walked like any directory";
 }
 

@@ -56,7 +56,8 @@ protected:
     DirectoryList()
     {
         fs.AddDrive('C', platform::DRIVE_FIXED, "SYS");
-        for (const char* directory : {"C:\\Data", "C:\\Data\\Sub", "C:\\Data\\Sub\\yankee", "C:\\Data\\Sub\\Xray", "C:\\Tools"})
+        for (const char* directory :
+             {"C:\\Data", "C:\\Data\\Sub", "C:\\Data\\Sub\\yankee", "C:\\Data\\Sub\\Xray", "C:\\Tools"})
             fs.AddDirectory(directory);
         fs.AddFile("C:\\Data\\readme.txt");
     }
@@ -80,8 +81,7 @@ protected:
     static Items ItemsOf(const TDirectoryListBox& list)
     {
         Items items;
-        for (int i = 0; i < list.ItemCount(); ++i)
-            items.push_back({list.ItemText(i), list.ItemImage(i)});
+        for (int i = 0; i < list.ItemCount(); ++i) items.push_back({list.ItemText(i), list.ItemImage(i)});
         return items;
     }
 
@@ -104,8 +104,8 @@ protected:
 TEST_F(DirectoryList, ShowsADriveRootAsTheCurrentItemAndItsSubdirectoriesOneStepIn)
 {
     auto list = StartedIn("C:\\");
-    EXPECT_EQ(ItemsOf(*list), (Items{{"C:\\", Image::CurrentImage}, {"Data", Image::ClosedImage},
-                                     {"Tools", Image::ClosedImage}}));
+    EXPECT_EQ(ItemsOf(*list),
+              (Items{{"C:\\", Image::CurrentImage}, {"Data", Image::ClosedImage}, {"Tools", Image::ClosedImage}}));
     EXPECT_EQ(Indents(*list), (std::vector<int>{2, 6, 6}));
     EXPECT_EQ(list->SelectedIndex(), 0);
     EXPECT_TRUE(changes.empty()) << "filling on creation raises nothing";
@@ -114,8 +114,10 @@ TEST_F(DirectoryList, ShowsADriveRootAsTheCurrentItemAndItsSubdirectoriesOneStep
 TEST_F(DirectoryList, ShowsTheRootAndEachAncestorOpenAndTheCurrentDirectorySelected)
 {
     auto list = StartedIn("C:\\Data\\Sub");
-    EXPECT_EQ(ItemsOf(*list), (Items{{"C:\\", Image::OpenImage}, {"Data", Image::OpenImage},
-                                     {"Sub", Image::CurrentImage}, {"Xray", Image::ClosedImage},
+    EXPECT_EQ(ItemsOf(*list), (Items{{"C:\\", Image::OpenImage},
+                                     {"Data", Image::OpenImage},
+                                     {"Sub", Image::CurrentImage},
+                                     {"Xray", Image::ClosedImage},
                                      {"yankee", Image::ClosedImage}}));
     EXPECT_EQ(Indents(*list), (std::vector<int>{2, 6, 10, 14, 14}));
     EXPECT_EQ(list->SelectedIndex(), 2);
@@ -130,8 +132,9 @@ TEST_F(DirectoryList, ShowsANetworkDirectoryBelowItsShareRoot)
 
     auto list = StartedIn("\\\\srv\\share\\Docs");
     EXPECT_EQ(list->Drive(), '\\');
-    EXPECT_EQ(ItemsOf(*list), (Items{{"\\\\srv\\share\\", Image::OpenImage}, {"Docs", Image::CurrentImage},
-                                     {"One", Image::ClosedImage}}));
+    EXPECT_EQ(
+        ItemsOf(*list),
+        (Items{{"\\\\srv\\share\\", Image::OpenImage}, {"Docs", Image::CurrentImage}, {"One", Image::ClosedImage}}));
     EXPECT_EQ(list->SelectedIndex(), 1);
     EXPECT_EQ(list->ItemPath(0), "\\\\srv\\share\\");
     EXPECT_EQ(list->ItemPath(2), "\\\\srv\\share\\Docs\\One");
@@ -198,8 +201,10 @@ TEST_F(DirectoryList, SplitsPathsAtBackslashesButNeverAtSecondBytes)
     fs.AddDirectory("C:\\" + hyo + "\\" + so + "\\" + hyo + so);
     auto list = StartedIn("C:\\" + hyo + "\\" + so);
 
-    EXPECT_EQ(ItemsOf(*list), (Items{{"C:\\", Image::OpenImage}, {hyo, Image::OpenImage},
-                                     {so, Image::CurrentImage}, {hyo + so, Image::ClosedImage}}));
+    EXPECT_EQ(ItemsOf(*list), (Items{{"C:\\", Image::OpenImage},
+                                     {hyo, Image::OpenImage},
+                                     {so, Image::CurrentImage},
+                                     {hyo + so, Image::ClosedImage}}));
     EXPECT_EQ(Hex(list->ItemPath(1)), Hex("C:\\" + hyo));
     EXPECT_EQ(Hex(list->ItemPath(3)), Hex("C:\\" + hyo + "\\" + so + "\\" + hyo + so));
 }
@@ -210,8 +215,8 @@ TEST_F(DirectoryList, GivesEachItemThePathItStandsFor)
     auto list = StartedIn("C:\\Data\\Sub\\Xray");
     const Strings paths{list->ItemPath(0), list->ItemPath(1), list->ItemPath(2), list->ItemPath(3),
                         list->ItemPath(4), list->ItemPath(5), list->ItemPath(-1)};
-    EXPECT_EQ(paths, (Strings{"C:\\", "C:\\Data", "C:\\Data\\Sub", "C:\\Data\\Sub\\Xray",
-                              "C:\\Data\\Sub\\Xray\\Deep", "", ""}));
+    EXPECT_EQ(paths, (Strings{"C:\\", "C:\\Data", "C:\\Data\\Sub", "C:\\Data\\Sub\\Xray", "C:\\Data\\Sub\\Xray\\Deep",
+                              "", ""}));
 }
 
 // ---- Entering directories ------------------------------------------------------------------
@@ -229,8 +234,7 @@ TEST_F(DirectoryList, EntersAPathRefillsAndMakesItTheProcesssCurrentDirectory)
 TEST_F(DirectoryList, EntersTheDirectoryThatAFileWildcardRelativeOrLongPathLeadsTo)
 {
     std::string longName;
-    for (int i = 0; i < 150; ++i)
-        longName += Bytes("8A BF");  // 漢: 300 bytes in all
+    for (int i = 0; i < 150; ++i) longName += Bytes("8A BF"); // 漢: 300 bytes in all
     fs.AddDirectory("C:\\Tools\\" + longName);
     const std::pair<std::string, std::string> cases[] = {
         {"C:\\Data\\readme.txt", "C:\\Data"},
@@ -274,10 +278,11 @@ TEST_F(DirectoryList, RaisesForAMissingPathWithTheSystemsCodeAndChangesNothing)
     const Items before = ItemsOf(*list);
     ASSERT_TRUE(platform::SetCurrentDirectoryA("D:\\Work"));
 
-    const std::pair<const char*, platform::DWORD> cases[] = {{"C:\\Nowhere\\Deeper\\Still", platform::ERROR_PATH_NOT_FOUND},
-                                                             {"C:\\Data\\Nothing", platform::ERROR_FILE_NOT_FOUND},
-                                                             {"Q:\\", platform::ERROR_PATH_NOT_FOUND},
-                                                             {"E:\\", platform::ERROR_NOT_READY}};
+    const std::pair<const char*, platform::DWORD> cases[] = {
+        {"C:\\Nowhere\\Deeper\\Still", platform::ERROR_PATH_NOT_FOUND},
+        {"C:\\Data\\Nothing", platform::ERROR_FILE_NOT_FOUND},
+        {"Q:\\", platform::ERROR_PATH_NOT_FOUND},
+        {"E:\\", platform::ERROR_NOT_READY}};
     for (const auto& [missing, code] : cases) {
         try {
             list->SetDirectory(missing);
@@ -386,8 +391,7 @@ TEST_F(DirectoryList, LetsTheKeyPressHandlerReplaceOrDropTheKey)
 
 TEST_F(DirectoryList, SelectsTheItemWhoseNameBeginsWithTheLettersTyped)
 {
-    for (const char* name : {"C:\\Tools\\alpha", "C:\\Tools\\beta", "C:\\Tools\\bravo"})
-        fs.AddDirectory(name);
+    for (const char* name : {"C:\\Tools\\alpha", "C:\\Tools\\beta", "C:\\Tools\\bravo"}) fs.AddDirectory(name);
     auto list = StartedIn("C:\\Tools");
     QTest::keyClicks(list.get(), "br");
     EXPECT_EQ(list->ItemText(list->SelectedIndex()), "bravo");
@@ -468,7 +472,8 @@ TEST(ShortenPathToWidth, ReplacesLeadingDirectoriesFirstThenDropsTheDrive)
     const std::string path = "C:\\Alpha\\Beta\\Gamma\\File";
     for (const char* fits : {"C:\\Alpha\\Beta\\Gamma\\File", "C:\\...\\Beta\\Gamma\\File", "C:\\...\\Gamma\\File",
                              "C:\\...\\File", "...\\File"})
-        EXPECT_EQ(selectors::ShortenPathToWidth(path, metrics, metrics.horizontalAdvance(QString::fromLatin1(fits))), fits);
+        EXPECT_EQ(selectors::ShortenPathToWidth(path, metrics, metrics.horizontalAdvance(QString::fromLatin1(fits))),
+                  fits);
     EXPECT_EQ(selectors::ShortenPathToWidth(path, metrics, 1), "File");
     EXPECT_EQ(selectors::ShortenPathToWidth("C:\\File", metrics, 1), "File");
 }
@@ -509,13 +514,16 @@ TEST_F(DirectoryList, TellsExistingDirectoriesFromFilesAndMissingOrUnreadyPaths)
 
 TEST(PathParts, DriveOfLetterAndNetworkPathsAndJoiningNeverSplitsACharacter)
 {
-    const std::string hyo = Bytes("95 5C");  // 表, whose second byte is a backslash's
-    const std::pair<std::string, std::string> drives[] = {
-        {"C:\\Data", "C:"}, {"C:", "C:"}, {"\\\\host\\share\\dir\\x", "\\\\host\\share"},
-        {"\\\\host\\share", "\\\\host\\share"}, {"\\\\host", "\\\\host"}, {"\\Data", ""}, {"Data", ""},
-        {"\\\\" + hyo + "\\s\\d", "\\\\" + hyo + "\\s"}};
-    for (const auto& [path, drive] : drives)
-        EXPECT_EQ(Hex(selectors::PathDrive(path)), Hex(drive)) << path;
+    const std::string hyo = Bytes("95 5C"); // 表, whose second byte is a backslash's
+    const std::pair<std::string, std::string> drives[] = {{"C:\\Data", "C:"},
+                                                          {"C:", "C:"},
+                                                          {"\\\\host\\share\\dir\\x", "\\\\host\\share"},
+                                                          {"\\\\host\\share", "\\\\host\\share"},
+                                                          {"\\\\host", "\\\\host"},
+                                                          {"\\Data", ""},
+                                                          {"Data", ""},
+                                                          {"\\\\" + hyo + "\\s\\d", "\\\\" + hyo + "\\s"}};
+    for (const auto& [path, drive] : drives) EXPECT_EQ(Hex(selectors::PathDrive(path)), Hex(drive)) << path;
     EXPECT_EQ(selectors::JoinPath("C:\\", "x"), "C:\\x");
     EXPECT_EQ(selectors::JoinPath("C:\\Data", "x"), "C:\\Data\\x");
     EXPECT_EQ(Hex(selectors::JoinPath("C:\\" + hyo, "x")), Hex("C:\\" + hyo + "\\x"));

@@ -39,11 +39,13 @@ int main(int argc, char** argv)
     fs.AddDrive('E', platform::DRIVE_RAMDISK, Cp932FromUtf8("RAMDISK"));
     fs.AddDrive('F', platform::DRIVE_REMOTE);
     fs.SetNetworkName('F', Cp932FromUtf8("\\\\Server\\共有"));
-    const char* const names[] = {"C:\\ユーザー", "C:\\ユーザー\\表計算", "C:\\ユーザー\\表計算\\見積書",
-                                 "C:\\ユーザー\\表計算\\ﾃﾞｰﾀ", "C:\\ユーザー\\表計算\\Archive",
+    const char* const names[] = {"C:\\ユーザー",
+                                 "C:\\ユーザー\\表計算",
+                                 "C:\\ユーザー\\表計算\\見積書",
+                                 "C:\\ユーザー\\表計算\\ﾃﾞｰﾀ",
+                                 "C:\\ユーザー\\表計算\\Archive",
                                  "C:\\ユーザー\\表計算\\月次 Reports"};
-    for (const char* name : names)
-        fs.AddDirectory(Cp932FromUtf8(name));
+    for (const char* name : names) fs.AddDirectory(Cp932FromUtf8(name));
     platform::ScopedPlatform active(fs.AsPlatform());
     platform::SetCurrentDirectoryA(Cp932FromUtf8("C:\\ユーザー\\表計算").c_str());
 

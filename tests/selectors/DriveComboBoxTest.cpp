@@ -2,8 +2,8 @@
 // the selection operation and what a user's pick does, on the memory
 // platform.
 
-#include "selectors/DirectoryListBox.h"
 #include "selectors/DriveComboBox.h"
+#include "selectors/DirectoryListBox.h"
 
 #include "platform/Exceptions.h"
 #include "platform/WinApi.h"
@@ -40,8 +40,7 @@ public:
                                          platform::DWORD* length, platform::DWORD* flags, char* system,
                                          platform::DWORD systemSize) override
     {
-        if (name)
-            labelQueries.emplace_back(root, ErrorMode());
+        if (name) labelQueries.emplace_back(root, ErrorMode());
         return MemoryPlatform::GetVolumeInformationA(root, name, size, serial, length, flags, system, systemSize);
     }
 };
@@ -57,8 +56,7 @@ protected:
     std::unique_ptr<TDriveComboBox> Created(TTextCase textCase = TTextCase::tcLowerCase)
     {
         auto combo = std::make_unique<TDriveComboBox>();
-        if (textCase != TTextCase::tcLowerCase)
-            combo->SetTextCase(textCase);
+        if (textCase != TTextCase::tcLowerCase) combo->SetTextCase(textCase);
         Record(*combo);
         combo->CreateHandle();
         return combo;
@@ -77,8 +75,7 @@ protected:
     static Strings Texts(const TDriveComboBox& combo)
     {
         Strings texts;
-        for (int i = 0; i < combo.ItemCount(); ++i)
-            texts.push_back(combo.ItemText(i));
+        for (int i = 0; i < combo.ItemCount(); ++i) texts.push_back(combo.ItemText(i));
         return texts;
     }
 
@@ -217,10 +214,10 @@ TEST_F(DriveSelector, WritingALetterSelectsItsItemInTheCaseTextCaseAsks)
 
     combo->SetDrive('D');
     EXPECT_EQ(combo->currentIndex(), 1);
-    combo->SetDrive('d');  // the same drive: nothing
-    combo->SetDrive('X');  // no item: the selection stays
+    combo->SetDrive('d'); // the same drive: nothing
+    combo->SetDrive('X'); // no item: the selection stays
     EXPECT_EQ(combo->currentIndex(), 1);
-    combo->SetDrive('1');  // no letter: kept as it is, not taken for q
+    combo->SetDrive('1'); // no letter: kept as it is, not taken for q
     EXPECT_EQ(combo->currentIndex(), 1);
     combo->SetDrive('\0');
     EXPECT_EQ(combo->currentIndex(), -1);

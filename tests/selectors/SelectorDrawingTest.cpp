@@ -138,8 +138,7 @@ TEST_F(SelectorDrawing, DriveTextsShowAnAmpersandAsItself)
     int rightmostInk = -1;
     for (int y = 0; y < drawn.height(); ++y)
         for (int x = 22; x < drawn.width(); ++x)
-            if (qGray(drawn.pixel(x, y)) < 128)
-                rightmostInk = std::max(rightmostInk, x);
+            if (qGray(drawn.pixel(x, y)) < 128) rightmostInk = std::max(rightmostInk, x);
     const QFontMetrics metrics(font);
     const int withAmpersand = 22 + metrics.horizontalAdvance(QStringLiteral("c: [r&d]"));
     const int withoutAmpersand = 22 + metrics.horizontalAdvance(QStringLiteral("c: [rd]"));

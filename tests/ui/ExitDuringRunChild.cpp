@@ -52,11 +52,9 @@ public:
 protected:
     bool eventFilter(QObject* object, QEvent* event) override
     {
-        if (event->type() != QEvent::Hide)
-            return false;
+        if (event->type() != QEvent::Hide) return false;
         auto* dialog = qobject_cast<app::TMessageForm*>(object);
-        if (!dialog)
-            return false;
+        if (!dialog) return false;
         const auto* label = dialog->findChild<QLabel*>(QStringLiteral("Message"));
         const platform::Text text = label ? app::ToText(label->text()) : platform::Text();
         Report("dialog \"" + ui::testing::Readable(text) + "\" closed with " + std::to_string(dialog->ModalResult()));
@@ -68,15 +66,13 @@ private:
     {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             auto* dialog = qobject_cast<app::TMessageForm*>(widget);
-            if (!dialog || !dialog->isVisible())
-                continue;
+            if (!dialog || !dialog->isVisible()) continue;
             if (dialog != watched_) {
                 watched_ = dialog;
                 openFor_ = 0;
             } else if (++openFor_ > 1000) {
                 Report("answered by the watcher");
-                if (auto* yes = dialog->findChild<QPushButton*>(QStringLiteral("Yes")))
-                    yes->click();
+                if (auto* yes = dialog->findChild<QPushButton*>(QStringLiteral("Yes"))) yes->click();
             }
         }
     }
@@ -112,11 +108,9 @@ int main(int argc, char** argv)
         QTimer::singleShot(500, [] {
             QTest::keyClick(ui::Form1, Qt::Key_F, Qt::AltModifier);
             QTimer::singleShot(100, [] {
-                if (QWidget* menu = QApplication::activePopupWidget())
-                    QTest::keyClick(menu, Qt::Key_X);
+                if (QWidget* menu = QApplication::activePopupWidget()) QTest::keyClick(menu, Qt::Key_X);
                 QTimer::singleShot(100, [] {
-                    if (app::Application().QuitRequested())
-                        Report("quit requested during the run");
+                    if (app::Application().QuitRequested()) Report("quit requested during the run");
                 });
             });
         });

@@ -95,8 +95,7 @@ TEST(ListBoxTest, AMillionLinesCanBeShownAndScrolledToTheEnd)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
     auto lines = std::make_shared<scan::TStringList::Lines>();
     lines->reserve(1000000);
-    for (int i = 0; i < 1000000; ++i)
-        lines->push_back("C:\\DATA\\FILE" + std::to_string(i) + ".TXT");
+    for (int i = 0; i < 1000000; ++i) lines->push_back("C:\\DATA\\FILE" + std::to_string(i) + ".TXT");
     box.ReplaceLines(lines);
     ASSERT_EQ(box.Count(), 1000000);
     box.SetItemIndex(999999);

@@ -42,10 +42,7 @@ using testing::StateOf;
 using testing::WindowState;
 using texts::Texts;
 
-QRect Geometry(const QWidget* widget)
-{
-    return widget->geometry();
-}
+QRect Geometry(const QWidget* widget) { return widget->geometry(); }
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -67,8 +64,7 @@ protected:
 
     void TearDown() override
     {
-        if (application)
-            application->Shutdown();
+        if (application) application->Shutdown();
         application.reset();
         scoped.reset();
     }
@@ -94,10 +90,7 @@ protected:
         ASSERT_EQ(answerer.Seen().size(), dialogsBefore + 1) << "the run ends with one verdict";
     }
 
-    Text Memory(const char* name) const
-    {
-        return world.FileContents(Text("C:\\BIN\\") + name).value_or("(missing)");
-    }
+    Text Memory(const char* name) const { return world.FileContents(Text("C:\\BIN\\") + name).value_or("(missing)"); }
 
     platform::MemoryPlatform world;
     std::optional<platform::ScopedPlatform> scoped;
@@ -292,10 +285,8 @@ TEST_F(MainWindowTest, EachViewOfAnEmptyListSaysSoAndChangesNothing)
         void (TForm1::*handler)(QObject*);
         Text message;
     } views[] = {
-        {&TForm1::BtnLongNameClick, Texts().EmptyLongNames},
-        {&TForm1::BtnShortNameClick, Texts().EmptyShortNames},
-        {&TForm1::BtnDifferentClick, Texts().EmptyDifferent},
-        {&TForm1::BtnLongFileClick, Texts().EmptyLongFiles},
+        {&TForm1::BtnLongNameClick, Texts().EmptyLongNames},     {&TForm1::BtnShortNameClick, Texts().EmptyShortNames},
+        {&TForm1::BtnDifferentClick, Texts().EmptyDifferent},    {&TForm1::BtnLongFileClick, Texts().EmptyLongFiles},
         {&TForm1::BtnKomojiFileClick, Texts().EmptyKomojiFiles},
     };
     for (const View& view : views) {
@@ -337,12 +328,13 @@ TEST_F(MainWindowTest, RunFillsTheFiveFilesAndShowsTheDifferenceView)
               Readable(Texts().LongNameHeader + crlf + "C:\\DATA\\README.TXT" + crlf + "C:\\DATA\\LONGNAME.TXT" + crlf +
                        "C:\\DATA\\Docs\\" + crlf + "C:\\DATA\\Docs\\NOTE.TXT" + crlf));
     EXPECT_EQ(Readable(Memory("KIVRASHT.TXT")),
-              Readable(Texts().ShortNameHeader + crlf + "C:\\DATA\\README.TXT" + crlf + "C:\\DATA\\LONGNA~1.TXT" + crlf +
-                       "C:\\DATA\\Docs\\" + crlf + "C:\\DATA\\Docs\\NOTE.TXT" + crlf));
+              Readable(Texts().ShortNameHeader + crlf + "C:\\DATA\\README.TXT" + crlf + "C:\\DATA\\LONGNA~1.TXT" +
+                       crlf + "C:\\DATA\\Docs\\" + crlf + "C:\\DATA\\Docs\\NOTE.TXT" + crlf));
     const Text longGroup = "C:\\DATA\\LONGNAME.TXT" + crlf + "C:\\DATA\\LONGNA~1.TXT" + crlf + crlf;
     const Text lowerGroups = "C:\\DATA\\Docs\\" + crlf + "C:\\DATA\\Docs\\" + crlf + crlf + "C:\\DATA\\Docs\\NOTE.TXT" +
                              crlf + "C:\\DATA\\Docs\\NOTE.TXT" + crlf + crlf;
-    EXPECT_EQ(Readable(Memory("KIVRADIF.TXT")), Readable(Texts().DifferentHeader + crlf + crlf + longGroup + lowerGroups));
+    EXPECT_EQ(Readable(Memory("KIVRADIF.TXT")),
+              Readable(Texts().DifferentHeader + crlf + crlf + longGroup + lowerGroups));
     EXPECT_EQ(Readable(Memory("KIVRALFN.TXT")), Readable(Texts().LongFileHeader + crlf + crlf + longGroup));
     EXPECT_EQ(Readable(Memory("KIVRAKOM.TXT")), Readable(Texts().KomojiFileHeader + crlf + crlf + lowerGroups));
 }
@@ -360,10 +352,8 @@ TEST_F(MainWindowTest, EachViewCountsWhatItsListDescribes)
         int count;
         int rows;
     } views[] = {
-        {form.BtnLongName, Texts().CountLongNames, 4, 5},
-        {form.BtnShortName, Texts().CountShortNames, 4, 5},
-        {form.BtnDifferent, Texts().CountDifferent, 3, 11},
-        {form.BtnLongFile, Texts().CountLongFiles, 1, 5},
+        {form.BtnLongName, Texts().CountLongNames, 4, 5},     {form.BtnShortName, Texts().CountShortNames, 4, 5},
+        {form.BtnDifferent, Texts().CountDifferent, 3, 11},   {form.BtnLongFile, Texts().CountLongFiles, 1, 5},
         {form.BtnKomojiFile, Texts().CountKomojiFiles, 2, 8},
     };
     for (const View& view : views) {
@@ -385,8 +375,7 @@ TEST_F(MainWindowTest, AViewPressedTwiceWaitsAgainAndShowsTheSameRows)
     PickRootDirectory("DATA");
     RunScan(answerer);
 
-    const Text caption =
-        Texts().FormCaption + Texts().ProgressGap + Texts().CountLongNames + "4" + Texts().CountSuffix;
+    const Text caption = Texts().FormCaption + Texts().ProgressGap + Texts().CountLongNames + "4" + Texts().CountSuffix;
     for (int press = 0; press < 2; ++press) {
         std::optional<WindowState> duringWait;
         QTimer::singleShot(0, &form, [&] { duringWait = StateOf(form); });
@@ -449,8 +438,7 @@ TEST_F(MainWindowTest, ARunCanBeStartedFromTheKeyboard)
     PickRootDirectory("EMPTY");
     QTest::keyClick(&form, Qt::Key_O, Qt::AltModifier);
     // An access key presses its button the way a click does, a moment later.
-    for (int waited = 0; waited < 5000 && answerer.Seen().empty(); waited += 10)
-        QTest::qWait(10);
+    for (int waited = 0; waited < 5000 && answerer.Seen().empty(); waited += 10) QTest::qWait(10);
     ASSERT_EQ(answerer.Seen().size(), 1u);
     EXPECT_EQ(Readable(answerer.Seen().back().text), Readable(Texts().VerdictNormal));
 }

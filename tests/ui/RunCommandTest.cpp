@@ -39,10 +39,7 @@ using texts::Texts;
 
 const char* const ResultFiles[] = {"KIVRALNG.TXT", "KIVRASHT.TXT", "KIVRADIF.TXT", "KIVRALFN.TXT", "KIVRAKOM.TXT"};
 
-Text Caption(const Text& step)
-{
-    return Texts().FormCaption + Texts().ProgressGap + step;
-}
+Text Caption(const Text& step) { return Texts().FormCaption + Texts().ProgressGap + step; }
 
 Text CountCaption(const Text& countingText, int count)
 {
@@ -52,15 +49,11 @@ Text CountCaption(const Text& countingText, int count)
 Text Lines(std::initializer_list<Text> lines)
 {
     Text text;
-    for (const Text& line : lines)
-        text += line + "\r\n";
+    for (const Text& line : lines) text += line + "\r\n";
     return text;
 }
 
-std::string ResultFile(const char* name)
-{
-    return testing::ReadLinuxFile(testing::ExecutableLinuxDirectory() + name);
-}
+std::string ResultFile(const char* name) { return testing::ReadLinuxFile(testing::ExecutableLinuxDirectory() + name); }
 
 class RunCommandTest : public ::testing::Test {
 protected:
@@ -75,8 +68,7 @@ protected:
 
     void TearDown() override
     {
-        if (application)
-            application->Shutdown();
+        if (application) application->Shutdown();
         application.reset();
         scoped.reset();
         posix.reset();
@@ -201,8 +193,7 @@ TEST_F(RunCommandTest, ARootThatVanishedBeforeTheRunIsReportedAndChangesNothing)
     std::filesystem::remove(tree.Path() + "/GONE");
 
     std::vector<std::string> filesBefore;
-    for (const char* name : ResultFiles)
-        filesBefore.push_back(ResultFile(name));
+    for (const char* name : ResultFiles) filesBefore.push_back(ResultFile(name));
     const WindowState before = StateOf(form);
     QTest::mouseClick(form.BtnRun, Qt::LeftButton);
 
@@ -219,8 +210,7 @@ TEST_F(RunCommandTest, ARootThatVanishedBeforeTheRunIsReportedAndChangesNothing)
 TEST_F(RunCommandTest, ExitDuringAWaitLetsTheRunFinishAndEndsTheProgramNormally)
 {
     tree.MakeFile("LowerCase.txt");
-    for (const char* name : ResultFiles)
-        std::filesystem::remove(testing::ExecutableLinuxDirectory() + name);
+    for (const char* name : ResultFiles) std::filesystem::remove(testing::ExecutableLinuxDirectory() + name);
 
     QProcess child;
     child.setProcessChannelMode(QProcess::SeparateChannels);
@@ -235,8 +225,7 @@ TEST_F(RunCommandTest, ExitDuringAWaitLetsTheRunFinishAndEndsTheProgramNormally)
     EXPECT_NE(report.find("dialog \"" + Readable(Texts().VerdictFound) + "\" closed with 2\n"), std::string::npos)
         << report;
     EXPECT_EQ(report.find("answered by the watcher"), std::string::npos) << report;
-    EXPECT_EQ(Readable(ResultFile("KIVRALNG.TXT")),
-              Readable(Lines({Texts().LongNameHeader, Root() + "LowerCase.txt"})))
+    EXPECT_EQ(Readable(ResultFile("KIVRALNG.TXT")), Readable(Lines({Texts().LongNameHeader, Root() + "LowerCase.txt"})))
         << "the run went on to its end";
 }
 

@@ -29,7 +29,7 @@ WindowState StateOf(const TForm1& window)
 {
     WindowState state;
     state.caption = window.Caption();
-    const QPushButton* buttons[] = {window.BtnRun, window.BtnLongName, window.BtnShortName,
+    const QPushButton* buttons[] = {window.BtnRun,       window.BtnLongName, window.BtnShortName,
                                     window.BtnDifferent, window.BtnLongFile, window.BtnKomojiFile};
     for (std::size_t i = 0; i < state.buttons.size(); ++i)
         state.buttons[i] = buttons[i]->isEnabledTo(&window); // while a dialog disables the window too
@@ -51,8 +51,7 @@ TForm1& OpenMainWindow(std::optional<app::TApplication>& application)
 void PrintTo(const WindowState& state, std::ostream* out)
 {
     *out << "{caption \"" << Readable(state.caption) << "\", buttons ";
-    for (bool enabled : state.buttons)
-        *out << (enabled ? '1' : '0');
+    for (bool enabled : state.buttons) *out << (enabled ? '1' : '0');
     *out << ", rows " << state.rows << ", selected " << state.selectedRow << "}";
 }
 
@@ -66,30 +65,23 @@ void DialogAnswerer::Poll()
 {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         auto* dialog = qobject_cast<app::TMessageForm*>(widget);
-        if (!dialog || !dialog->isVisible())
-            continue;
+        if (!dialog || !dialog->isVisible()) continue;
         bool known = false;
-        for (const auto& done : answered_)
-            known = known || done == dialog;
-        if (known)
-            continue;
+        for (const auto& done : answered_) known = known || done == dialog;
+        if (known) continue;
         answered_.emplace_back(dialog);
 
         SeenDialog seen;
-        if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("Message")))
-            seen.text = app::ToText(label->text());
+        if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("Message"))) seen.text = app::ToText(label->text());
         seen.title = app::ToText(dialog->windowTitle());
         QPushButton* answer = nullptr;
         for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
             seen.buttons.push_back(button->objectName().toStdString());
-            if (button->objectName() == button_)
-                answer = button;
+            if (button->objectName() == button_) answer = button;
         }
-        if (window_)
-            seen.window = StateOf(*window_);
+        if (window_) seen.window = StateOf(*window_);
         seen_.push_back(seen);
-        if (OnDialog)
-            OnDialog(seen);
+        if (OnDialog) OnDialog(seen);
         if (answer)
             QTest::mouseClick(answer, Qt::LeftButton);
         else
@@ -107,16 +99,14 @@ StateRecorder::StateRecorder(const TForm1* window) : window_(window)
 void StateRecorder::Sample()
 {
     WindowState state = StateOf(*window_);
-    if (states_.empty() || !(states_.back() == state))
-        states_.push_back(std::move(state));
+    if (states_.empty() || !(states_.back() == state)) states_.push_back(std::move(state));
 }
 
 void EnterSubdirectory(selectors::TDirectoryListBox& list, const platform::Text& name, Gesture gesture)
 {
     int row = -1;
     for (int i = list.PathItemCount(); i < list.ItemCount(); ++i) {
-        if (platform::UpperCaseText(list.ItemText(i)) == platform::UpperCaseText(name))
-            row = i;
+        if (platform::UpperCaseText(list.ItemText(i)) == platform::UpperCaseText(name)) row = i;
     }
     ASSERT_NE(row, -1) << "no item " << Readable(name) << " in the directory list";
     QListWidgetItem* item = list.item(row);
@@ -135,8 +125,7 @@ void EnterSubdirectory(selectors::TDirectoryListBox& list, const platform::Text&
 ShortTempDir::ShortTempDir()
 {
     std::string pattern = "/tmp/kvXXXXXX";
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
 
@@ -146,10 +135,7 @@ ShortTempDir::~ShortTempDir()
     fs::remove_all(path_, ignored);
 }
 
-std::string ShortTempDir::Name() const
-{
-    return fs::path(path_).filename().string();
-}
+std::string ShortTempDir::Name() const { return fs::path(path_).filename().string(); }
 
 void ShortTempDir::MakeDirectory(const std::string& relative) const
 {
@@ -161,10 +147,7 @@ void ShortTempDir::MakeFile(const std::string& relative, const std::string& cont
     std::ofstream(fs::path(path_) / relative, std::ios::binary) << content;
 }
 
-std::string RootOnlyMountTable()
-{
-    return "/dev/root / ext4 rw 0 0\n";
-}
+std::string RootOnlyMountTable() { return "/dev/root / ext4 rw 0 0\n"; }
 
 std::string ReadLinuxFile(const std::string& path)
 {
@@ -174,14 +157,8 @@ std::string ReadLinuxFile(const std::string& path)
     return content.str();
 }
 
-std::string ExecutableLinuxDirectory()
-{
-    return QCoreApplication::applicationDirPath().toStdString() + "/";
-}
+std::string ExecutableLinuxDirectory() { return QCoreApplication::applicationDirPath().toStdString() + "/"; }
 
-std::string Readable(const platform::Text& text)
-{
-    return platform::Utf8FromCp932(text);
-}
+std::string Readable(const platform::Text& text) { return platform::Utf8FromCp932(text); }
 
 } // namespace kivra::ui::testing

@@ -92,7 +92,6 @@ public:
     void Sample();
 
 private:
-
     const TForm1* window_;
     QTimer timer_;
     std::vector<WindowState> states_;
