@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config clang-format git
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools libqt6uitools6 libqt6opengl6-dev libgl-dev libxkbcommon-dev
   libicu-dev libgtest-dev libgmock-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fontconfig
@@ -44,6 +44,17 @@ start_virtual_display() {
   echo "Look at it with a VNC viewer or take screenshots with: xwd -root -display $DISPLAY"
 }
 
+# Every C++ file of the project in the house style of .clang-format.
+check_format() {
+  local files
+  mapfile -t files < <(git ls-files '*.cpp' '*.h')
+  if ! clang-format --dry-run --Werror "${files[@]}" 2>/tmp/kivra-format.log; then
+    grep -E '^[^ ].*: (error|warning):' /tmp/kivra-format.log | sed 's/: .*//' | sort -u | head -20 >&2
+    echo "These files are not in the house style: run clang-format -i on them (.clang-format)." >&2
+    exit 1
+  fi
+}
+
 case "${1:-}" in
   run)
     install_missing
@@ -53,6 +64,7 @@ case "${1:-}" in
     ;;
   test)
     install_missing
+    check_format
     build build
     (cd build && ctest --output-on-failure -j "$(nproc)")
     # The platform layer and the scan engine again, under AddressSanitizer and
