@@ -164,7 +164,7 @@ TEST_F(PosixFiles, FindReportsDotEntriesFirstOutsideRoot)
 TEST_F(PosixFiles, FindListsEntriesInNtfsOrderWithTiesBrokenByTheBytes)
 {
     for (const char* name : {"b", "a", "A", "C", "_x", "Z", "\xEF\xBD\x81" /* ａ */, "1"}) temp.MakeFile(name);
-    EXPECT_EQ(Names("D:\\*.*"), (std::vector<std::string>{"1", "A", "a", "b", "C", "Z", "_x", Bytes("82 81")}));
+    EXPECT_EQ(Names("D:\\*.*"), (std::vector<std::string>{"1", "A", "a~2", "b", "C", "Z", "_x", Bytes("82 81")}));
 }
 
 TEST_F(PosixFiles, FindMatchesWildcardsAndExactNamesWithoutRegardToCase)
@@ -224,14 +224,14 @@ TEST_F(PosixFiles, JapaneseNamesWithBackslashSecondBytesAreDirectoriesOfTheirOwn
     EXPECT_EQ(Identity(slashed), LinuxIdentity(temp.Path() + "/\xE8\xA1\xA8/\xE3\x82\xBD.txt"));
 }
 
-TEST_F(PosixFiles, NamesDifferingOnlyInCaseAreAllListedAndTheExactOneWins)
+TEST_F(PosixFiles, NamesDifferingOnlyInCaseAreAllListedEachUnderANameOfItsOwn)
 {
     temp.MakeDirectory("Data");
     temp.MakeFile("DATA");
-    EXPECT_EQ(Names("D:\\*.*"), (std::vector<std::string>{"DATA", "Data"}));
-    EXPECT_EQ(GetFileAttributesA("D:\\Data"), 0x10u);
+    EXPECT_EQ(Names("D:\\*.*"), (std::vector<std::string>{"DATA", "Data~2"}));
+    EXPECT_EQ(GetFileAttributesA("D:\\Data~2"), 0x10u);
     EXPECT_EQ(GetFileAttributesA("D:\\DATA"), 0x20u);
-    EXPECT_EQ(GetFileAttributesA("D:\\data"), 0x20u); // the first in order
+    EXPECT_EQ(GetFileAttributesA("D:\\Data"), 0x20u) << "every spelling of DATA names the entry showing it";
     temp.MakeFile("home/user/Notes.txt");
     EXPECT_EQ(GetFileAttributesA("D:\\HOME\\USER\\NOTES.TXT"), 0x20u);
     EXPECT_EQ(Identity("d:/home/user/notes.txt"), LinuxIdentity(temp.Path() + "/home/user/Notes.txt"));
@@ -257,7 +257,7 @@ TEST_F(PosixFiles, LossyNamesShowQuestionMarksAndStillResolve)
     EXPECT_EQ(Short("D:\\caf?.txt"), "D:\\CAF_~1.TXT");
 }
 
-TEST_F(PosixFiles, NamesShownAlikeAreShownByTheirAliasFromTheSecondOn)
+TEST_F(PosixFiles, NamesShownAlikeAreNumberedFromTheSecondOn)
 {
     temp.MakeFile("caf\xC3\xA8", "e-grave"); // cafè sorts before café
     temp.MakeFile("caf\xC3\xA9", "e-acute");
@@ -265,9 +265,10 @@ TEST_F(PosixFiles, NamesShownAlikeAreShownByTheirAliasFromTheSecondOn)
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].name, "caf?");
     EXPECT_EQ(entries[0].alias, "CAF_~1");
-    EXPECT_EQ(entries[1].name, "CAF_~2");
-    EXPECT_EQ(entries[1].alias, "");
+    EXPECT_EQ(entries[1].name, "caf?~2");
+    EXPECT_EQ(entries[1].alias, "CAF_~2");
     EXPECT_EQ(Identity("D:\\caf?"), LinuxIdentity(temp.Path() + "/caf\xC3\xA8"));
+    EXPECT_EQ(Identity("D:\\CAF?~2"), LinuxIdentity(temp.Path() + "/caf\xC3\xA9"));
     EXPECT_EQ(Identity("D:\\CAF_~2"), LinuxIdentity(temp.Path() + "/caf\xC3\xA9"));
 }
 
