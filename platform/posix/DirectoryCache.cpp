@@ -1,0 +1,113 @@
+#include "platform/posix/DirectoryCache.h"
+
+#include "platform/posix/DirectoryReader.h"
+#include "platform/posix/Errors.h"
+
+#include <errno.h>
+
+#include <algorithm>
+#include <ctime>
+
+namespace kivra::platform::posix {
+
+namespace {
+
+bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+bool SameState(const struct stat& a, const struct stat& b)
+{
+    return SameTime(a.st_mtim, b.st_mtim) && SameTime(a.st_ctim, b.st_ctim) && a.st_size == b.st_size &&
+           a.st_nlink == b.st_nlink && a.st_ino == b.st_ino && a.st_dev == b.st_dev;
+}
+
+// Times are kept in clock ticks: a change within the tick that a directory
+// last changed in would leave them as they are. True when that tick may not
+// be over yet.
+bool Recent(const struct stat& seen)
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const auto nanoseconds = [](const timespec& t) {
+        return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+    };
+    const long long latest = std::max(nanoseconds(seen.st_mtim), nanoseconds(seen.st_ctim));
+    return nanoseconds(now) - latest < 100000000LL;
+}
+
+} // namespace
+
+bool DirectoryCache::BeginCall()
+{
+    ++call_;
+    const ChangeWatch::News news = watch_.BeginCall([this](int watch, bool gone) {
+        const auto found = watched_.find(watch);
+        if (found == watched_.end()) return;
+        Drop(*found->second);
+        if (!gone) return;
+        found->second->watch = -1;
+        watched_.erase(found);
+    });
+    if (news.lost)
+        for (auto& [id, node] : nodes_) Drop(node);
+    if (!news.released) return false;
+    // Every watch is gone: so are the tables they kept, and the memory they
+    // took while the program was idle.
+    nodes_.clear();
+    watched_.clear();
+    return true;
+}
+
+DirectoryNode& DirectoryCache::NodeOf(const struct stat& st)
+{
+    const FileIdentity id = IdentityOf(st);
+    DirectoryNode& node = nodes_[id];
+    node.id = id;
+    return node;
+}
+
+void DirectoryCache::Drop(DirectoryNode& node)
+{
+    node.table.reset();
+    node.serial = ++nextSerial_;
+}
+
+bool DirectoryCache::Current(DirectoryNode& node, int fd, const struct stat* fresh)
+{
+    if (!node.table) return false;
+    if (node.watch >= 0 || node.checkedCall == call_) return true;
+    struct stat now {};
+    if (fresh != nullptr) {
+        now = *fresh;
+    } else if (fstat(fd, &now) != 0) {
+        Drop(node);
+        return false;
+    }
+    if (!node.unsettled && SameState(node.seen, now)) {
+        node.checkedCall = call_;
+        return true;
+    }
+    Drop(node);
+    return false;
+}
+
+const DirectoryTable* DirectoryCache::TableOf(DirectoryNode& node, int fd, DWORD& error)
+{
+    if (Current(node, fd)) return node.table.get();
+    if (node.watch < 0) {
+        // Watched before it is read: no change can fall in between.
+        node.watch = watch_.Watch(fd, node.id.volume);
+        if (node.watch >= 0) watched_[node.watch] = &node;
+    }
+    if (fstat(fd, &node.seen) != 0) {
+        error = ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
+        return nullptr;
+    }
+    node.table = ReadDirectoryTable(fd, &error);
+    if (!node.table) return nullptr;
+    node.serial = ++nextSerial_;
+    node.unsettled = node.watch < 0 && Recent(node.seen);
+    node.checkedCall = call_;
+    return node.table.get();
+}
+
+} // namespace kivra::platform::posix

@@ -1,0 +1,75 @@
+#pragma once
+// The tables of the directories the platform has read, kept by file
+// identity, behind one question: does a directory's table still stand for
+// the directory as it is now? A table read while its directory was watched
+// stands until a notice says otherwise; any other is compared with its
+// directory's times, at most once per call.
+
+#include "platform/Win32.h"
+#include "platform/posix/ChangeWatch.h"
+#include "platform/posix/DirectoryTable.h"
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+namespace kivra::platform::posix {
+
+// One directory as last read.
+struct DirectoryNode {
+    FileIdentity id;
+    struct stat seen {}; // its stat when its table was read
+    std::shared_ptr<const DirectoryTable> table;
+    std::uint64_t serial = 0; // changes whenever the table is dropped or replaced
+    int watch = -1;
+    bool unsettled = false; // read within the clock tick of its last change: its times cannot tell
+    std::uint64_t checkedCall = 0;
+};
+
+struct IdentityHash {
+    std::size_t operator()(const FileIdentity& id) const noexcept
+    {
+        return std::hash<std::uint64_t>()(id.volume * 0x9E3779B97F4A7C15ull ^ id.index);
+    }
+};
+
+class DirectoryCache {
+public:
+    explicit DirectoryCache(ChangeWatch& watch) : watch_(watch) {}
+    DirectoryCache(const DirectoryCache&) = delete;
+    DirectoryCache& operator=(const DirectoryCache&) = delete;
+
+    // Every call of the platform that looks at directories is one call here.
+    // True when every node was forgotten (the program was idle): pointers to
+    // nodes held from before are no longer valid.
+    bool BeginCall();
+    void EndCall() { watch_.EndCall(); }
+
+    // The node of a directory with this stat.
+    DirectoryNode& NodeOf(const struct stat& st);
+
+    // Whether the node's table stands for the directory open on `fd` now
+    // (`fresh`: its stat, when just taken). One that does not is dropped.
+    bool Current(DirectoryNode& node, int fd, const struct stat* fresh = nullptr);
+
+    // The node's table, read now from `fd` when it has none that stands.
+    const DirectoryTable* TableOf(DirectoryNode& node, int fd, DWORD& error);
+
+    static FileIdentity IdentityOf(const struct stat& st)
+    {
+        return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    }
+
+private:
+    void Drop(DirectoryNode& node);
+
+    ChangeWatch& watch_;
+    std::unordered_map<FileIdentity, DirectoryNode, IdentityHash> nodes_;
+    std::unordered_map<int, DirectoryNode*> watched_;
+    std::uint64_t call_ = 0;
+    std::uint64_t nextSerial_ = 0;
+};
+
+} // namespace kivra::platform::posix
