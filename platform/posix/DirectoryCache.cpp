@@ -68,6 +68,7 @@ DirectoryNode& DirectoryCache::NodeOf(const struct stat& st)
 void DirectoryCache::Drop(DirectoryNode& node)
 {
     node.table.reset();
+    node.children.clear();
     node.serial = ++nextSerial_;
 }
 
@@ -75,14 +76,12 @@ bool DirectoryCache::Current(DirectoryNode& node, int fd, const struct stat* fre
 {
     if (!node.table) return false;
     if (node.watch >= 0 || node.checkedCall == call_) return true;
-    struct stat now {};
     if (fresh != nullptr) {
-        now = *fresh;
-    } else if (fstat(fd, &now) != 0) {
-        Drop(node);
-        return false;
+        node.now = *fresh;
+        node.nowCall = call_;
     }
-    if (!node.unsettled && SameState(node.seen, now)) {
+    const struct stat* now = StatOf(node, fd);
+    if (now != nullptr && !node.unsettled && SameState(node.seen, *now)) {
         node.checkedCall = call_;
         return true;
     }
@@ -90,7 +89,15 @@ bool DirectoryCache::Current(DirectoryNode& node, int fd, const struct stat* fre
     return false;
 }
 
-const DirectoryTable* DirectoryCache::TableOf(DirectoryNode& node, int fd, DWORD& error)
+const struct stat* DirectoryCache::StatOf(DirectoryNode& node, int fd)
+{
+    if (node.nowCall == call_) return &node.now;
+    if (fstat(fd, &node.now) != 0) return nullptr;
+    node.nowCall = call_;
+    return &node.now;
+}
+
+const DirectoryTable* DirectoryCache::TableOf(DirectoryNode& node, int fd, bool rewind, DWORD& error)
 {
     if (Current(node, fd)) return node.table.get();
     if (node.watch < 0) {
@@ -98,11 +105,15 @@ const DirectoryTable* DirectoryCache::TableOf(DirectoryNode& node, int fd, DWORD
         node.watch = watch_.Watch(fd, node.id.volume);
         if (node.watch >= 0) watched_[node.watch] = &node;
     }
-    if (fstat(fd, &node.seen) != 0) {
+    // Taken before the names are read: a change in between shows later.
+    const struct stat* now = StatOf(node, fd);
+    if (now == nullptr) {
         error = ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
         return nullptr;
     }
-    node.table = ReadDirectoryTable(fd, &error);
+    node.seen = *now;
+    node.table = ReadDirectoryTable(fd, rewind, &error);
+    node.children.clear();
     if (!node.table) return nullptr;
     node.serial = ++nextSerial_;
     node.unsettled = node.watch < 0 && Recent(node.seen);

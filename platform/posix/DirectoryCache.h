@@ -26,6 +26,11 @@ struct DirectoryNode {
     int watch = -1;
     bool unsettled = false; // read within the clock tick of its last change: its times cannot tell
     std::uint64_t checkedCall = 0;
+    struct stat now {}; // its stat as taken in call `nowCall`
+    std::uint64_t nowCall = 0;
+    // The directories its table's entries were found to be, by entry; valid
+    // with the table.
+    std::unordered_map<std::size_t, DirectoryNode*> children;
 };
 
 struct IdentityHash {
@@ -54,8 +59,12 @@ public:
     // (`fresh`: its stat, when just taken). One that does not is dropped.
     bool Current(DirectoryNode& node, int fd, const struct stat* fresh = nullptr);
 
-    // The node's table, read now from `fd` when it has none that stands.
-    const DirectoryTable* TableOf(DirectoryNode& node, int fd, DWORD& error);
+    // The node's table, read now from `fd` when it has none that stands
+    // (`rewind`: the descriptor may be past the directory's start).
+    const DirectoryTable* TableOf(DirectoryNode& node, int fd, bool rewind, DWORD& error);
+
+    // The directory's stat as of this call (taken now if not yet).
+    const struct stat* StatOf(DirectoryNode& node, int fd);
 
     static FileIdentity IdentityOf(const struct stat& st)
     {

@@ -31,12 +31,12 @@ FileIdentity IdentityOf(const struct statx& st)
 
 } // namespace
 
-std::shared_ptr<const DirectoryTable> ReadDirectoryTable(int fd, DWORD* error)
+std::shared_ptr<const DirectoryTable> ReadDirectoryTable(int fd, bool rewind, DWORD* error)
 {
     std::vector<std::string> names;
     std::vector<unsigned char> kinds;
     std::vector<char>& buffer = RecordBuffer();
-    if (lseek(fd, 0, SEEK_SET) != 0) {
+    if (rewind && lseek(fd, 0, SEEK_SET) != 0) {
         *error = ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
         return nullptr;
     }

@@ -11,8 +11,9 @@
 namespace kivra::platform::posix {
 
 // The table of the directory open (for reading) on `fd`, read from its
-// start. Null with *error set when it cannot be read.
-std::shared_ptr<const DirectoryTable> ReadDirectoryTable(int fd, DWORD* error);
+// start (`rewind`: the descriptor may be past it). Null with *error set when
+// it cannot be read.
+std::shared_ptr<const DirectoryTable> ReadDirectoryTable(int fd, bool rewind, DWORD* error);
 
 // What a search reports of one entry of the directory open on `fd` (a link
 // counts as its target, one that leads nowhere as a file): 0x10 | 0x400 for

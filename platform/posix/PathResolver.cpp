@@ -49,6 +49,7 @@ void PathResolver::Truncate(std::size_t size)
 void PathResolver::Keep(std::size_t level, int fd)
 {
     levels_[level].fd = fd;
+    levels_[level].read = false;
     ++held_;
     for (std::size_t i = 1; held_ > budget_ && i + 2 < levels_.size(); ++i) Close(i);
 }
@@ -107,7 +108,9 @@ const DirectoryTable* PathResolver::Table(std::size_t level, DWORD& error)
     if (node.table && node.watch >= 0) return node.table.get();
     const int fd = Descriptor(level, &error);
     if (fd < 0) return nullptr;
-    return cache_.TableOf(node, fd, error);
+    const bool rewind = levels_[level].read;
+    levels_[level].read = true;
+    return cache_.TableOf(node, fd, rewind, error);
 }
 
 DWORD PathResolver::OpenRoot(const std::string& root)
@@ -158,6 +161,7 @@ DWORD PathResolver::Step(std::size_t depth, const Text& name, bool last, DWORD l
     }
     DirectoryNode& node = cache_.NodeOf(st);
     cache_.Current(node, fd, &st);
+    levels_[depth].node->children[entry] = &node;
     levels_.push_back(Level{-1, &node, serial, entry});
     Keep(depth + 1, fd);
     return ERROR_SUCCESS;

@@ -50,6 +50,7 @@ private:
         DirectoryNode* node = nullptr;
         std::uint64_t parentSerial = 0;
         std::size_t entry = 0;
+        bool read = false; // its descriptor has been read from
     };
 
     DWORD OpenRoot(const std::string& root);

@@ -35,7 +35,10 @@ PosixFileSystem::~PosixFileSystem()
 
 PosixFileSystem::Call::Call(PosixFileSystem& files) : files_(files)
 {
-    if (files_.cache_.BeginCall()) files_.resolver_.Reset();
+    if (!files_.cache_.BeginCall()) return;
+    files_.resolver_.Reset();
+    files_.known_.clear();
+    ++files_.generation_;
 }
 
 PosixFileSystem::Call::~Call() { files_.cache_.EndCall(); }
@@ -164,6 +167,10 @@ BOOL PosixFileSystem::GetFileIdentity(const char* path, FileIdentity* identity)
 {
     if (identity == nullptr) return Fail(ERROR_INVALID_PARAMETER);
     Call call(*this);
+    if (IdentityOfLastFound(path, *identity)) {
+        SetLastError(ERROR_SUCCESS);
+        return true;
+    }
     Place place;
     struct stat st {};
     std::string linuxName;

@@ -93,9 +93,17 @@ private:
         struct Item {
             std::size_t entry; // Dot, DotDot or an entry of the table
             DWORD attributes;
+            FileIdentity identity; // of a directory
         };
         std::vector<Item> items;
         std::size_t position = 0;
+        // A walk asks next for the identity of the directory just found: the
+        // pattern up to its last "\" when it is a full drive path, and the
+        // directory searched as it stood.
+        std::string prefix;
+        DirectoryNode* node = nullptr;
+        std::uint64_t serial = 0;
+        std::uint64_t generation = 0;
     };
     static constexpr std::size_t Dot = static_cast<std::size_t>(-2);
     static constexpr std::size_t DotDot = static_cast<std::size_t>(-3);
@@ -112,9 +120,13 @@ private:
     DWORD StatPlace(const Place& place, struct stat& st, std::string& linuxName);
     DWORD StatPath(const char* path, Place& place, struct stat& st, std::string& linuxName);
     DWORD PlaceAttributes(const Place& place, DWORD& attributes);
-    bool MatchItems(const DirectoryTable& table, int fd, std::string_view pattern, bool isRoot, Search& search);
+    bool MatchItems(const DirectoryTable& table, int fd, const struct stat* directory, std::string_view pattern,
+                    bool isRoot, Search& search);
     void Report(const Search& search, const Search::Item& item, WIN32_FIND_DATAA* data) const;
+    bool IdentityOfLastFound(const char* path, FileIdentity& identity);
     std::string ShortPathOf(std::string_view text, const WindowsPath& path, const Place& place);
+    bool ShortPathThroughKnownDirectories(std::string_view text);
+    void KeepKnownDirectories(std::string_view text, const Place& place);
     DWORD HeldOpenElsewhere(int dirFd, const std::string& linuxName);
     DWORD MoveChecked(const std::string& sourceName, const struct stat& sourceStat, const WindowsPath& to, DWORD flags,
                       int sourceDir);
@@ -128,8 +140,22 @@ private:
     PathResolver resolver_;
     HANDLE nextHandle_ = 0x1000;
     std::map<HANDLE, Search> searches_;
+    HANDLE lastSearch_ = 0;        // the search that reported last
+    std::uint64_t generation_ = 0; // counts the times every node was forgotten
     std::map<HANDLE, OpenFile> files_;
     std::string shortResult_; // the answer GetShortPathNameA puts together, kept between calls
+    // The directories of the last short path of the form "X:\name\name...",
+    // root first: a scan asks for the paths of a tree in its order, most in
+    // the directory of the one before.
+    struct KnownDirectory {
+        std::size_t textLength;  // the long path up to the separator after the directory
+        std::size_t shortLength; // the same part of its short form
+        DirectoryNode* node;
+        std::uint64_t serial;
+    };
+    std::string knownText_;
+    std::string knownShort_;
+    std::vector<KnownDirectory> known_;
 };
 
 BOOL Fail(DWORD code);

@@ -58,7 +58,7 @@ bool PosixFileSystem::WindowsPathOf(std::string_view linuxPath, std::string& win
         const DirectoryTable* table = nullptr;
         struct stat st {};
         DWORD ignored = ERROR_SUCCESS;
-        if (fd >= 0 && fstat(fd, &st) == 0) table = cache_.TableOf(cache_.NodeOf(st), fd, ignored);
+        if (fd >= 0 && fstat(fd, &st) == 0) table = cache_.TableOf(cache_.NodeOf(st), fd, false, ignored);
         const std::size_t entry = table ? table->FindLinux(name) : DirectoryTable::NotFound;
         if (entry != DirectoryTable::NotFound) {
             shown = (*table)[entry].name;

@@ -14,12 +14,14 @@ namespace kivra::platform::posix {
 // of each; "." and ".." first, outside a drive's root. Both carry the
 // attribute word of the directory searched: the parent's own would cost a
 // look at it for an entry that walks skip.
-bool PosixFileSystem::MatchItems(const DirectoryTable& table, int fd, std::string_view pattern, bool isRoot,
-                                 Search& search)
+bool PosixFileSystem::MatchItems(const DirectoryTable& table, int fd, const struct stat* directory,
+                                 std::string_view pattern, bool isRoot, Search& search)
 {
     const auto add = [&](std::size_t entry) {
         DWORD attributes = 0;
-        if (EntryAttributes(fd, table[entry], attributes)) search.items.push_back({entry, attributes});
+        FileIdentity identity;
+        if (EntryAttributes(fd, table[entry], attributes, &identity))
+            search.items.push_back({entry, attributes, identity});
     };
     if (!HasWildcard(pattern)) {
         if (const std::size_t entry = table.Find(pattern); entry != DirectoryTable::NotFound) add(entry);
@@ -29,10 +31,9 @@ bool PosixFileSystem::MatchItems(const DirectoryTable& table, int fd, std::strin
     const bool every = upper == "*" || upper == "*.*";
     const auto matches = [&](std::string_view upperName) { return every || MatchesPattern(upper, upperName); };
     if (!isRoot && (matches(".") || matches(".."))) {
-        struct stat st {};
-        const DWORD attributes = fstat(fd, &st) == 0 ? AttributesOf(st, {}) : FILE_ATTRIBUTE_DIRECTORY;
-        if (matches(".")) search.items.push_back({Dot, attributes});
-        if (matches("..")) search.items.push_back({DotDot, attributes});
+        const DWORD attributes = directory ? AttributesOf(*directory, {}) : FILE_ATTRIBUTE_DIRECTORY;
+        if (matches(".")) search.items.push_back({Dot, attributes, {}});
+        if (matches("..")) search.items.push_back({DotDot, attributes, {}});
     }
     for (std::size_t i = 0; i < table.Size(); ++i) {
         const TableEntry entry = table[i];
@@ -78,12 +79,20 @@ HANDLE PosixFileSystem::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* da
     search.table = resolver_.Node(place.level).table;
     const int fd = resolver_.Descriptor(place.level, &error);
     if (fd < 0) return Fail(error), INVALID_HANDLE_VALUE;
-    if (!MatchItems(*table, fd, namePattern, place.isRoot, search))
+    const struct stat* directory = cache_.StatOf(resolver_.Node(place.level), fd);
+    if (!MatchItems(*table, fd, directory, namePattern, place.isRoot, search))
         return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
     Report(search, search.items[0], data);
     search.position = 1;
+    if (DriveLetterOf(given) != 0 && given[2] == '\\' && given.find('/') == std::string_view::npos) {
+        search.prefix.assign(given.substr(0, LastSeparator(given) + 1));
+        search.node = &resolver_.Node(place.level);
+        search.serial = search.node->serial;
+        search.generation = generation_;
+    }
     const HANDLE handle = NewHandle();
     searches_.emplace(handle, std::move(search));
+    lastSearch_ = handle;
     SetLastError(ERROR_SUCCESS);
     return handle;
 }
@@ -96,13 +105,36 @@ BOOL PosixFileSystem::FindNextFileA(HANDLE handle, WIN32_FIND_DATAA* data)
     Search& search = found->second;
     if (search.position >= search.items.size()) return Fail(ERROR_NO_MORE_FILES);
     Report(search, search.items[search.position++], data);
+    lastSearch_ = handle;
     SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+// The identity of the directory the last search step reported, when `path`
+// names it through that search's own directory, which has not changed since:
+// the search's look at the entry told it.
+bool PosixFileSystem::IdentityOfLastFound(const char* path, FileIdentity& identity)
+{
+    const auto found = searches_.find(lastSearch_);
+    if (path == nullptr || found == searches_.end()) return false;
+    const Search& search = found->second;
+    if (search.prefix.empty() || search.position == 0 || search.generation != generation_) return false;
+    const Search::Item& item = search.items[search.position - 1];
+    if (item.entry == Dot || item.entry == DotDot || (item.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+    std::string_view text(path);
+    if (EndsWithSeparator(text)) text.remove_suffix(1);
+    if (!text.starts_with(search.prefix) || text.substr(search.prefix.size()) != (*search.table)[item.entry].name)
+        return false;
+    const DirectoryNode& node = *search.node;
+    if (node.table != search.table || node.serial != search.serial || node.watch < 0) return false;
+    identity = item.identity;
     return true;
 }
 
 BOOL PosixFileSystem::FindClose(HANDLE handle)
 {
     if (searches_.erase(handle) == 0) return Fail(ERROR_INVALID_HANDLE);
+    if (lastSearch_ == handle) lastSearch_ = 0;
     SetLastError(ERROR_SUCCESS);
     return true;
 }

@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 #include "platform/posix/ShortNames.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kivra::platform::posix {
@@ -42,18 +43,103 @@ std::string PosixFileSystem::ShortPathOf(std::string_view text, const WindowsPat
     return result;
 }
 
+namespace {
+
+// "X:\name\name...": "\" alone between names, no "." or "..", no empty
+// name but a last one (a final "\").
+bool IsPlainDrivePath(std::string_view text)
+{
+    if (text.size() < 3 || DriveLetterOf(text) == 0 || text[2] != '\\' || text.find('/') != std::string_view::npos)
+        return false;
+    for (std::size_t at = 3; at < text.size();) {
+        const std::size_t end = std::min(FindSeparator(text, at), text.size());
+        const std::string_view name = text.substr(at, end - at);
+        if (name.empty() || name == "." || name == "..") return false;
+        at = end + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+// A path that goes on from a directory of the last plain path, through
+// directories whose tables are known and stand (watched): look-ups in those
+// tables alone, no resolution.
+bool PosixFileSystem::ShortPathThroughKnownDirectories(std::string_view text)
+{
+    if (known_.empty() || !IsPlainDrivePath(text)) return false;
+    std::size_t level = known_.size();
+    while (level > 0 &&
+           (known_[level - 1].textLength > text.size() ||
+            text.compare(0, known_[level - 1].textLength, knownText_, 0, known_[level - 1].textLength) != 0))
+        --level;
+    if (level == 0) return false;
+    for (std::size_t i = 0; i < level; ++i) {
+        const KnownDirectory& known = known_[i];
+        if (!known.node->table || known.node->serial != known.serial || known.node->watch < 0) return false;
+    }
+    known_.resize(level);
+    knownText_.assign(text);
+    knownShort_.resize(known_.back().shortLength);
+    for (std::size_t at = known_.back().textLength; at < text.size();) {
+        const std::size_t end = std::min(FindSeparator(text, at), text.size());
+        const std::string_view name = text.substr(at, end - at);
+        DirectoryNode& directory = *known_.back().node;
+        const std::size_t entry = directory.table->Find(name);
+        if (entry == DirectoryTable::NotFound) return false;
+        knownShort_ += IsLegalShortName(name) ? name : std::string_view(directory.table->ShortName(entry));
+        if (end == text.size()) break;
+        knownShort_.push_back('\\');
+        const auto child = directory.children.find(entry);
+        if (child == directory.children.end() || !child->second->table || child->second->watch < 0) {
+            if (end + 1 == text.size()) break; // a directory's own path: its table is not needed
+            return false;
+        }
+        known_.push_back(KnownDirectory{end + 1, knownShort_.size(), child->second, child->second->serial});
+        at = end + 1;
+    }
+    shortResult_ = knownShort_;
+    return true;
+}
+
+// Keeps the directories a plain path went through, for the paths after it.
+void PosixFileSystem::KeepKnownDirectories(std::string_view text, const Place& place)
+{
+    known_.clear();
+    if (!IsPlainDrivePath(text) || place.isRoot || place.consumed != 0) return;
+    knownText_.assign(text);
+    knownShort_ = shortResult_;
+    std::size_t textAt = 2;
+    std::size_t shortAt = 2;
+    for (std::size_t level = 0; level <= place.level; ++level) {
+        DirectoryNode& node = resolver_.Node(level);
+        known_.push_back(KnownDirectory{textAt + 1, shortAt + 1, &node, node.serial});
+        if (level == place.level) break;
+        textAt = FindSeparator(knownText_, textAt + 1);
+        shortAt = FindSeparator(knownShort_, shortAt + 1);
+        if (textAt == NoPosition || shortAt == NoPosition) {
+            known_.clear();
+            return;
+        }
+    }
+}
+
 DWORD PosixFileSystem::GetShortPathNameA(const char* longPath, char* shortPath, DWORD capacity)
 {
     if (longPath == nullptr) return Fail(ERROR_INVALID_PARAMETER), 0;
     Call call(*this);
-    WindowsPath full;
-    Place place;
-    DWORD error = Parse(longPath, full);
-    if (error == ERROR_SUCCESS) error = Resolve(full, place);
-    if (error == ERROR_SUCCESS && !place.isRoot && place.entry == DirectoryTable::NotFound)
-        error = HasWildcard(place.name) ? ERROR_INVALID_NAME : ERROR_FILE_NOT_FOUND;
-    if (error != ERROR_SUCCESS) return Fail(error), 0;
-    const std::string& result = ShortPathOf(longPath, full, place);
+    if (!ShortPathThroughKnownDirectories(longPath)) {
+        WindowsPath full;
+        Place place;
+        DWORD error = Parse(longPath, full);
+        if (error == ERROR_SUCCESS) error = Resolve(full, place);
+        if (error == ERROR_SUCCESS && !place.isRoot && place.entry == DirectoryTable::NotFound)
+            error = HasWildcard(place.name) ? ERROR_INVALID_NAME : ERROR_FILE_NOT_FOUND;
+        if (error != ERROR_SUCCESS) return Fail(error), 0;
+        ShortPathOf(longPath, full, place);
+        KeepKnownDirectories(longPath, place);
+    }
+    const std::string& result = shortResult_;
     SetLastError(ERROR_SUCCESS);
     if (shortPath == nullptr || capacity <= result.size()) return static_cast<DWORD>(result.size() + 1);
     std::memcpy(shortPath, result.data(), result.size());
