@@ -234,8 +234,8 @@ TEST_F(MemoryPlatformTest, DriveTableVolumesAndNetworkNamesAreAsGiven)
     ASSERT_TRUE(SetCurrentDirectoryA("\\\\host\\share"));
     ASSERT_TRUE(SetCurrentDirectoryA("dir"));
     char current[64];
-    EXPECT_EQ(std::string(current, GetCurrentDirectoryA(sizeof current, current)), "\\\\HOST\\SHARE\\dir")
-        << "entered by its network path, the directory reads so";
+    EXPECT_EQ(std::string(current, GetCurrentDirectoryA(sizeof current, current)), "\\\\host\\share\\dir")
+        << "entered by its network path, the directory reads as it was written";
     EXPECT_FALSE(SetCurrentDirectoryA("\\\\other\\share"));
     EXPECT_EQ(GetLastError(), ERROR_BAD_NETPATH);
 }
