@@ -236,7 +236,8 @@ HANDLE MemoryPlatform::CreateFileA(const char* path, DWORD access, DWORD shareMo
     if (sharedReader) ++node->sharedReaders;
     const HANDLE handle = impl_->NewHandle();
     impl_->files.emplace(handle, OpenFile{node, full.drive, writable, sharedReader});
-    SetLastError(ERROR_SUCCESS);
+    // An existing file replaced: success, and Windows says so.
+    SetLastError(entry != nullptr && disposition == CREATE_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
 }
 
@@ -324,9 +325,12 @@ BOOL MemoryPlatform::MoveFileExA(const char* existing, const char* target, DWORD
             return false;
         }
     }
+    // A replaced entry keeps its name: the moved file takes its place.
     Entry moved;
-    moved.name = to.Names().back();
+    moved.name = replaced ? replaced->name : to.Names().back();
     moved.upperName = UpperCaseText(moved.name);
+    moved.alias = replaced ? replaced->alias : Text();
+    moved.upperAlias = UpperCaseText(moved.alias);
     moved.node = moving;
     // The replaced entry's place in the directory goes to the moved one.
     std::size_t place = replaced ? Impl::IndexOf(toParent, replaced) : toParent->entries.size();
