@@ -331,6 +331,35 @@ TEST_F(PosixFilesWithFewWatches, ShortPathsSeeChangesInDirectoriesNoLongerWatche
     EXPECT_EQ(Short("D:\\d0\\second long name.txt"), "D:\\d0\\SECOND~1.TXT");
 }
 
+// Watches are borrowed from the user's allowance: a bounded number while
+// calls come, none once the program has been idle for a while, and a
+// change made meanwhile is seen all the same.
+TEST_F(PosixFilesWithFewWatches, WatchesAreBoundedAndGivenBackWhenTheProgramIsIdle)
+{
+    constexpr int count = 2 * WatchLimit;
+    for (int i = 0; i < count; ++i) temp.MakeFile("leaf" + std::to_string(i) + "/file.txt");
+    PosixSources sources = Sources(temp.Path(), WatchLimit);
+    sources.idleMilliseconds = 300;
+    PosixPlatform idle(sources);
+    ScopedPlatform scoped(idle.Interfaces());
+    const auto watchedLeaves = [&] {
+        const std::set<ino_t> watched = WatchedInodes();
+        std::size_t leaves = 0;
+        for (int i = 0; i < count; ++i) leaves += watched.count(InodeOf(temp.Path() + "/leaf" + std::to_string(i)));
+        return leaves;
+    };
+    for (int i = 0; i < count; ++i) ASSERT_EQ(Names("D:\\leaf" + std::to_string(i) + "\\*.*").size(), 3u) << i;
+    EXPECT_GT(watchedLeaves(), 0u);
+    EXPECT_LE(watchedLeaves(), static_cast<std::size_t>(WatchLimit));
+    EXPECT_EQ(WatchedInodes().count(InodeOf(temp.Path() + "/leaf0")), 1u);
+
+    usleep(1000000);
+    EXPECT_EQ(watchedLeaves(), 0u) << "all given back";
+    ASSERT_EQ(rename((temp.Path() + "/leaf0/file.txt").c_str(), (temp.Path() + "/leaf0/renamed.txt").c_str()), 0);
+    EXPECT_EQ(Names("D:\\leaf0\\*.*"), (std::vector<std::string>{".", "..", "renamed.txt"}));
+    EXPECT_EQ(WatchedInodes().count(InodeOf(temp.Path() + "/leaf0")), 1u) << "watched again when used again";
+}
+
 // A run of look-ups in a directory no longer watched leaves it unwatched;
 // a change made to it between two look-ups is still seen by the second.
 TEST_F(PosixFilesWithFewWatches, ShortPathsInTurnSeeChangesInADirectoryLeftUnwatched)
