@@ -369,7 +369,13 @@ void DirectoryTable::WriteBlock(const TableScratch& s)
     records_ = records;
     units_ = units;
     texts_ = texts;
+    WriteRecords(s, records, units, texts);
+    if (indexed) WriteIndexes(indexes, slots);
+}
 
+// Each entry's record, its upper-cased name and its texts.
+void DirectoryTable::WriteRecords(const TableScratch& s, Record* records, char16_t* units, char* texts)
+{
     std::size_t unit = 0;
     std::size_t text = 0;
     const auto putText = [&](std::string_view bytes) {
@@ -396,7 +402,6 @@ void DirectoryTable::WriteBlock(const TableScratch& s)
         record.upperLength = entry.upperLength;
         unit += entry.upperLength;
     }
-    if (indexed) WriteIndexes(indexes, slots);
 }
 
 // Open addressing over the shown names as they are, their upper case, and

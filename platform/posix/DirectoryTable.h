@@ -98,6 +98,7 @@ private:
     };
 
     void WriteBlock(const TableScratch& s);
+    void WriteRecords(const TableScratch& s, Record* records, char16_t* units, char* texts);
     void WriteIndexes(std::uint32_t* indexes, std::size_t slots);
 
     std::size_t FindShown(std::string_view name) const;
