@@ -220,7 +220,6 @@ TEST_F(LinuxTreeWalk, RunningOutOfDescriptorsIsToldAsSuchNeverAsAnEmptyDirectory
     GTEST_SKIP() << "the sanitizers' checks need descriptors of their own, which this test takes";
 #endif
     temp.MakeFile("sub/file.txt");
-    temp.MakeFile("other/file.txt");
     const std::string tree = temp.Path();
     int status = 0;
     ASSERT_TRUE(InChild(
@@ -231,9 +230,9 @@ TEST_F(LinuxTreeWalk, RunningOutOfDescriptorsIsToldAsSuchNeverAsAnEmptyDirectory
             platform::ScopedPlatform scoped(posix.Interfaces());
             Failures failures;
             TStringList list;
-            ListFiles("D:\\other\\", 0x3F, true, true, list, true, true, false, &failures);
-            if (list.Count() != 1 || !failures.told.empty()) return 2;
-            // Every descriptor taken: the directory cannot even be opened.
+            // The drive's root open, every other descriptor taken: the
+            // directory cannot be opened.
+            if (!CanSearchDirectory("D:\\")) return 2;
             std::vector<int> taken;
             for (int fd; (fd = open("/dev/null", O_RDONLY)) >= 0;) taken.push_back(fd);
             ListFiles("D:\\sub\\", 0x3F, true, true, list, true, true, false, &failures);
