@@ -38,11 +38,7 @@ constexpr std::uint32_t Changes =
 
 } // namespace
 
-ChangeWatch::ChangeWatch(std::size_t limit, std::chrono::milliseconds idle)
-    : limit_(limit),
-      idle_(idle),
-      lastCall_(std::chrono::steady_clock::now())
-{}
+ChangeWatch::ChangeWatch(std::size_t limit, std::chrono::milliseconds idle) : limit_(limit), idle_(idle) {}
 
 ChangeWatch::~ChangeWatch()
 {
@@ -65,14 +61,17 @@ void ChangeWatch::Close()
 ChangeWatch::News ChangeWatch::BeginCall(const std::function<void(int, bool)>& changed)
 {
     News news;
-    std::unique_lock lock(mutex_);
-    inCall_ = true;
-    if (released_) {
-        released_ = false;
+    calls_.fetch_add(1, std::memory_order_relaxed);
+    inCall_.store(true);
+    if (closing_.load()) {
+        // The idle thread holds the lock while it closes the queue.
+        std::lock_guard wait(mutex_);
+    }
+    if (released_.load()) {
+        released_.store(false);
         news.released = true;
         return news;
     }
-    lock.unlock();
     if (queue_ < 0 || count_ == 0) return news;
     alignas(inotify_event) char buffer[16384];
     for (;;) {
@@ -93,12 +92,7 @@ ChangeWatch::News ChangeWatch::BeginCall(const std::function<void(int, bool)>& c
     return news;
 }
 
-void ChangeWatch::EndCall()
-{
-    std::lock_guard lock(mutex_);
-    inCall_ = false;
-    lastCall_ = std::chrono::steady_clock::now();
-}
+void ChangeWatch::EndCall() { inCall_.store(false); }
 
 int ChangeWatch::Watch(int fd, std::uint64_t device)
 {
@@ -143,16 +137,17 @@ void ChangeWatch::WaitForIdle()
             wake_.wait(lock);
             continue;
         }
-        // Calls do not wake this thread: it looks again when the idle time
-        // since the last call it knows of would be over.
-        const auto now = std::chrono::steady_clock::now();
-        const auto due = lastCall_ + idle_;
-        if (inCall_ || now < due) {
-            wake_.wait_until(lock, inCall_ ? now + idle_ : due);
-            continue;
+        // Calls do not wake this thread: it counts them and looks again
+        // after the idle time.
+        const std::uint64_t calls = calls_.load(std::memory_order_relaxed);
+        wake_.wait_for(lock, idle_);
+        if (stopping_ || calls_.load(std::memory_order_relaxed) != calls) continue;
+        closing_.store(true);
+        if (!inCall_.load()) {
+            Close();
+            released_.store(true);
         }
-        Close();
-        released_ = true;
+        closing_.store(false);
     }
 }
 

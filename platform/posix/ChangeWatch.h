@@ -11,6 +11,7 @@
 
 #include "platform/Win32.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -61,13 +62,18 @@ private:
     std::size_t count_ = 0;
     std::unordered_map<std::uint64_t, bool> watchable_; // by device
 
-    // Shared with the idle thread.
+    // Shared with the idle thread. A call starts without a lock: it marks
+    // itself in a call, then looks whether the thread is closing the queue
+    // (and if so waits for the lock the thread holds meanwhile); the thread
+    // marks itself closing, then looks whether a call is in progress. One of
+    // the two always sees the other.
     std::mutex mutex_;
     std::condition_variable wake_;
-    bool inCall_ = false;
-    bool released_ = false;
+    std::atomic<bool> inCall_{false};
+    std::atomic<bool> closing_{false};
+    std::atomic<bool> released_{false};
+    std::atomic<std::uint64_t> calls_{0};
     bool stopping_ = false;
-    std::chrono::steady_clock::time_point lastCall_;
     std::thread idleThread_;
 };
 

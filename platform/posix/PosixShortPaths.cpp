@@ -67,7 +67,7 @@ bool IsPlainDrivePath(std::string_view text)
 // tables alone, no resolution.
 bool PosixFileSystem::ShortPathThroughKnownDirectories(std::string_view text)
 {
-    if (known_.empty() || !IsPlainDrivePath(text)) return false;
+    if (known_.empty()) return false;
     std::size_t level = known_.size();
     while (level > 0 &&
            (known_[level - 1].textLength > text.size() ||
@@ -78,12 +78,17 @@ bool PosixFileSystem::ShortPathThroughKnownDirectories(std::string_view text)
         const KnownDirectory& known = known_[i];
         if (!known.node->table || known.node->serial != known.serial || known.node->watch < 0) return false;
     }
+    // The part after the known directories must be plain too: names
+    // separated by backslashes alone.
+    const std::string_view rest = text.substr(known_[level - 1].textLength);
+    if (rest.find('/') != std::string_view::npos) return false;
     known_.resize(level);
     knownText_.assign(text);
     knownShort_.resize(known_.back().shortLength);
     for (std::size_t at = known_.back().textLength; at < text.size();) {
         const std::size_t end = std::min(FindSeparator(text, at), text.size());
         const std::string_view name = text.substr(at, end - at);
+        if (name.empty() || name == "." || name == "..") return false;
         DirectoryNode& directory = *known_.back().node;
         const std::size_t entry = directory.table->Find(name);
         if (entry == DirectoryTable::NotFound) return false;
