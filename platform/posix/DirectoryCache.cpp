@@ -74,12 +74,12 @@ void DirectoryCache::Drop(DirectoryNode& node)
 
 bool DirectoryCache::Current(DirectoryNode& node, int fd, const struct stat* fresh)
 {
-    if (!node.table) return false;
-    if (node.watch >= 0 || node.checkedCall == call_) return true;
     if (fresh != nullptr) {
         node.now = *fresh;
         node.nowCall = call_;
     }
+    if (!node.table) return false;
+    if (node.watch >= 0 || node.checkedCall == call_) return true;
     const struct stat* now = StatOf(node, fd);
     if (now != nullptr && !node.unsettled && SameState(node.seen, *now)) {
         node.checkedCall = call_;
