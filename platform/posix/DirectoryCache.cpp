@@ -12,25 +12,17 @@ namespace kivra::platform::posix {
 
 namespace {
 
-bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
-
-bool SameState(const struct stat& a, const struct stat& b)
-{
-    return SameTime(a.st_mtim, b.st_mtim) && SameTime(a.st_ctim, b.st_ctim) && a.st_size == b.st_size &&
-           a.st_nlink == b.st_nlink && a.st_ino == b.st_ino && a.st_dev == b.st_dev;
-}
-
 // Times are kept in clock ticks: a change within the tick that a directory
 // last changed in would leave them as they are. True when that tick may not
 // be over yet.
-bool Recent(const struct stat& seen)
+bool Recent(const DirectoryState& seen)
 {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     const auto nanoseconds = [](const timespec& t) {
         return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
     };
-    const long long latest = std::max(nanoseconds(seen.st_mtim), nanoseconds(seen.st_ctim));
+    const long long latest = std::max(nanoseconds(seen.modified), nanoseconds(seen.changed));
     return nanoseconds(now) - latest < 100000000LL;
 }
 
@@ -75,13 +67,13 @@ void DirectoryCache::Drop(DirectoryNode& node)
 bool DirectoryCache::Current(DirectoryNode& node, int fd, const struct stat* fresh)
 {
     if (fresh != nullptr) {
-        node.now = *fresh;
+        node.now = DirectoryState::Of(*fresh);
         node.nowCall = call_;
     }
     if (!node.table) return false;
     if (node.watch >= 0 || node.checkedCall == call_) return true;
-    const struct stat* now = StatOf(node, fd);
-    if (now != nullptr && !node.unsettled && SameState(node.seen, *now)) {
+    const DirectoryState* now = StateOf(node, fd);
+    if (now != nullptr && !node.unsettled && node.seen.Same(*now)) {
         node.checkedCall = call_;
         return true;
     }
@@ -89,10 +81,12 @@ bool DirectoryCache::Current(DirectoryNode& node, int fd, const struct stat* fre
     return false;
 }
 
-const struct stat* DirectoryCache::StatOf(DirectoryNode& node, int fd)
+const DirectoryState* DirectoryCache::StateOf(DirectoryNode& node, int fd)
 {
     if (node.nowCall == call_) return &node.now;
-    if (fstat(fd, &node.now) != 0) return nullptr;
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return nullptr;
+    node.now = DirectoryState::Of(st);
     node.nowCall = call_;
     return &node.now;
 }
@@ -106,7 +100,7 @@ const DirectoryTable* DirectoryCache::TableOf(DirectoryNode& node, int fd, bool 
         if (node.watch >= 0) watched_[node.watch] = &node;
     }
     // Taken before the names are read: a change in between shows later.
-    const struct stat* now = StatOf(node, fd);
+    const DirectoryState* now = StateOf(node, fd);
     if (now == nullptr) {
         error = ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
         return nullptr;

@@ -17,16 +17,38 @@
 
 namespace kivra::platform::posix {
 
+// What a directory's stat tells of its state: enough to see that it has
+// changed, and its mode.
+struct DirectoryState {
+    timespec modified{};
+    timespec changed{};
+    std::int64_t size = 0;
+    std::uint64_t links = 0;
+    mode_t mode = 0;
+
+    static DirectoryState Of(const struct stat& st)
+    {
+        return DirectoryState{st.st_mtim, st.st_ctim, static_cast<std::int64_t>(st.st_size),
+                              static_cast<std::uint64_t>(st.st_nlink), st.st_mode};
+    }
+    bool Same(const DirectoryState& other) const
+    {
+        return modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+               changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec &&
+               size == other.size && links == other.links;
+    }
+};
+
 // One directory as last read.
 struct DirectoryNode {
     FileIdentity id;
-    struct stat seen {}; // its stat when its table was read
+    DirectoryState seen; // when its table was read
     std::shared_ptr<const DirectoryTable> table;
     std::uint64_t serial = 0; // changes whenever the table is dropped or replaced
     int watch = -1;
     bool unsettled = false; // read within the clock tick of its last change: its times cannot tell
     std::uint64_t checkedCall = 0;
-    struct stat now {}; // its stat as taken in call `nowCall`
+    DirectoryState now; // as taken in call `nowCall`
     std::uint64_t nowCall = 0;
     // The directories its table's entries were found to be, by entry; valid
     // with the table.
@@ -63,8 +85,8 @@ public:
     // (`rewind`: the descriptor may be past the directory's start).
     const DirectoryTable* TableOf(DirectoryNode& node, int fd, bool rewind, DWORD& error);
 
-    // The directory's stat as of this call (taken now if not yet).
-    const struct stat* StatOf(DirectoryNode& node, int fd);
+    // The directory's state as of this call (taken now if not yet).
+    const DirectoryState* StateOf(DirectoryNode& node, int fd);
 
     static FileIdentity IdentityOf(const struct stat& st)
     {

@@ -120,7 +120,7 @@ private:
     DWORD StatPlace(const Place& place, struct stat& st, std::string& linuxName);
     DWORD StatPath(const char* path, Place& place, struct stat& st, std::string& linuxName);
     DWORD PlaceAttributes(const Place& place, DWORD& attributes);
-    bool MatchItems(const DirectoryTable& table, int fd, const struct stat* directory, std::string_view pattern,
+    bool MatchItems(const DirectoryTable& table, int fd, const DirectoryState* directory, std::string_view pattern,
                     bool isRoot, Search& search);
     void Report(const Search& search, const Search::Item& item, WIN32_FIND_DATAA* data) const;
     bool IdentityOfLastFound(const char* path, FileIdentity& identity);

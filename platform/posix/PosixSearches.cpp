@@ -14,7 +14,7 @@ namespace kivra::platform::posix {
 // of each; "." and ".." first, outside a drive's root. Both carry the
 // attribute word of the directory searched: the parent's own would cost a
 // look at it for an entry that walks skip.
-bool PosixFileSystem::MatchItems(const DirectoryTable& table, int fd, const struct stat* directory,
+bool PosixFileSystem::MatchItems(const DirectoryTable& table, int fd, const DirectoryState* directory,
                                  std::string_view pattern, bool isRoot, Search& search)
 {
     const auto add = [&](std::size_t entry) {
@@ -31,7 +31,8 @@ bool PosixFileSystem::MatchItems(const DirectoryTable& table, int fd, const stru
     const bool every = upper == "*" || upper == "*.*";
     const auto matches = [&](std::string_view upperName) { return every || MatchesPattern(upper, upperName); };
     if (!isRoot && (matches(".") || matches(".."))) {
-        const DWORD attributes = directory ? AttributesOf(*directory, {}) : FILE_ATTRIBUTE_DIRECTORY;
+        const bool readOnly = directory != nullptr && (directory->mode & S_IWUSR) == 0;
+        const DWORD attributes = FILE_ATTRIBUTE_DIRECTORY | (readOnly ? FILE_ATTRIBUTE_READONLY : 0);
         if (matches(".")) search.items.push_back({Dot, attributes, {}});
         if (matches("..")) search.items.push_back({DotDot, attributes, {}});
     }
@@ -79,7 +80,7 @@ HANDLE PosixFileSystem::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* da
     search.table = resolver_.Node(place.level).table;
     const int fd = resolver_.Descriptor(place.level, &error);
     if (fd < 0) return Fail(error), INVALID_HANDLE_VALUE;
-    const struct stat* directory = cache_.StatOf(resolver_.Node(place.level), fd);
+    const DirectoryState* directory = cache_.StateOf(resolver_.Node(place.level), fd);
     if (!MatchItems(*table, fd, directory, namePattern, place.isRoot, search))
         return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
     Report(search, search.items[0], data);
