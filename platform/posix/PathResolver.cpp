@@ -44,14 +44,15 @@ void PathResolver::Truncate(std::size_t size)
     }
 }
 
-// Gives a level its descriptor; past the budget, the shallowest level that
-// has one gives it up (never the root, nor the two deepest levels).
+// Gives a level its descriptor; past the budget, the shallowest levels above
+// it that have one give theirs up (never the root): a level is opened from
+// the one above it, which is not needed once it is.
 void PathResolver::Keep(std::size_t level, int fd)
 {
     levels_[level].fd = fd;
     levels_[level].read = false;
     ++held_;
-    for (std::size_t i = 1; held_ > budget_ && i + 2 < levels_.size(); ++i) Close(i);
+    for (std::size_t i = 1; held_ > budget_ && i < level; ++i) Close(i);
 }
 
 // Out of descriptors: every level but the root and `spare` lets its go.

@@ -214,6 +214,39 @@ TEST_F(LinuxTreeWalk, AWalkThreeThousandLevelsDeepIsCompleteWithSixtyFourDescrip
     close(top);
 }
 
+// Without watches every directory on a path is looked at on each call, and
+// one that has given up its descriptor is opened again from an ancestor.
+TEST_F(LinuxTreeWalk, ADeepWalkWithoutWatchesAndFewDescriptorsIsComplete)
+{
+    constexpr int depth = 150;
+    std::string relative;
+    for (int i = 0; i < depth; ++i) relative += (i ? "/" : "") + std::string(i % 2 ? "odd" : "even");
+    temp.MakeFile(relative + "/last.txt");
+    temp.MakeFile("even/beside.txt");
+    const std::string tree = temp.Path();
+    int status = 0;
+    ASSERT_TRUE(InChild(
+        [&] {
+            const rlimit limit{64, 64};
+            if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 1;
+            platform::PosixSources sources = TreeAsDriveD(tree);
+            sources.watchChanges = false;
+            platform::PosixPlatform posix(sources);
+            platform::ScopedPlatform scoped(posix.Interfaces());
+            Failures failures;
+            TStringList list;
+            ListFiles("D:\\", 0x3F, true, true, list, true, true, false, &failures);
+            if (!failures.told.empty()) return 2;
+            if (list.Count() != depth + 2) return 3;
+            // And back up to the top from the bottom, in one call.
+            if (platform::GetFileAttributesA("D:\\even\\beside.txt") != 0x20u) return 4;
+            return 0;
+        },
+        status));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the step of the child that failed";
+}
+
 TEST_F(LinuxTreeWalk, RunningOutOfDescriptorsIsToldAsSuchNeverAsAnEmptyDirectory)
 {
 #ifdef KIVRA_SANITIZED
