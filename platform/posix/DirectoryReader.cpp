@@ -64,7 +64,7 @@ std::shared_ptr<const DirectoryTable> ReadDirectoryTable(int fd, bool rewind, DW
     return std::make_shared<const DirectoryTable>(std::move(names), kinds);
 }
 
-bool EntryAttributes(int fd, const TableEntry& entry, DWORD& attributes, FileIdentity* identity)
+bool EntryAttributes(int fd, std::uint64_t device, const TableEntry& entry, DWORD& attributes, FileIdentity* identity)
 {
     struct statx st {};
     const unsigned mask = STATX_TYPE | STATX_MODE | STATX_INO;
@@ -82,9 +82,11 @@ bool EntryAttributes(int fd, const TableEntry& entry, DWORD& attributes, FileIde
             if (S_ISDIR(target.stx_mode)) reparse = FILE_ATTRIBUTE_REPARSE_POINT;
             st = target;
         }
-    } else if (S_ISDIR(st.stx_mode) && (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
-               (st.stx_attributes & STATX_ATTR_MOUNT_ROOT)) {
-        reparse = FILE_ATTRIBUTE_REPARSE_POINT;
+    } else if (S_ISDIR(st.stx_mode)) {
+        const bool mountRoot = (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
+                                   ? (st.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0
+                                   : IdentityOf(st).volume != device;
+        if (mountRoot) reparse = FILE_ATTRIBUTE_REPARSE_POINT;
     }
     struct stat plain {};
     plain.st_mode = st.stx_mode;

@@ -15,12 +15,14 @@ namespace kivra::platform::posix {
 // it cannot be read.
 std::shared_ptr<const DirectoryTable> ReadDirectoryTable(int fd, bool rewind, DWORD* error);
 
-// What a search reports of one entry of the directory open on `fd` (a link
-// counts as its target, one that leads nowhere as a file): 0x10 | 0x400 for
-// a link to a directory and for a directory another file system is mounted
-// on. An entry that cannot be examined (a directory that may be read but
-// not searched) gets what the listing told of it. False when the entry is
-// gone.
-bool EntryAttributes(int fd, const TableEntry& entry, DWORD& attributes, FileIdentity* identity = nullptr);
+// What a search reports of one entry of the directory open on `fd`, which
+// lies on `device` (a link counts as its target, one that leads nowhere as a
+// file): 0x10 | 0x400 for a link to a directory and for a directory another
+// file system is mounted on (the root of a mount, or where the kernel cannot
+// tell, a directory on another device). An entry that cannot be examined (a
+// directory that may be read but not searched) gets what the listing told
+// of it. False when the entry is gone.
+bool EntryAttributes(int fd, std::uint64_t device, const TableEntry& entry, DWORD& attributes,
+                     FileIdentity* identity = nullptr);
 
 } // namespace kivra::platform::posix

@@ -127,7 +127,9 @@ DWORD PosixFileSystem::PlaceAttributes(const Place& place, DWORD& attributes)
     }
     if (place.entry == DirectoryTable::NotFound)
         return HasWildcard(place.name) ? ERROR_INVALID_NAME : ERROR_FILE_NOT_FOUND;
-    return EntryAttributes(place.dirFd, (*place.table)[place.entry], attributes) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    const std::uint64_t device = resolver_.Node(place.level).id.volume;
+    return EntryAttributes(place.dirFd, device, (*place.table)[place.entry], attributes) ? ERROR_SUCCESS
+                                                                                         : ERROR_FILE_NOT_FOUND;
 }
 
 DWORD PosixFileSystem::GetFileAttributesA(const char* path)

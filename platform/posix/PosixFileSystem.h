@@ -120,8 +120,8 @@ private:
     DWORD StatPlace(const Place& place, struct stat& st, std::string& linuxName);
     DWORD StatPath(const char* path, Place& place, struct stat& st, std::string& linuxName);
     DWORD PlaceAttributes(const Place& place, DWORD& attributes);
-    bool MatchItems(const DirectoryTable& table, int fd, const DirectoryState* directory, std::string_view pattern,
-                    bool isRoot, Search& search);
+    bool MatchItems(const DirectoryTable& table, int fd, std::uint64_t device, const DirectoryState* directory,
+                    std::string_view pattern, bool isRoot, Search& search);
     void Report(const Search& search, const Search::Item& item, WIN32_FIND_DATAA* data) const;
     bool IdentityOfLastFound(const char* path, FileIdentity& identity);
     std::string ShortPathOf(std::string_view text, const WindowsPath& path, const Place& place);

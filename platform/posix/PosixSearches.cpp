@@ -14,13 +14,13 @@ namespace kivra::platform::posix {
 // of each; "." and ".." first, outside a drive's root. Both carry the
 // attribute word of the directory searched: the parent's own would cost a
 // look at it for an entry that walks skip.
-bool PosixFileSystem::MatchItems(const DirectoryTable& table, int fd, const DirectoryState* directory,
-                                 std::string_view pattern, bool isRoot, Search& search)
+bool PosixFileSystem::MatchItems(const DirectoryTable& table, int fd, std::uint64_t device,
+                                 const DirectoryState* directory, std::string_view pattern, bool isRoot, Search& search)
 {
     const auto add = [&](std::size_t entry) {
         DWORD attributes = 0;
         FileIdentity identity;
-        if (EntryAttributes(fd, table[entry], attributes, &identity))
+        if (EntryAttributes(fd, device, table[entry], attributes, &identity))
             search.items.push_back({entry, attributes, identity});
     };
     if (!HasWildcard(pattern)) {
@@ -81,7 +81,8 @@ HANDLE PosixFileSystem::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* da
     const int fd = resolver_.Descriptor(place.level, &error);
     if (fd < 0) return Fail(error), INVALID_HANDLE_VALUE;
     const DirectoryState* directory = cache_.StateOf(resolver_.Node(place.level), fd);
-    if (!MatchItems(*table, fd, directory, namePattern, place.isRoot, search))
+    const std::uint64_t device = resolver_.Node(place.level).id.volume;
+    if (!MatchItems(*table, fd, device, directory, namePattern, place.isRoot, search))
         return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
     Report(search, search.items[0], data);
     search.position = 1;
