@@ -56,6 +56,7 @@ void ChangeWatch::Close()
     if (queue_ >= 0) close(queue_);
     queue_ = -1;
     count_ = 0;
+    removed_.clear();
 }
 
 ChangeWatch::News ChangeWatch::BeginCall(const std::function<void(int, bool)>& changed)
@@ -83,6 +84,7 @@ ChangeWatch::News ChangeWatch::BeginCall(const std::function<void(int, bool)>& c
             at += static_cast<ssize_t>(sizeof(inotify_event) + event.len);
             if (event.mask & IN_Q_OVERFLOW) news.lost = true;
             const bool gone = (event.mask & IN_IGNORED) != 0;
+            if (gone && removed_.erase(event.wd) > 0) continue; // counted when given back
             if (event.wd >= 0) changed(event.wd, gone);
             if (gone && count_ > 0) --count_;
         }
@@ -121,10 +123,11 @@ int ChangeWatch::Watch(int fd, std::uint64_t device)
     return watch;
 }
 
-// The kernel confirms the removal with a notice that the next call counts.
 void ChangeWatch::Unwatch(int watch)
 {
-    if (queue_ >= 0) inotify_rm_watch(queue_, watch);
+    if (queue_ < 0 || inotify_rm_watch(queue_, watch) != 0) return;
+    removed_.insert(watch);
+    if (count_ > 0) --count_;
 }
 
 // Gives every watch back once no call has come for the idle time: closing

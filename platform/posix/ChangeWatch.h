@@ -19,6 +19,7 @@
 #include <mutex>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace kivra::platform::posix {
 
@@ -46,8 +47,8 @@ public:
     // fall between. -1 when it is not watched (limit reached, a file system
     // whose changes elsewhere go unreported, no watches left).
     int Watch(int fd, std::uint64_t device);
-    // Gives one watch back (its directory's table is dropped or kept by
-    // comparing its times from now on).
+    // Gives one watch back at once (its directory's table is dropped or kept
+    // by comparing its times from now on).
     void Unwatch(int watch);
     std::size_t Count() const { return count_; }
     bool Full() const { return limit_ == 0 || count_ >= limit_; }
@@ -61,6 +62,7 @@ private:
     int queue_ = -1; // the inotify descriptor
     std::size_t count_ = 0;
     std::unordered_map<std::uint64_t, bool> watchable_; // by device
+    std::unordered_set<int> removed_;                   // given back, their last notice not read yet
 
     // Shared with the idle thread. A call starts without a lock: it marks
     // itself in a call, then looks whether the thread is closing the queue

@@ -3,6 +3,7 @@
 #include "platform/posix/DirectoryReader.h"
 #include "platform/posix/Errors.h"
 
+#include <dirent.h>
 #include <errno.h>
 
 #include <algorithm>
@@ -46,6 +47,7 @@ bool DirectoryCache::BeginCall()
     // took while the program was idle.
     nodes_.clear();
     watched_.clear();
+    leafWatches_.clear();
     return true;
 }
 
@@ -91,27 +93,70 @@ const DirectoryState* DirectoryCache::StateOf(DirectoryNode& node, int fd)
     return &node.now;
 }
 
-const DirectoryTable* DirectoryCache::TableOf(DirectoryNode& node, int fd, bool rewind, DWORD& error)
+bool DirectoryCache::StartWatch(DirectoryNode& node, int fd)
 {
-    if (Current(node, fd)) return node.table.get();
-    if (node.watch < 0) {
-        // Watched before it is read: no change can fall in between.
-        node.watch = watch_.Watch(fd, node.id.volume);
-        if (node.watch >= 0) watched_[node.watch] = &node;
-    }
-    // Taken before the names are read: a change in between shows later.
+    node.watch = watch_.Watch(fd, node.id.volume);
+    if (node.watch >= 0) watched_[node.watch] = &node;
+    return node.watch >= 0;
+}
+
+// Reads the node's table from `fd`, its state taken first: a change made
+// while the names are read shows in its times afterwards.
+bool DirectoryCache::Read(DirectoryNode& node, int fd, bool rewind, DWORD& error)
+{
     const DirectoryState* now = StateOf(node, fd);
     if (now == nullptr) {
         error = ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
-        return nullptr;
+        return false;
     }
     node.seen = *now;
     node.table = ReadDirectoryTable(fd, rewind, &error);
     node.children.clear();
-    if (!node.table) return nullptr;
     node.serial = ++nextSerial_;
-    node.unsettled = node.watch < 0 && Recent(node.seen);
+    if (!node.table) return false;
+    node.passage = false;
+    for (std::size_t i = 0; i < node.table->Size() && !node.passage; ++i)
+        node.passage = (*node.table)[i].kind == DT_DIR || (*node.table)[i].kind == DT_UNKNOWN;
     node.checkedCall = call_;
+    return true;
+}
+
+// Gives back the watch of the longest-watched directory without
+// subdirectories; false when there is none. Notices up to the last call's
+// start have been read; a later change shows in its times, but within the
+// clock tick they stand at.
+bool DirectoryCache::TakeLeafWatch()
+{
+    while (!leafWatches_.empty()) {
+        DirectoryNode& leaf = *leafWatches_.front();
+        leafWatches_.pop_front();
+        if (leaf.watch < 0 || leaf.passage) continue;
+        watch_.Unwatch(leaf.watch);
+        watched_.erase(leaf.watch);
+        leaf.watch = -1;
+        leaf.unsettled = leaf.table && Recent(leaf.seen);
+        return true;
+    }
+    return false;
+}
+
+const DirectoryTable* DirectoryCache::TableOf(DirectoryNode& node, int fd, bool rewind, DWORD& error)
+{
+    if (Current(node, fd)) return node.table.get();
+    // Watched before it is read: no change can fall in between.
+    if (node.watch < 0) StartWatch(node, fd);
+    if (!Read(node, fd, rewind, error)) return nullptr;
+    // Past the limit, a directory that paths go through is watched after
+    // all, with the watch of one that only holds last names; a change made
+    // between its reading and its watch shows in its times.
+    if (node.watch < 0 && node.passage && watch_.Full() && TakeLeafWatch() && StartWatch(node, fd)) {
+        node.nowCall = 0;
+        const DirectoryState* now = StateOf(node, fd);
+        if ((now == nullptr || !node.seen.Same(*now) || Recent(node.seen)) && !Read(node, fd, true, error))
+            return nullptr;
+    }
+    if (node.watch >= 0 && !node.passage) leafWatches_.push_back(&node);
+    node.unsettled = node.watch < 0 && Recent(node.seen);
     return node.table.get();
 }
 

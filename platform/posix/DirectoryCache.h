@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <unordered_map>
 
@@ -48,7 +49,8 @@ struct DirectoryNode {
     int watch = -1;
     bool unsettled = false; // read within the clock tick of its last change: its times cannot tell
     std::uint64_t checkedCall = 0;
-    DirectoryState now; // as taken in call `nowCall`
+    bool passage = false; // it has subdirectories: paths go through it
+    DirectoryState now;   // as taken in call `nowCall`
     std::uint64_t nowCall = 0;
     // The directories its table's entries were found to be, by entry; valid
     // with the table.
@@ -95,10 +97,17 @@ public:
 
 private:
     void Drop(DirectoryNode& node);
+    bool Read(DirectoryNode& node, int fd, bool rewind, DWORD& error);
+    bool StartWatch(DirectoryNode& node, int fd);
+    bool TakeLeafWatch();
 
     ChangeWatch& watch_;
     std::unordered_map<FileIdentity, DirectoryNode, IdentityHash> nodes_;
     std::unordered_map<int, DirectoryNode*> watched_;
+    // Watched directories without subdirectories, oldest first: past the
+    // limit, a directory that paths go through takes the watch of one of
+    // these. (Entries whose node has lost its watch since are skipped.)
+    std::deque<DirectoryNode*> leafWatches_;
     std::uint64_t call_ = 0;
     std::uint64_t nextSerial_ = 0;
 };

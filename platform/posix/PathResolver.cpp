@@ -143,18 +143,25 @@ DWORD PathResolver::Step(std::size_t depth, const Text& name, bool last, DWORD l
         if (HasWildcard(name)) return ERROR_INVALID_NAME;
         return last ? lastMissing : ERROR_PATH_NOT_FOUND;
     }
+    int failure = 0;
+    error = Enter(depth, entry, failure);
+    if (failure == ENOTDIR) return last ? ERROR_DIRECTORY : ERROR_PATH_NOT_FOUND;
+    if (failure == ENOENT) return last ? lastMissing : ERROR_PATH_NOT_FOUND;
+    return error;
+}
+
+DWORD PathResolver::Enter(std::size_t depth, std::size_t entry, int& failure)
+{
+    DWORD error = ERROR_SUCCESS;
+    const DirectoryTable* table = Table(depth, error);
+    if (table == nullptr) return error;
     const std::uint64_t serial = levels_[depth].node->serial;
     if (levels_.size() > depth + 1 && levels_[depth + 1].parentSerial == serial && levels_[depth + 1].entry == entry)
-        return ERROR_SUCCESS;
+        return ERROR_SUCCESS; // the same as last time, and the levels below it too
     Truncate(depth + 1);
     if (Descriptor(depth, &error) < 0) return error;
-    int failure = 0;
     const int fd = OpenChild(depth, (*table)[entry].linuxName.c_str(), failure);
-    if (fd < 0) {
-        if (failure == ENOTDIR) return last ? ERROR_DIRECTORY : ERROR_PATH_NOT_FOUND;
-        if (failure == ENOENT) return last ? lastMissing : ERROR_PATH_NOT_FOUND;
-        return ErrorFromErrno(failure, ERROR_PATH_NOT_FOUND);
-    }
+    if (fd < 0) return ErrorFromErrno(failure, ERROR_PATH_NOT_FOUND);
     struct stat st {};
     if (fstat(fd, &st) != 0) {
         close(fd);

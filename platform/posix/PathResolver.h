@@ -41,6 +41,12 @@ public:
     // The current table of a level.
     const DirectoryTable* Table(std::size_t level, DWORD& error);
 
+    // Goes from level `depth` (of the last walk) to the entry `entry` of its
+    // table as the next level (the levels below it stay when that is where
+    // they were). On failure, `failure` holds the errno of the open, 0 when
+    // it did not come to that.
+    DWORD Enter(std::size_t depth, std::size_t entry, int& failure);
+
     // Closes every level: the nodes they point to are gone.
     void Reset();
 

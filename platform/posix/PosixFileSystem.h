@@ -156,6 +156,8 @@ private:
     std::string knownText_;
     std::string knownShort_;
     std::vector<KnownDirectory> known_;
+    bool KnownDirectoryStands(std::size_t level);
+    bool EnterKnownDirectory(std::size_t entry);
 };
 
 BOOL Fail(DWORD code);

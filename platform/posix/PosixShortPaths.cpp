@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace kivra::platform::posix {
 
 // The short form of a path resolved to `place`: the start, the separators,
@@ -76,7 +79,7 @@ bool PosixFileSystem::ShortPathThroughKnownDirectories(std::string_view text)
     if (level == 0) return false;
     for (std::size_t i = 0; i < level; ++i) {
         const KnownDirectory& known = known_[i];
-        if (!known.node->table || known.node->serial != known.serial || known.node->watch < 0) return false;
+        if (!known.node->table || known.node->serial != known.serial || !KnownDirectoryStands(i)) return false;
     }
     // The part after the known directories must be plain too: names
     // separated by backslashes alone.
@@ -95,15 +98,47 @@ bool PosixFileSystem::ShortPathThroughKnownDirectories(std::string_view text)
         knownShort_ += IsLegalShortName(name) ? name : std::string_view(directory.table->ShortName(entry));
         if (end == text.size()) break;
         knownShort_.push_back('\\');
+        if (end + 1 == text.size()) break; // a directory's own path: its table is not needed
         const auto child = directory.children.find(entry);
-        if (child == directory.children.end() || !child->second->table || child->second->watch < 0) {
-            if (end + 1 == text.size()) break; // a directory's own path: its table is not needed
+        if (child != directory.children.end() && child->second->table && child->second->watch >= 0) {
+            known_.push_back(KnownDirectory{end + 1, knownShort_.size(), child->second, child->second->serial});
+        } else if (EnterKnownDirectory(entry)) {
+            known_.back().textLength = end + 1;
+            known_.back().shortLength = knownShort_.size();
+        } else {
             return false;
         }
-        known_.push_back(KnownDirectory{end + 1, knownShort_.size(), child->second, child->second->serial});
         at = end + 1;
     }
     shortResult_ = knownShort_;
+    return true;
+}
+
+// Whether a known directory still stands: watched since its table was read,
+// or, when it is also the resolver's level of that depth, its times
+// unchanged.
+bool PosixFileSystem::KnownDirectoryStands(std::size_t level)
+{
+    DirectoryNode& node = *known_[level].node;
+    if (node.watch >= 0) return true;
+    if (resolver_.Depth() < level || &resolver_.Node(level) != &node) return false;
+    DWORD error = ERROR_SUCCESS;
+    const int fd = resolver_.Descriptor(level, &error);
+    return fd >= 0 && cache_.Current(node, fd);
+}
+
+// The subdirectory `entry` of the deepest known directory, which the
+// resolver holds at the same depth, entered by the resolver and known from
+// now on (its lengths set by the caller).
+bool PosixFileSystem::EnterKnownDirectory(std::size_t entry)
+{
+    const std::size_t level = known_.size() - 1;
+    if (resolver_.Depth() < level || &resolver_.Node(level) != known_.back().node) return false;
+    int failure = 0;
+    DWORD error = resolver_.Enter(level, entry, failure);
+    if (error != ERROR_SUCCESS || resolver_.Table(level + 1, error) == nullptr) return false;
+    DirectoryNode& node = resolver_.Node(level + 1);
+    known_.push_back(KnownDirectory{0, 0, &node, node.serial});
     return true;
 }
 
