@@ -331,6 +331,33 @@ TEST_F(PosixFilesWithFewWatches, ShortPathsSeeChangesInDirectoriesNoLongerWatche
     EXPECT_EQ(Short("D:\\d0\\second long name.txt"), "D:\\d0\\SECOND~1.TXT");
 }
 
+// Once every watch is taken, a directory that paths go through takes the
+// watch of one that only held last names; other directories go without.
+TEST_F(PosixFilesWithFewWatches, DirectoriesThatPathsGoThroughAreWatchedBeforeThoseHoldingLastNames)
+{
+    constexpr int count = 2 * WatchLimit;
+    for (int i = 0; i < count; ++i) temp.MakeFile("leaf" + std::to_string(i) + "/file.txt");
+    temp.MakeFile("trunk/branch/twig/file.txt");
+    for (int i = 0; i < count; ++i) ASSERT_EQ(Names("D:\\leaf" + std::to_string(i) + "\\*.*").size(), 3u) << i;
+    std::set<ino_t> watched = WatchedInodes();
+    EXPECT_EQ(watched.size(), static_cast<std::size_t>(WatchLimit));
+    EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/leaf0")), 1u) << "the first directories keep their watches";
+    EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/leaf" + std::to_string(count - 1))), 0u);
+
+    EXPECT_EQ(Names("D:\\trunk\\branch\\twig\\*.*"), (std::vector<std::string>{".", "..", "file.txt"}));
+    watched = WatchedInodes();
+    EXPECT_EQ(watched.size(), static_cast<std::size_t>(WatchLimit));
+    EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/trunk")), 1u);
+    EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/trunk/branch")), 1u);
+    EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/trunk/branch/twig")), 0u);
+    EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/leaf0")), 0u)
+        << "the longest-watched last directory gave its watch";
+
+    // A change in a directory that gave its watch is still seen.
+    ASSERT_EQ(rename((temp.Path() + "/leaf0/file.txt").c_str(), (temp.Path() + "/leaf0/renamed.txt").c_str()), 0);
+    EXPECT_EQ(Names("D:\\leaf0\\*.*"), (std::vector<std::string>{".", "..", "renamed.txt"}));
+}
+
 // Watches are borrowed from the user's allowance: a bounded number while
 // calls come, none once the program has been idle for a while, and a
 // change made meanwhile is seen all the same.
