@@ -10,8 +10,6 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QStyleOptionFocusRect>
 
 #include <algorithm>
 
@@ -122,19 +120,6 @@ void TLabel::SetCaption(const Text& caption)
 
 // ---- Drawing ------------------------------------------------------------------
 
-DirectoryItemDelegate::DirectoryItemDelegate(TDirectoryListBox* list) : QStyledItemDelegate(list), list_(list) {}
-
-void DirectoryItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
-{
-    list_->DrawItem(*painter, index.row(), option.rect, option.state.testFlag(QStyle::State_Selected),
-                    option.state.testFlag(QStyle::State_HasFocus));
-}
-
-QSize DirectoryItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
-{
-    return QSize(option.rect.width(), list_->ItemHeight());
-}
-
 DirectoryItemGeometry TDirectoryListBox::Layout(int index, const QRect& item) const
 {
     DirectoryItemGeometry geometry;
@@ -152,33 +137,18 @@ DirectoryItemGeometry TDirectoryListBox::Layout(int index, const QRect& item) co
     return geometry;
 }
 
+ItemPicture TDirectoryListBox::Picture(int index, const QRect& item) const
+{
+    const DirectoryItemGeometry geometry = Layout(index, item);
+    // Text output at the top of the item, not centred.
+    return ItemPicture{ImageOf(ItemImage(index)), geometry.image.topLeft(),
+                       QRect(geometry.text, QPoint(item.right(), item.bottom())),
+                       Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, DisplayText(ItemText(index))};
+}
+
 void TDirectoryListBox::DrawItem(QPainter& painter, int index, const QRect& rect, bool selected, bool focused) const
 {
-    const QPalette& colours = palette();
-    const QColor brush = selected ? colours.color(QPalette::Highlight) : colours.color(QPalette::Base);
-    const QColor ink = selected ? colours.color(QPalette::HighlightedText) : colours.color(QPalette::Text);
-    painter.save();
-    painter.setClipRect(rect);
-    painter.fillRect(rect, brush);
-    if (index >= 0 && index < ItemCount()) {
-        const DirectoryItemGeometry geometry = Layout(index, rect);
-        if (const QImage* image = ImageOf(ItemImage(index)))
-            DrawKeyedImage(painter, geometry.image.topLeft(), *image, brush);
-        painter.setFont(font());
-        painter.setPen(ink);
-        // Text output at the top of the item, not centred.
-        const QRect textRect(geometry.text, QPoint(rect.right(), rect.bottom()));
-        painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                         app::ToQString(DisplayText(ItemText(index))));
-    }
-    if (focused) {
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        option.rect = rect;
-        option.backgroundColor = brush;
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
-    }
-    painter.restore();
+    DrawOwnerItem(*this, *this, painter, index, rect, selected, focused);
 }
 
 // ---- The control ----------------------------------------------------------------
@@ -190,7 +160,7 @@ TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QListWidget(parent)
     setSortingEnabled(false);
     setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setItemDelegate(new DirectoryItemDelegate(this));
+    setItemDelegate(new OwnerDrawDelegate(this, *this));
     LoadFolderImages();
     directory_ = CurrentDirectory();
     UpdateItemHeight();

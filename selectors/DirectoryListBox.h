@@ -7,6 +7,7 @@
 
 #include "platform/CodePage.h"
 #include "selectors/DriveComboBox.h"
+#include "selectors/OwnerDraw.h"
 #include "selectors/SelectorImages.h"
 
 #include <QFontMetrics>
@@ -15,7 +16,6 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QRect>
-#include <QStyledItemDelegate>
 
 #include <functional>
 #include <vector>
@@ -76,18 +76,7 @@ struct DirectoryItemGeometry {
     QPoint text; // top-left of the text
 };
 
-class DirectoryItemDelegate : public QStyledItemDelegate {
-    Q_OBJECT
-public:
-    explicit DirectoryItemDelegate(TDirectoryListBox* list);
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-
-private:
-    TDirectoryListBox* list_;
-};
-
-class TDirectoryListBox : public QListWidget {
+class TDirectoryListBox : public QListWidget, public OwnerDrawn {
     Q_OBJECT
 public:
     enum Image : int { ClosedImage, OpenImage, CurrentImage, NoImage = -1 };
@@ -128,7 +117,7 @@ public:
     // 0 when the two paths name the same directory on this volume.
     int ComparePaths(const platform::Text& a, const platform::Text& b) const;
 
-    int ItemCount() const { return static_cast<int>(texts_.size()); }
+    int ItemCount() const override { return static_cast<int>(texts_.size()); }
     const platform::Text& ItemText(int index) const { return texts_.at(static_cast<std::size_t>(index)); }
     Image ItemImage(int index) const { return images_.at(static_cast<std::size_t>(index)); }
     const QImage* ImageOf(Image image) const;
@@ -136,13 +125,14 @@ public:
     int PathItemCount() const { return pathItems_; }
     int SelectedIndex() const { return currentRow(); }
 
-    int ItemHeight() const { return itemHeight_; }
+    int ItemHeight() const override { return itemHeight_; }
     bool HandleAllocated() const { return handleAllocated_; }
     // Creates the window now, as showing it would: fills the list and
     // selects the current directory's item. Re-creates it when it exists.
     void CreateHandle();
 
     DirectoryItemGeometry Layout(int index, const QRect& item) const;
+    ItemPicture Picture(int index, const QRect& item) const override;
     void DrawItem(QPainter& painter, int index, const QRect& rect, bool selected, bool focused) const;
 
     TNotifyEvent OnChange;

@@ -2,17 +2,16 @@
 
 #include "app/Application.h"
 #include "app/QtText.h"
+#include "app/TextFormat.h"
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 #include "selectors/CurrentDirectory.h"
 #include "selectors/DirectoryListBox.h"
 #include "selectors/SelectorImages.h"
-#include "selectors/TextFormat.h"
 
 #include <QEvent>
 #include <QPainter>
 #include <QStyleOptionComboBox>
-#include <QStyleOptionFocusRect>
 #include <QStylePainter>
 
 #include <cstring>
@@ -64,7 +63,7 @@ platform::Text VolumeLabelText(char letter)
             label = volumeName;
         }
     }
-    return FillFormat(texts::Texts().VolumeLabelFormat, {InLetterCase(letter, label)});
+    return app::FormatText(texts::Texts().VolumeLabelFormat, {InLetterCase(letter, label)});
 }
 
 platform::Text NetworkNameText(char letter)
@@ -81,9 +80,7 @@ platform::Text NetworkNameText(char letter)
 
 // ---- Drawing ------------------------------------------------------------------
 
-DriveItemDelegate::DriveItemDelegate(TDriveComboBox* combo) : QStyledItemDelegate(combo), combo_(combo) {}
-
-DriveItemGeometry DriveItemDelegate::Layout(const QRect& item, const QImage* image)
+DriveItemGeometry TDriveComboBox::Layout(const QRect& item, const QImage* image)
 {
     DriveItemGeometry geometry;
     int width = 16;
@@ -96,15 +93,18 @@ DriveItemGeometry DriveItemDelegate::Layout(const QRect& item, const QImage* ima
     return geometry;
 }
 
-void DriveItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+ItemPicture TDriveComboBox::Picture(int index, const QRect& item) const
 {
-    combo_->DrawItem(*painter, index.row(), option.rect, option.state.testFlag(QStyle::State_Selected),
-                     option.state.testFlag(QStyle::State_HasFocus));
+    const QImage* image = ImageOf(ItemImage(index));
+    const DriveItemGeometry geometry = Layout(item, image);
+    // Single line, centred vertically; an ampersand is shown as itself.
+    return ItemPicture{image, geometry.image.topLeft(), geometry.text,
+                       Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, ItemText(index)};
 }
 
-QSize DriveItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
+void TDriveComboBox::DrawItem(QPainter& painter, int index, const QRect& rect, bool selected, bool focused) const
 {
-    return QSize(option.rect.width(), combo_->ItemHeight());
+    DrawOwnerItem(*this, *this, painter, index, rect, selected, focused);
 }
 
 // ---- The control ----------------------------------------------------------------
@@ -114,8 +114,7 @@ TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent)
     setEditable(false);
     setFocusPolicy(Qt::StrongFocus);
     resize(145, 25);
-    delegate_ = new DriveItemDelegate(this);
-    setItemDelegate(delegate_);
+    setItemDelegate(new OwnerDrawDelegate(this, *this));
     LoadDriveImages();
     const platform::Text current = CurrentDirectory();
     drive_ = (current.empty() || current[0] == '\\') ? '\0' : current[0];
@@ -164,16 +163,16 @@ void TDriveComboBox::FillDriveList()
             AddItem(platform::Text{letter, ':'}, FloppyImage);
             break;
         case platform::DRIVE_FIXED:
-            AddItem(FillFormat(texts.DriveItemFormat, {letterText, VolumeLabelText(letter)}), HardImage);
+            AddItem(app::FormatText(texts.DriveItemFormat, {letterText, VolumeLabelText(letter)}), HardImage);
             break;
         case platform::DRIVE_REMOTE:
-            AddItem(FillFormat(texts.DriveItemFormat, {letterText, NetworkNameText(letter)}), NetworkImage);
+            AddItem(app::FormatText(texts.DriveItemFormat, {letterText, NetworkNameText(letter)}), NetworkImage);
             break;
         case platform::DRIVE_CDROM:
-            AddItem(FillFormat(texts.DriveItemFormat, {letterText, VolumeLabelText(letter)}), CdromImage);
+            AddItem(app::FormatText(texts.DriveItemFormat, {letterText, VolumeLabelText(letter)}), CdromImage);
             break;
         case platform::DRIVE_RAMDISK:
-            AddItem(FillFormat(texts.DriveItemFormat, {letterText, VolumeLabelText(letter)}), RamImage);
+            AddItem(app::FormatText(texts.DriveItemFormat, {letterText, VolumeLabelText(letter)}), RamImage);
             break;
         default: break;
         }
@@ -260,34 +259,6 @@ void TDriveComboBox::changeEvent(QEvent* event)
         if (handleAllocated_) app::Guarded([this] { CreateHandle(); });
         updateGeometry();
     }
-}
-
-void TDriveComboBox::DrawItem(QPainter& painter, int index, const QRect& rect, bool selected, bool focused) const
-{
-    const QPalette& colours = palette();
-    const QColor brush = selected ? colours.color(QPalette::Highlight) : colours.color(QPalette::Base);
-    const QColor ink = selected ? colours.color(QPalette::HighlightedText) : colours.color(QPalette::Text);
-    painter.save();
-    painter.setClipRect(rect);
-    painter.fillRect(rect, brush);
-    if (index >= 0 && index < ItemCount()) {
-        const QImage* image = ImageOf(ItemImage(index));
-        const DriveItemGeometry geometry = DriveItemDelegate::Layout(rect, image);
-        if (image) DrawKeyedImage(painter, geometry.image.topLeft(), *image, brush);
-        painter.setFont(font());
-        painter.setPen(ink);
-        // Single line, centred vertically; an ampersand is shown as itself.
-        painter.drawText(geometry.text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                         app::ToQString(ItemText(index)));
-    }
-    if (focused) {
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        option.rect = rect;
-        option.backgroundColor = brush;
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
-    }
-    painter.restore();
 }
 
 void TDriveComboBox::paintEvent(QPaintEvent*)

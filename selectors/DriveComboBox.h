@@ -5,13 +5,13 @@
 
 #include "app/Form.h"
 #include "platform/CodePage.h"
+#include "selectors/OwnerDraw.h"
 #include "selectors/SelectorImages.h"
 
 #include <QComboBox>
 #include <QImage>
 #include <QPointer>
 #include <QRect>
-#include <QStyledItemDelegate>
 
 #include <cstdint>
 #include <functional>
@@ -40,23 +40,9 @@ struct DriveItemGeometry {
     QRect text;  // the rectangle the text is centred in vertically
 };
 
-// The owner drawing of the selector's items, used for the popup list rows
-// and for the selection field alike.
-class DriveItemDelegate : public QStyledItemDelegate {
-    Q_OBJECT
-public:
-    explicit DriveItemDelegate(class TDriveComboBox* combo);
-
-    static DriveItemGeometry Layout(const QRect& item, const QImage* image);
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-
-private:
-    class TDriveComboBox* combo_;
-};
-
-class TDriveComboBox : public QComboBox {
+// The selector's items are owner-drawn, in the drop-down list and in the
+// selection field alike.
+class TDriveComboBox : public QComboBox, public OwnerDrawn {
     Q_OBJECT
 public:
     // The five images in the order of the drive types they stand for.
@@ -83,18 +69,22 @@ public:
     virtual void FillDriveList();
 
     // Item count, texts and images as the owner drawing sees them.
-    int ItemCount() const { return count(); }
+    int ItemCount() const override { return count(); }
     const platform::Text& ItemText(int index) const;
     Image ItemImage(int index) const;
     const QImage* ImageOf(Image image) const;
 
-    int ItemHeight() const { return itemHeight_; }
+    int ItemHeight() const override { return itemHeight_; }
     // True once the window has been created (first shown).
     bool HandleAllocated() const { return handleAllocated_; }
     // Creates the window now, as showing it would: fills the list and
     // selects the drive's item. Re-creates it when it exists.
     void CreateHandle();
 
+    // Where an item's image (two pixels in, centred) and its text (six
+    // pixels after the image, centred vertically) go.
+    static DriveItemGeometry Layout(const QRect& item, const QImage* image);
+    ItemPicture Picture(int index, const QRect& item) const override;
     // Draws one item: the framework's part (brush, highlight when selected,
     // focus rectangle when focused) and the item's image and text.
     void DrawItem(QPainter& painter, int index, const QRect& rect, bool selected, bool focused) const;
@@ -122,7 +112,6 @@ private:
     std::vector<Image> itemImages_;
     int itemHeight_ = 0;
     bool handleAllocated_ = false;
-    DriveItemDelegate* delegate_ = nullptr;
 };
 
 } // namespace kivra::selectors
