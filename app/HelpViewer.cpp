@@ -23,7 +23,6 @@ namespace kivra::app {
 namespace {
 
 constexpr std::string_view HelpFileMark = "KIVRA HELP";
-constexpr std::uint16_t HELP_QUIT = 2;
 // Larger than any help file; a bigger file is taken as unreadable.
 constexpr std::size_t HelpFileLimit = 16u << 20;
 
