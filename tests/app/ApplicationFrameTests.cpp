@@ -283,7 +283,8 @@ TEST_F(FrameTest, TheFocusReturnsToItsControlWhenAMessageDialogCloses)
     ASSERT_EQ(QApplication::focusWidget(), edit);
 
     ModalAnswer answer([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
-    EXPECT_EQ(app::ShowMessageDialog(T().VerdictNormal, app::MessageDialogType::Information, 0x0003, 0), app::mrNo);
+    EXPECT_EQ(app::ShowMessageDialog(T().VerdictNormal, app::MessageDialogType::Information, app::YesNoButtons, 0),
+              app::mrNo);
     ASSERT_TRUE(QTest::qWaitForWindowActive(form));
     QTest::qWait(20);
     EXPECT_EQ(QApplication::focusWidget(), edit);
@@ -374,7 +375,8 @@ TEST_F(FrameTest, TheLoopShowsTheMainFormAndEndsAfterTheHandlerDuringWhichTheMai
         for (int pass = 0; pass < 1000 && !app.QuitRequested(); ++pass) app.PumpPendingMessages();
         steps.push_back(app.QuitRequested() ? "quit seen in the wait" : "no quit");
         EXPECT_TRUE(form->isVisible()) << "closing the main window does not hide it";
-        dialogResult = app::ShowMessageDialog(T().VerdictNormal, app::MessageDialogType::Information, 0x0003, 0);
+        dialogResult =
+            app::ShowMessageDialog(T().VerdictNormal, app::MessageDialogType::Information, app::YesNoButtons, 0);
         steps.push_back("handler ends");
     });
     app.RunMessageLoop();
