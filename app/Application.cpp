@@ -232,6 +232,10 @@ void TApplication::ReportHandlerException(const std::exception_ptr& raised)
     } catch (const Exception& exception) {
         kind = Kind::Program;
         message = exception.Message();
+    } catch (const std::bad_alloc&) {
+        // Running out of memory is a failure of the program like any other.
+        kind = Kind::Program;
+        message = texts::Texts().OutOfMemory;
     } catch (...) {
         kind = Kind::Foreign;
     }

@@ -14,7 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <limits>
+#include <new>
 #include <stdexcept>
+#include <vector>
 
 namespace kivra::test {
 namespace {
@@ -84,6 +88,47 @@ TEST_F(GuardTest, AnAbortIsSilent)
     EXPECT_FALSE(Guard([] { throw EAbort("quiet"); }));
     after = true;
     EXPECT_TRUE(after);
+}
+
+TEST_F(GuardTest, RunningOutOfMemoryIsShownInTheProgramsOwnWordsAndTheProgramGoesOn)
+{
+    const auto shown = Guard([] { throw std::bad_alloc(); });
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->text, app::ToQString(T().OutOfMemory + "."));
+    EXPECT_EQ(shown->title, QStringLiteral("Kivra"));
+    EXPECT_EQ(shown->icon, QMessageBox::Critical);
+    EXPECT_EQ(shown->buttons, 1);
+
+    // A button whose handler asks for more memory than there is.
+    QPushButton button(QStringLiteral("go"));
+    button.show();
+    std::size_t asked = 0;
+    QObject::connect(&button, &QPushButton::clicked, [&] {
+        app::Guarded([&] {
+            asked = std::numeric_limits<std::ptrdiff_t>::max() / 2;
+            std::vector<char> huge(asked);
+            asked = huge.size() + 1;
+        });
+    });
+    std::optional<QString> text;
+    ModalAnswer answer([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        text = box->text();
+        box->buttons().front()->click();
+    });
+    QTest::mouseClick(&button, Qt::LeftButton);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(*text, app::ToQString(T().OutOfMemory + "."));
+    EXPECT_EQ(asked, std::size_t(std::numeric_limits<std::ptrdiff_t>::max() / 2))
+        << "the rest of the handler is skipped";
+    text.reset();
+    ModalAnswer again([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        text = box->text();
+        box->buttons().front()->click();
+    });
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_EQ(text, app::ToQString(T().OutOfMemory + ".")) << "the program goes on: the button works again";
 }
 
 TEST_F(GuardTest, AForeignExceptionShowsTheLastChanceTextAndTheProgramGoesOn)
