@@ -1,5 +1,5 @@
 #pragma once
-// Long work of a command (the tree walk, the classification, the saving)
+// Long work of a command (the tree walk and the classification)
 // done off the GUI thread, while the GUI thread keeps the windows painted
 // and lets nothing else start.
 

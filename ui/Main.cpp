@@ -28,7 +28,6 @@
 #include <QTimer>
 
 #include <atomic>
-#include <optional>
 #include <string>
 
 namespace kivra::ui {
@@ -48,7 +47,6 @@ using app::YesNoButtons;
 // label, directory, archive.
 constexpr std::uint16_t EveryKindOfEntry = 0x3F;
 constexpr std::int32_t OneSecond = 1000;
-constexpr int DesignedFontHeight = 19;
 // How often the caption tells the entries found so far.
 constexpr int ProgressInterval = 100;
 
@@ -69,14 +67,6 @@ public:
 
     std::atomic<std::size_t> entries{0};
     scan::SearchFailures failures;
-};
-
-// The save step off the GUI thread: the first failure's message is kept,
-// and shown once the step is over.
-class KeptSaveFailure : public scan::SaveFailureReporter {
-public:
-    void ReportSaveFailure(const platform::Text& message) override { this->message = message; }
-    std::optional<platform::Text> message;
 };
 
 // The form loader has to know the layout's own controls (the selectors and
@@ -123,12 +113,6 @@ TForm1::TForm1() : TForm(PrepareLayout())
     BtnDifferent = Required<QPushButton>(*this, "BtnDifferent");
     BtnLongFile = Required<QPushButton>(*this, "BtnLongFile");
     BtnKomojiFile = Required<QPushButton>(*this, "BtnKomojiFile");
-
-    // A stored layout gives a font's size in points only; the window is
-    // designed for a character height of 19 pixels.
-    QFont designed(app::ToQString(Texts().FormFontName));
-    designed.setPixelSize(DesignedFontHeight);
-    setFont(designed);
     ConnectControls();
 }
 
@@ -151,6 +135,9 @@ void TForm1::ConnectControls()
         connect(button, &QPushButton::clicked, this,
                 [this, button, handler] { app::Guarded([&] { (this->*handler)(button); }); });
     };
+    // A command button with the focus takes Enter, as Windows buttons do.
+    for (QPushButton* button : {BtnRun, BtnLongName, BtnShortName, BtnDifferent, BtnLongFile, BtnKomojiFile})
+        button->setAutoDefault(true);
     onClick(BtnRun, &TForm1::BtnRunClick);
     onClick(BtnLongName, &TForm1::BtnLongNameClick);
     onClick(BtnShortName, &TForm1::BtnShortNameClick);
@@ -275,13 +262,7 @@ void TForm1::BtnRunClick(QObject* Sender)
     SetProgressCaption(Texts().ProgressSaving);
     DelayTime(OneSecond);
 
-    KeptSaveFailure saveFailure;
-    bool saved = false;
-    RunOffGuiThread(Texts().ProgressSaving, nullptr, [&] { saved = scan::SaveResultFiles(Lists(), saveFailure); });
-    if (!saved) {
-        if (saveFailure.message) ReportSaveFailure(*saveFailure.message);
-        return;
-    }
+    if (!scan::SaveResultFiles(Lists(), *this)) return;
     SetCaption(BaseCaption);
     BtnDifferentClick(Sender);
     const bool found = DifferentList->Count() > 2;
@@ -385,6 +366,8 @@ void TForm1::SetRootField(const platform::Text& text)
     // The field holds a text up to its first zero byte, as a Windows edit
     // control does.
     Edit1->setText(app::ToQString(std::string_view(text.c_str())));
+    // A path too long for the field shows its beginning, the drive first.
+    Edit1->setCursorPosition(0);
 }
 
 platform::Text TForm1::RootField() const { return app::ToText(Edit1->text()); }
