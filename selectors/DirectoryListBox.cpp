@@ -211,6 +211,46 @@ void TDirectoryListBox::SetDirLabel(TLabel* label)
     UpdateDirLabel();
 }
 
+QString TDirectoryListBox::FileListName() const { return fileList_ ? fileList_->objectName() : fileListName_; }
+
+void TDirectoryListBox::SetFileListName(const QString& name)
+{
+    fileListName_ = name;
+    Loaded();
+}
+
+QString TDirectoryListBox::DirLabelName() const { return dirLabel_ ? dirLabel_->objectName() : dirLabelName_; }
+
+void TDirectoryListBox::SetDirLabelName(const QString& name)
+{
+    dirLabelName_ = name;
+    Loaded();
+}
+
+void TDirectoryListBox::Loaded()
+{
+    if (!fileListName_.isEmpty()) {
+        if (auto* list = window()->findChild<TFileListBox*>(fileListName_)) {
+            SetFileList(list);
+            fileListName_.clear();
+        }
+    }
+    if (!dirLabelName_.isEmpty()) {
+        if (auto* label = window()->findChild<TLabel*>(dirLabelName_)) {
+            SetDirLabel(label);
+            dirLabelName_.clear();
+        }
+    }
+}
+
+void TDirectoryListBox::SetItemHeight(int height)
+{
+    if (height <= 0 || height == itemHeight_) return;
+    itemHeight_ = height;
+    // The rows take the new height at the next layout of the items.
+    doItemsLayout();
+}
+
 void TDirectoryListBox::UpdateDirLabel()
 {
     if (!dirLabel_) return;

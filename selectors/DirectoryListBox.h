@@ -78,6 +78,11 @@ struct DirectoryItemGeometry {
 
 class TDirectoryListBox : public QListWidget, public OwnerDrawn {
     Q_OBJECT
+    // Published: a stored layout sets them by name. FileList and DirLabel
+    // name other controls of the same layout, found once it is all loaded.
+    Q_PROPERTY(int ItemHeight READ ItemHeight WRITE SetItemHeight)
+    Q_PROPERTY(QString FileList READ FileListName WRITE SetFileListName)
+    Q_PROPERTY(QString DirLabel READ DirLabelName WRITE SetDirLabelName)
 public:
     enum Image : int { ClosedImage, OpenImage, CurrentImage, NoImage = -1 };
 
@@ -97,6 +102,13 @@ public:
     TDriveComboBox* DriveCombo() const { return driveCombo_; }
     TLabel* DirLabel() const { return dirLabel_; }
     void SetDirLabel(TLabel* label);
+    QString FileListName() const;
+    void SetFileListName(const QString& name);
+    QString DirLabelName() const;
+    void SetDirLabelName(const QString& name);
+    // Called by the form once its whole layout is loaded: the controls named
+    // by the layout's properties are looked up.
+    Q_INVOKABLE void Loaded();
 
     bool ChangingPath() const { return changingPath_; }
     bool PreservesCase() const { return preservesCase_; }
@@ -126,6 +138,8 @@ public:
     int SelectedIndex() const { return currentRow(); }
 
     int ItemHeight() const override { return itemHeight_; }
+    // Every row this many pixels high, until the font changes again.
+    void SetItemHeight(int height);
     bool HandleAllocated() const { return handleAllocated_; }
     // Creates the window now, as showing it would: fills the list and
     // selects the current directory's item. Re-creates it when it exists.
@@ -165,6 +179,8 @@ private:
     QPointer<TFileListBox> fileList_;
     QPointer<TDriveComboBox> driveCombo_;
     QPointer<TLabel> dirLabel_;
+    QString fileListName_;
+    QString dirLabelName_;
     bool changingPath_ = false;
     bool preservesCase_ = true;
     bool caseSensitive_ = false;

@@ -220,6 +220,23 @@ void TDriveComboBox::SetDirList(TDirectoryListBox* dirList)
     if (dirList_) dirList_->driveCombo_ = this;
 }
 
+QString TDriveComboBox::DirListName() const { return dirList_ ? dirList_->objectName() : dirListName_; }
+
+void TDriveComboBox::SetDirListName(const QString& name)
+{
+    dirListName_ = name;
+    Loaded();
+}
+
+void TDriveComboBox::Loaded()
+{
+    if (dirListName_.isEmpty()) return;
+    if (auto* list = window()->findChild<TDirectoryListBox*>(dirListName_)) {
+        SetDirList(list);
+        dirListName_.clear();
+    }
+}
+
 void TDriveComboBox::Click()
 {
     if (OnClick) OnClick(this);

@@ -22,7 +22,10 @@ class TDirectoryListBox;
 
 using app::TNotifyEvent;
 
+Q_NAMESPACE
+
 enum class TTextCase : std::uint8_t { tcLowerCase = 0, tcUpperCase = 1 };
+Q_ENUM_NS(TTextCase)
 
 // The volume label of a drive in brackets, "[label]", in the letter's case.
 // Label queries run with critical-error dialogs suppressed; the previous
@@ -44,6 +47,10 @@ struct DriveItemGeometry {
 // selection field alike.
 class TDriveComboBox : public QComboBox, public OwnerDrawn {
     Q_OBJECT
+    // Published: a stored layout sets them by name. DirList names another
+    // control of the same layout, found once the whole layout is loaded.
+    Q_PROPERTY(kivra::selectors::TTextCase TextCase READ TextCase WRITE SetTextCase)
+    Q_PROPERTY(QString DirList READ DirListName WRITE SetDirListName)
 public:
     // The five images in the order of the drive types they stand for.
     enum Image : int { FloppyImage, HardImage, NetworkImage, CdromImage, RamImage, NoImage = -1 };
@@ -64,6 +71,11 @@ public:
     // destroyed.
     TDirectoryListBox* DirList() const { return dirList_; }
     void SetDirList(TDirectoryListBox* dirList);
+    QString DirListName() const;
+    void SetDirListName(const QString& name);
+    // Called by the form once its whole layout is loaded: the controls named
+    // by the layout's properties are looked up.
+    Q_INVOKABLE void Loaded();
 
     // Rebuilds all items from the system's drive table.
     virtual void FillDriveList();
@@ -107,6 +119,7 @@ private:
     char drive_ = 0;
     TTextCase textCase_ = TTextCase::tcLowerCase;
     QPointer<TDirectoryListBox> dirList_;
+    QString dirListName_;
     SelectorImageSet<5> images_;
     std::vector<platform::Text> texts_;
     std::vector<Image> itemImages_;
