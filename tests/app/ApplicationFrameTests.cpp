@@ -3,6 +3,7 @@
 #include "AppTestSupport.h"
 
 #include "app/Application.h"
+#include "app/Fonts.h"
 #include "app/MessageDialog.h"
 #include "app/QtText.h"
 #include "platform/Exceptions.h"
@@ -143,8 +144,9 @@ TEST_F(FrameTest, AFormTakesItsLayoutWithTheTextTableRowsItNames)
     EXPECT_EQ(exit->text(), app::ToQString(T().MenuExitCaption));
 
     EXPECT_EQ(form->font().family(), app::ToQString(T().FormFontName));
-    EXPECT_EQ(form->font().pixelSize(), 19);
-    EXPECT_EQ(form->Component<QPushButton>("Button")->font().pixelSize(), 19);
+    // Characters 19 pixels high in "System": its stand-in's size.
+    EXPECT_EQ(form->font().pixelSize(), app::StandInPixelSize(app::ToQString(T().FormFontName), 19));
+    EXPECT_EQ(form->Component<QPushButton>("Button")->font(), form->font());
     EXPECT_EQ(QRect(form->Left(), form->Top(), form->Width(), form->Height()), QRect(200, 107, 500, 370));
 }
 

@@ -390,6 +390,22 @@ TEST(Fonts, TheFacesTheWindowsAskForAreTheIpaFonts)
     EXPECT_EQ(QFontInfo(dialog).family(), QStringLiteral("IPAPGothic"));
 }
 
+TEST(Fonts, TheSystemFacesStandInDrawsHalfWidthCharactersEightPixelsWideInACellThatFitsEighteen)
+{
+    app::InstallFontSubstitutions();
+    const QString system = app::ToQString(T().FormFontName);
+    const QFont font = app::DesignedFont(system, -19);
+    const QFontMetrics metrics(font);
+    EXPECT_EQ(metrics.horizontalAdvance(QString::fromUtf8("ｱ")), 8);
+    EXPECT_EQ(metrics.horizontalAdvance(QStringLiteral("A")), 8);
+    EXPECT_EQ(metrics.horizontalAdvance(QString::fromUtf8("漢")), 16);
+    EXPECT_LE(metrics.height(), 18) << "a row of 18 pixels shows the descenders";
+    // The main window's label: 25 half-width units in its 230 pixels.
+    EXPECT_LE(metrics.horizontalAdvance(app::ToQString(T().Label1Caption)), 230);
+    EXPECT_EQ(app::DesignedFont(app::ToQString(T().DialogFontName), -12).pixelSize(), 12)
+        << "other faces keep their size";
+}
+
 // ---- The arithmetic ------------------------------------------------------------
 
 TEST(MulDiv, RoundsToTheNearestWithHalvesAwayFromZero)

@@ -2,6 +2,7 @@
 // moves 50 ms at every reading, so each one-second wait lasts a few dozen
 // passes instead of a real second.
 #include "app/Application.h"
+#include "app/Fonts.h"
 #include "app/QtText.h"
 #include "app/TextFormat.h"
 #include "platform/WinApi.h"
@@ -17,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -125,8 +127,16 @@ TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThem)
     EXPECT_EQ(form.ListBox1->ItemHeight(), 18);
     EXPECT_TRUE(form.Edit1->isReadOnly());
     EXPECT_EQ(form.Edit1->focusPolicy() & Qt::TabFocus, 0) << "the root field is no tab stop";
-    EXPECT_EQ(form.font().pixelSize(), 19);
+    // "System" with characters 19 pixels high, drawn by its stand-in.
+    EXPECT_EQ(form.font(), app::DesignedFont(app::ToQString(Texts().FormFontName), -19));
     EXPECT_EQ(form.ListBox1->font(), form.font()) << "every control uses the window's font";
+    EXPECT_EQ(form.MenuFile->font(), form.font()) << "the menus' drop-downs too";
+    EXPECT_EQ(form.MenuHelp->font(), form.font());
+    EXPECT_EQ(form.DirectoryListBox1->ItemHeight(), 18) << "as the layout sets it";
+    ASSERT_GT(form.DirectoryListBox1->count(), 1);
+    EXPECT_EQ(form.DirectoryListBox1->visualItemRect(form.DirectoryListBox1->item(1)).height(), 18);
+    EXPECT_LE(QFontMetrics(form.Label1->font()).horizontalAdvance(form.Label1->text()), form.Label1->width())
+        << "the label's text is drawn whole";
 }
 
 TEST_F(MainWindowTest, CaptionsComeFromTheTextTable)
