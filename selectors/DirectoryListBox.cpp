@@ -10,6 +10,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -308,6 +309,10 @@ void TDirectoryListBox::FillDirectoryList()
     for (const Text& name : names) AddItem(name, ClosedImage);
 
     if (handleAllocated_) setCurrentRow(current);
+    // A list filled anew starts at its top and shows the selected item.
+    doItemsLayout();
+    verticalScrollBar()->setValue(0);
+    if (handleAllocated_ && current >= 0) scrollToItem(item(current), QAbstractItemView::EnsureVisible);
 }
 
 void TDirectoryListBox::ReadSubdirectoryNames(const Text& directory, std::vector<Text>& list)
@@ -396,7 +401,28 @@ Text TDirectoryListBox::ItemPath(int index) const
     return drive + rest.substr(0, end);
 }
 
-void TDirectoryListBox::OpenSelectedItem() { OpenPath(ItemPath(currentRow())); }
+int TDirectoryListBox::SelectedIndex() const
+{
+    const QList<QListWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? -1 : row(selected.front());
+}
+
+void TDirectoryListBox::OpenSelectedItem() { OpenPath(ItemPath(SelectedIndex())); }
+
+QItemSelectionModel::SelectionFlags TDirectoryListBox::SelectionCommandOf(const QModelIndex& index, const QEvent* event)
+{
+    if (!index.isValid()) return QItemSelectionModel::NoUpdate;
+    if (event && event->type() == QEvent::MouseMove &&
+        static_cast<const QMouseEvent*>(event)->buttons() == Qt::NoButton)
+        return QItemSelectionModel::NoUpdate;
+    return QItemSelectionModel::ClearAndSelect;
+}
+
+QItemSelectionModel::SelectionFlags TDirectoryListBox::selectionCommand(const QModelIndex& index,
+                                                                        const QEvent* event) const
+{
+    return SelectionCommandOf(index, event);
+}
 
 TDirectoryListBox::Resolved TDirectoryListBox::ResolvePath(const Text& text) const
 {

@@ -135,7 +135,8 @@ public:
     const QImage* ImageOf(Image image) const;
     // The number of path items (root, ancestors, current directory).
     int PathItemCount() const { return pathItems_; }
-    int SelectedIndex() const { return currentRow(); }
+    // The selected item, -1 when none.
+    int SelectedIndex() const;
 
     int ItemHeight() const override { return itemHeight_; }
     // Every row this many pixels high, until the font changes again.
@@ -146,6 +147,9 @@ public:
     void CreateHandle();
 
     DirectoryItemGeometry Layout(int index, const QRect& item) const;
+    // What a click or a key does to the selection of a single-selection
+    // list box (the result list box shares it).
+    static QItemSelectionModel::SelectionFlags SelectionCommandOf(const QModelIndex& index, const QEvent* event);
     ItemPicture Picture(int index, const QRect& item) const override;
     void DrawItem(QPainter& painter, int index, const QRect& rect, bool selected, bool focused) const;
 
@@ -155,6 +159,10 @@ public:
     TKeyPressEvent OnKeyPress;
 
 protected:
+    // A single-selection list box never deselects: a click, with Ctrl or
+    // without, selects the item under it.
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

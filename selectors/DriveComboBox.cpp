@@ -9,8 +9,11 @@
 #include "selectors/DirectoryListBox.h"
 #include "selectors/SelectorImages.h"
 
+#include <QAbstractItemView>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
 
@@ -122,6 +125,15 @@ TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent)
     // A pick with the mouse or the keyboard; picking the drive that is
     // already selected is reported too, and the selection operation skips it.
     connect(this, qOverload<int>(&QComboBox::activated), this, [this](int) { app::Guarded([this] { Click(); }); });
+    // In the open list, every move of the selection with the keys is a pick
+    // of its own, as on Windows; the mouse only points until it clicks.
+    view()->installEventFilter(this);
+    connect(view()->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+        if (!keyMoving_ || !current.isValid()) return;
+        keyMoving_ = false;
+        setCurrentIndex(current.row());
+        app::Guarded([this] { Click(); });
+    });
 }
 
 TDriveComboBox::~TDriveComboBox() = default;
@@ -258,6 +270,37 @@ void TDriveComboBox::CreateHandle()
     handleAllocated_ = true;
     FillDriveList();
     SetDrive(drive_);
+}
+
+bool TDriveComboBox::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == view()) {
+        keyMoving_ = false;
+        if (event->type() == QEvent::KeyPress) {
+            switch (static_cast<QKeyEvent*>(event)->key()) {
+            case Qt::Key_Up:
+            case Qt::Key_Down:
+            case Qt::Key_PageUp:
+            case Qt::Key_PageDown:
+            case Qt::Key_Home:
+            case Qt::Key_End: keyMoving_ = true; break;
+            default: break;
+            }
+        }
+    }
+    return QComboBox::eventFilter(watched, event);
+}
+
+void TDriveComboBox::showPopup()
+{
+    QComboBox::showPopup();
+    QWidget* popup = view()->window();
+    if (!popup || popup == window()) return;
+    const QPoint below = mapToGlobal(QPoint(0, height()));
+    const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
+    // Above the field only where the screen has no room below it.
+    const bool room = screen.isNull() || below.y() + popup->height() <= screen.bottom() + 1;
+    popup->move(below.x(), room ? below.y() : mapToGlobal(QPoint(0, 0)).y() - popup->height());
 }
 
 void TDriveComboBox::showEvent(QShowEvent* event)

@@ -104,7 +104,11 @@ public:
     TNotifyEvent OnChange;
     TNotifyEvent OnClick;
 
+    // Drops the list down below the selection field, as Windows does.
+    void showPopup() override;
+
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -125,6 +129,7 @@ private:
     std::vector<Image> itemImages_;
     int itemHeight_ = 0;
     bool handleAllocated_ = false;
+    bool keyMoving_ = false; // a key moves the selection in the open list
 };
 
 } // namespace kivra::selectors

@@ -1,5 +1,7 @@
 #include "ui/ListBox.h"
 
+#include "selectors/DirectoryListBox.h"
+
 #include <QHeaderView>
 #include <QItemSelectionModel>
 
@@ -48,6 +50,12 @@ TListBox::TListBox(QWidget* parent) : QTableView(parent), model_(new ListBoxMode
     // Tab leaves the list box for the next control, as in any list box.
     setTabKeyNavigation(false);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+QItemSelectionModel::SelectionFlags TListBox::selectionCommand(const QModelIndex& index, const QEvent* event) const
+{
+    const auto command = selectors::TDirectoryListBox::SelectionCommandOf(index, event);
+    return command == QItemSelectionModel::NoUpdate ? command : command | QItemSelectionModel::Rows;
 }
 
 int TListBox::ItemHeight() const { return verticalHeader()->defaultSectionSize(); }

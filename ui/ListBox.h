@@ -59,6 +59,11 @@ public:
     // Selects a row and makes it current; touches nothing when it already is.
     void SetItemIndex(int row);
 
+protected:
+    // Never deselects: a click, with Ctrl or without, selects the row.
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
+
 private:
     ListBoxModel* model_;
 };
