@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cxxabi.h>
 #include <typeinfo>
 
@@ -36,7 +37,9 @@ platform::Text ModulePath()
 {
     char buffer[261] = {};
     const platform::DWORD length = platform::GetModuleFileNameA(buffer, 256);
-    return platform::Text(buffer, std::min<platform::DWORD>(length, 256));
+    // A path cut at the buffer's size ends with the zero that closes it: the
+    // text is what comes before the first zero.
+    return platform::Text(buffer, strnlen(buffer, std::min<platform::DWORD>(length, 256)));
 }
 
 // The executable's file name: what follows its last backslash.
@@ -138,9 +141,10 @@ TApplication::TApplication() : title_(DeriveTitle()), watch_(std::make_unique<Me
     QCoreApplication::setApplicationName(ToQString(title_));
     const QString icon = resources::ImagePath(ToQString(texts::Texts().MainIconName), QStringLiteral("png"));
     if (QFile::exists(icon)) QGuiApplication::setWindowIcon(QIcon(icon));
-    // The end of the desktop session ends the program as closing its main
-    // window does.
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, watch_.get(), [this] { RequestQuit(); });
+    // The end of the desktop session reaches the program as the quit event
+    // that the session manager sends when the session really ends; a request
+    // to commit data comes before a logout that may still be cancelled, and
+    // ends nothing.
 }
 
 TApplication::~TApplication()

@@ -339,6 +339,13 @@ TModalResult TForm::ShowModal()
     DisabledWindows disabled(this);
     Restore restore{this};
 
+    // A dialog of the program's main window, as the window manager should
+    // treat it: kept above that window, never minimised away from it.
+    const TForm* owner = application.MainForm();
+    if (owner && owner != this && owner->windowHandle()) {
+        winId();
+        windowHandle()->setTransientParent(owner->windowHandle());
+    }
     setWindowModality(Qt::ApplicationModal);
     show();
     raise();
@@ -347,7 +354,9 @@ TModalResult TForm::ShowModal()
         // The first control in tab order that takes the focus gets it.
         for (QWidget* next = nextInFocusChain(); next && next != this; next = next->nextInFocusChain()) {
             if ((next->focusPolicy() & Qt::TabFocus) && next->isEnabled() && next->isVisibleTo(this)) {
-                next->setFocus(Qt::OtherFocusReason);
+                // As given by the keyboard: the control shows that it has it.
+                setAttribute(Qt::WA_KeyboardFocusChange);
+                next->setFocus(Qt::TabFocusReason);
                 break;
             }
         }

@@ -92,6 +92,13 @@ TEST(ApplicationTitle, IgnoresDotsOfTheDirectoriesAndBackslashBytesInsideDoubleB
     EXPECT_EQ(TitleFor("C:\\BIN\\X\x95\x5CKIVRA.EXE"), "X\x95\x5Ckivra");
 }
 
+TEST(ApplicationTitle, OfAPathTooLongForItsBufferHoldsNoZeroByte)
+{
+    const platform::Text title = TitleFor("C:\\" + platform::Text(300, 'D') + "\\KIVRA.EXE");
+    EXPECT_EQ(title.find('\0'), platform::Text::npos);
+    EXPECT_EQ(title, "D" + platform::Text(251, 'd')) << "the name's part of the 255 bytes that fit";
+}
+
 TEST_F(FrameTest, TheDesktopShowsTheProgramUnderItsTitleWithItsIcon)
 {
     Start();

@@ -177,6 +177,34 @@ TEST_F(DialogTest, AbortAloneIsPressedByEnterThroughTheFocusAndOnlyTheCloseBoxGi
               3);
 }
 
+TEST_F(DialogTest, ShiftWithAButtonsLetterPressesItAsTheLetterAloneDoes)
+{
+    EXPECT_EQ(Show(T().SaveFailedLongNames, MessageDialogType::Warning, app::AbortButton,
+                   [](TMessageForm* d) { QTest::keyClick(d->focusWidget(), Qt::Key_A, Qt::ShiftModifier); }),
+              3);
+    EXPECT_EQ(Show(T().VerdictFound, MessageDialogType::Warning, app::YesNoButtons,
+                   [](TMessageForm* d) { QTest::keyClick(d->focusWidget(), Qt::Key_N, Qt::ShiftModifier); }),
+              7);
+    EXPECT_EQ(Show(T().VerdictFound, MessageDialogType::Warning, app::YesNoButtons,
+                   [](TMessageForm* d) {
+                       QTest::keyClick(d->focusWidget(), Qt::Key_N, Qt::ControlModifier);
+                       EXPECT_EQ(d->ModalResult(), app::mrNone) << "Ctrl with the letter is no press";
+                       d->close();
+                   }),
+              2);
+}
+
+TEST_F(DialogTest, TheFirstButtonShowsThatItHasTheFocus)
+{
+    Show(T().SaveFailedLongNames, MessageDialogType::Warning, app::AbortButton, [](TMessageForm* d) {
+        auto* abort = d->Component<QPushButton>("Abort");
+        EXPECT_EQ(d->focusWidget(), abort);
+        // The style draws the focus frame for a focus the keyboard gave.
+        EXPECT_TRUE(d->testAttribute(Qt::WA_KeyboardFocusChange));
+        d->close();
+    });
+}
+
 TEST_F(DialogTest, YesNoAnswersEnterWithYesEscapeWithNoAndTheCloseBoxWith2)
 {
     for (const auto type : {MessageDialogType::Warning, MessageDialogType::Information}) {
