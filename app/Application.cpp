@@ -89,7 +89,7 @@ int ShowBox(const platform::Text& text, const platform::Text& caption, std::uint
     case MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     default: box.setStandardButtons(QMessageBox::Ok); break;
     }
-    box.setWindowModality(Qt::ApplicationModal);
+    MakeModalToProgram(box);
     switch (box.exec()) {
     case QMessageBox::Cancel: return IDCANCEL;
     case QMessageBox::Yes: return IDYES;

@@ -341,12 +341,7 @@ TModalResult TForm::ShowModal()
 
     // A dialog of the program's main window, as the window manager should
     // treat it: kept above that window, never minimised away from it.
-    const TForm* owner = application.MainForm();
-    if (owner && owner != this && owner->windowHandle()) {
-        winId();
-        windowHandle()->setTransientParent(owner->windowHandle());
-    }
-    setWindowModality(Qt::ApplicationModal);
+    MakeModalToProgram(*this);
     show();
     raise();
     activateWindow();
