@@ -521,6 +521,30 @@ TEST_F(MainWindowTest, ARunCanBeStartedFromTheKeyboard)
     EXPECT_EQ(Readable(answerer.Seen().back().text), Readable(Texts().VerdictNormal));
 }
 
+TEST_F(MainWindowTest, AFocusedCommandButtonTakesEnter)
+{
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("EMPTY");
+    form.BtnRun->setFocus();
+    QTest::keyClick(form.BtnRun, Qt::Key_Return);
+    ASSERT_EQ(answerer.Seen().size(), 1u) << "Enter ran the search";
+    EXPECT_EQ(Readable(answerer.Seen()[0].text), Readable(Texts().VerdictNormal));
+}
+
+TEST_F(MainWindowTest, ARootTooLongForTheFieldShowsItsBeginning)
+{
+    Text path = "C:\\DATA";
+    for (int i = 0; i < 12; ++i) {
+        path += "\\SUBDIR" + std::to_string(i);
+        world.AddDirectory(path);
+    }
+    TForm1& form = OpenWindow();
+    form.DirectoryListBox1->OpenPath(path);
+    ASSERT_EQ(Readable(app::ToText(form.Edit1->text())), Readable(path));
+    EXPECT_EQ(form.Edit1->cursorPosition(), 0) << "the drive and the first names are in view";
+}
+
 TEST_F(MainWindowTest, HelpLooksForItsFileBesideTheExecutable)
 {
     TForm1& form = OpenWindow();
