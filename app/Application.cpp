@@ -4,6 +4,7 @@
 #include "app/HelpViewer.h"
 #include "app/Modality.h"
 #include "app/QtText.h"
+#include "app/RaiseSite.h"
 #include "app/TextFormat.h"
 #include "platform/WinApi.h"
 #include "resources/GuiResources.h"
@@ -246,7 +247,11 @@ void TApplication::ReportHandlerException(const std::exception_ptr& raised)
     switch (kind) {
     case Kind::Silent: return;
     case Kind::Program: ShowExceptionMessage(Exception(message)); return;
-    case Kind::Foreign: ShowLastChanceBox(UncaughtExceptionText(raised, __builtin_return_address(0))); return;
+    case Kind::Foreign: {
+        const void* site = RaiseSiteOf(raised);
+        ShowLastChanceBox(UncaughtExceptionText(raised, site ? site : __builtin_return_address(0)));
+        return;
+    }
     }
 }
 
@@ -323,7 +328,10 @@ int ApplicationMain(int argc, char** argv, const std::function<void()>& body)
     try {
         body();
     } catch (...) {
-        application.ReportUncaughtException(std::current_exception(), __builtin_return_address(0));
+        // Where it was raised, where that is known; else where it was caught.
+        const std::exception_ptr raised = std::current_exception();
+        const void* site = RaiseSiteOf(raised);
+        application.ReportUncaughtException(raised, site ? site : __builtin_return_address(0));
         exitCode = 1;
     }
     application.Shutdown();

@@ -3,6 +3,7 @@
 
 #include "app/Application.h"
 #include "app/QtText.h"
+#include "app/RaiseSite.h"
 #include "platform/Exceptions.h"
 #include "platform/memory/MemoryPlatform.h"
 #include "resources/Texts.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -172,6 +174,48 @@ TEST_F(GuardTest, ApplicationMessageBoxReturnsTheButtonPressed)
     });
     EXPECT_EQ(application.ApplicationMessageBox("?", "Kivra", app::MB_YESNO | app::MB_ICONQUESTION), app::IDNO);
     EXPECT_TRUE(answer.Answered());
+}
+
+// ---- Where an exception was raised ------------------------------------------
+
+[[gnu::noinline]] void RaiseInHere(int kind)
+{
+    if (kind == 0) throw Exception("raised here");
+    throw std::runtime_error("raised here too");
+}
+
+std::uintptr_t Address(const void* at) { return reinterpret_cast<std::uintptr_t>(at); }
+
+TEST(RaiseSite, IsTheThrowInTheFunctionThatRaised)
+{
+    for (int kind : {0, 1}) {
+        std::exception_ptr raised;
+        try {
+            RaiseInHere(kind);
+        } catch (...) {
+            raised = std::current_exception();
+        }
+        const void* site = app::RaiseSiteOf(raised);
+        ASSERT_NE(site, nullptr) << kind;
+        const auto function = Address(reinterpret_cast<const void*>(&RaiseInHere));
+        EXPECT_GT(Address(site), function) << kind;
+        EXPECT_LT(Address(site), function + 512) << "within the function's own code";
+    }
+}
+
+TEST(RaiseSite, IsUnknownForAnExceptionThatWasNotTheLastRaised)
+{
+    std::exception_ptr first;
+    try {
+        RaiseInHere(0);
+    } catch (...) {
+        first = std::current_exception();
+    }
+    try {
+        RaiseInHere(1);
+    } catch (...) {}
+    EXPECT_EQ(app::RaiseSiteOf(first), nullptr);
+    EXPECT_EQ(app::RaiseSiteOf(std::exception_ptr()), nullptr);
 }
 
 // ---- The last-chance text --------------------------------------------------
