@@ -13,6 +13,7 @@ packages=(
   libicu-dev libgtest-dev libgmock-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fontconfig
   xvfb xauth
+  help2man locales
 )
 
 install_missing() {
