@@ -12,6 +12,7 @@
 #include <iconv.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -393,10 +394,15 @@ TEST_F(KivraScanEndToEndTest, LinksPlantedAtEveryNameTheWriterMightUseAreNeverFo
         fs::create_symlink(folder, out / (stem + ".NEW3"));
         for (const char* suffix : {".NEW", ".NEW2", ".NEW3"}) planted.insert(stem + suffix);
     }
-    // A result file that is a link to the same file.
+    // A result file that is a link to the same file, which its owner holds
+    // open and locked: the link goes, the file is not even looked at.
     fs::create_symlink(secret, out / "KIVRAKOM.TXT");
+    const int held = open(secret.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
 
-    ASSERT_EQ(Run({"-o", out.string(), root.string()}), 0) << stderrText;
+    const int status = Run({"-o", out.string(), root.string()});
+    close(held);
+    ASSERT_EQ(status, 0) << stderrText;
     EXPECT_EQ(Read(secret), "secret");
     struct stat st {};
     ASSERT_EQ(stat(secret.c_str(), &st), 0);
