@@ -82,8 +82,7 @@ Text CommandTexts::Reason(DWORD error) const
     switch (error) {
     case platform::ERROR_FILE_NOT_FOUND: return ja ? t.InOutFileNotFound : t.ScanReasonFileNotFoundEnglish;
     case platform::ERROR_PATH_NOT_FOUND: return ja ? t.ScanReasonPathNotFound : t.ScanReasonPathNotFoundEnglish;
-    case platform::ERROR_TOO_MANY_OPEN_FILES:
-        return ja ? t.InOutTooManyOpenFiles : t.ScanReasonTooManyOpenFilesEnglish;
+    case platform::ERROR_TOO_MANY_OPEN_FILES: return ja ? t.InOutTooManyOpenFiles : t.ScanReasonTooManyOpenFilesEnglish;
     case platform::ERROR_ACCESS_DENIED: return ja ? t.InOutAccessDenied : t.ScanReasonAccessDeniedEnglish;
     case platform::ERROR_NOT_ENOUGH_MEMORY: return ja ? t.ScanReasonNoMemory : t.ScanReasonNoMemoryEnglish;
     case platform::ERROR_NOT_READY: return ja ? t.ScanReasonNotReady : t.ScanReasonNotReadyEnglish;

@@ -109,10 +109,12 @@ private:
 class WalkReport : public WalkProgress {
 public:
     WalkReport(ScanConsole& console, const CommandTexts& texts, const PathNames& names)
-        : console_(console), texts_(texts), names_(names), progress_(console.WantsProgress()),
+        : console_(console),
+          texts_(texts),
+          names_(names),
+          progress_(console.WantsProgress()),
           last_(progress_ ? platform::GetTickCount() : 0)
-    {
-    }
+    {}
 
     void Searching(const Text& directory, std::size_t lines) override
     {
@@ -155,9 +157,11 @@ private:
 class SaveReport : public SaveFailureReporter {
 public:
     SaveReport(ScanConsole& console, const CommandTexts& texts, std::string directory, char separator)
-        : console_(console), texts_(texts), directory_(std::move(directory)), separator_(separator)
-    {
-    }
+        : console_(console),
+          texts_(texts),
+          directory_(std::move(directory)),
+          separator_(separator)
+    {}
 
     void ReportSaveFailure(const Text& message) override { console_.ErrorLine(ErrorMessage(Trimmed(message))); }
 
@@ -243,8 +247,7 @@ std::optional<int> ParseArguments(const std::vector<std::string>& arguments, Opt
         }
     }
     if (!options.root) return UsageError(console, texts, Message(texts.missingRoot));
-    if (!options.null.empty() && !options.list)
-        return about(texts.nullWithoutList, {Message::Quoted(options.null)});
+    if (!options.null.empty() && !options.list) return about(texts.nullWithoutList, {Message::Quoted(options.null)});
     return std::nullopt;
 }
 
@@ -309,8 +312,8 @@ int RunScanCommand(const std::vector<std::string>& arguments, ScanConsole& conso
     // ROOT: an existing directory whose entries can be read.
     const std::string& root = *options.root;
     const auto rootMissing = [&](const Text& reason) {
-        console.ErrorLine(ErrorMessage(Message::Format(
-            texts.rootMissing, {Message::Quoted(root), reason, Trimmed(texts::Texts().RootMissing)})));
+        console.ErrorLine(ErrorMessage(
+            Message::Format(texts.rootMissing, {Message::Quoted(root), reason, Trimmed(texts::Texts().RootMissing)})));
         return ScanError;
     };
     Text rootPath;

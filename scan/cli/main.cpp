@@ -26,7 +26,8 @@ using kivra::scan::Message;
 class TerminalConsole : public kivra::scan::ScanConsole {
 public:
     explicit TerminalConsole(const kivra::platform::UserLocale& locale)
-        : locale_(locale), terminal_(kivra::platform::StandardErrorIsTerminal())
+        : locale_(locale),
+          terminal_(kivra::platform::StandardErrorIsTerminal())
     {
         // Japanese where the locale's language is Japanese and its character
         // set can show the program's Japanese texts.
@@ -83,8 +84,7 @@ private:
 
     void Write(std::FILE* stream, std::string_view bytes)
     {
-        if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size() && stream == stdout &&
-            outputError_ == 0)
+        if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size() && stream == stdout && outputError_ == 0)
             outputError_ = errno;
     }
 

@@ -104,8 +104,8 @@ private:
         folder_ = pattern;
         chmod(folder_.c_str(), 0755);
         for (const char* charset : {"UTF-8", "EUC-JP"}) {
-            const std::string command = "localedef -i ja_JP -f "s + charset + " " + folder_ + "/ja_JP." + charset +
-                                        " >/dev/null 2>&1";
+            const std::string command =
+                "localedef -i ja_JP -f "s + charset + " " + folder_ + "/ja_JP." + charset + " >/dev/null 2>&1";
             if (std::system(command.c_str()) != 0 && !fs::exists(folder_ + "/ja_JP." + charset))
                 ADD_FAILURE() << "cannot make the locale ja_JP." << charset << " (localedef, package locales)";
         }
@@ -166,8 +166,8 @@ protected:
     {
         // rm copes with trees deeper than PATH_MAX; chmod first with what
         // a test took away.
-        const std::string command = "chmod -R u+rwx " + Quoted(base.string()) + " 2>/dev/null; rm -rf " +
-                                    Quoted(base.string());
+        const std::string command =
+            "chmod -R u+rwx " + Quoted(base.string()) + " 2>/dev/null; rm -rf " + Quoted(base.string());
         if (std::system(command.c_str()) != 0) ADD_FAILURE() << "cannot remove " << base;
     }
 
@@ -310,11 +310,12 @@ TEST_F(KivraScanEndToEndTest, MessagesAreInTheUsersLanguageAndCharacterSet)
 
     const RunOptions japanese = InLocale("ja_JP.UTF-8");
     EXPECT_EQ(Run({"--output", out.string(), missing}, japanese), 2);
-    const std::string missingJapanese = "kivra-scan: '" + missing +
-                                        "': 指定されたドライブまたはディレクトリが存在しません。 (ﾌｧｲﾙが見つかりません)\n";
+    const std::string missingJapanese =
+        "kivra-scan: '" + missing + "': 指定されたドライブまたはディレクトリが存在しません。 (ﾌｧｲﾙが見つかりません)\n";
     EXPECT_EQ(stderrText, missingJapanese);
     EXPECT_EQ(Run({"-x", "root"}, japanese), 2);
-    EXPECT_EQ(stderrText, "kivra-scan: '-x' というオプションはありません\n詳しくは 'kivra-scan --help' を実行してください。\n");
+    EXPECT_EQ(stderrText,
+              "kivra-scan: '-x' というオプションはありません\n詳しくは 'kivra-scan --help' を実行してください。\n");
     EXPECT_EQ(Run({"-o", out.string(), "root"}, japanese), 1);
     EXPECT_EQ(stdoutText, "検索したﾛﾝｸﾞﾌｧｲﾙのﾌｧｲﾙ個数は 1 個です。\n検索したｼｮｰﾄﾌｧｲﾙのﾌｧｲﾙ個数は 1 個です。\n"
                           "ﾛﾝｸﾞﾌｧｲﾙ または 小文字ﾌｧｲﾙ のﾌｧｲﾙ個数は 1 個です。\nﾛﾝｸﾞﾌｧｲﾙのﾌｧｲﾙ個数は 0 個です。\n"
@@ -330,8 +331,8 @@ TEST_F(KivraScanEndToEndTest, ArgumentsAndFoldersThatCannotBeUsedEndWithStatusTw
 {
     Write(base / "notadir", "");
     EXPECT_EQ(Run({"--output", (base / "notadir").string(), root.string()}), 2);
-    EXPECT_EQ(stderrText,
-              "kivra-scan: cannot write the result files into '" + (base / "notadir").string() + "': Not a directory\n");
+    EXPECT_EQ(stderrText, "kivra-scan: cannot write the result files into '" + (base / "notadir").string() +
+                              "': Not a directory\n");
     EXPECT_EQ(stdoutText, "");
     EXPECT_EQ(Run({"-o", "nowhere", "root"}), 2);
     EXPECT_EQ(stderrText, "kivra-scan: cannot write the result files into 'nowhere': No such file or directory\n");
@@ -592,10 +593,10 @@ TEST_F(KivraScanEndToEndTest, TheManualPageDescribesEveryOptionAndStatus)
     const std::string page = Read(KIVRA_SCAN_MANUAL);
     ASSERT_NE(page, "<missing>");
     EXPECT_NE(page.find(".TH KIVRA-SCAN \"1\""), std::string::npos);
-    for (const char* entry : {"\\fB\\-o\\fR, \\fB\\-\\-output\\fR=\\fI\\,DIR\\/\\fR", "\\fB\\-\\-list\\fR=\\fI\\,KIND",
-                              "\\fB\\-0\\fR, \\fB\\-\\-null\\fR", "\\fB\\-h\\fR, \\fB\\-\\-help\\fR",
-                              "\\fB\\-\\-version\\fR", ".SH SYNOPSIS", ".SH EXAMPLES", ".TP\n0\n", ".TP\n1\n",
-                              ".TP\n2\n", ".TP\n3\n"})
+    for (const char* entry :
+         {"\\fB\\-o\\fR, \\fB\\-\\-output\\fR=\\fI\\,DIR\\/\\fR", "\\fB\\-\\-list\\fR=\\fI\\,KIND",
+          "\\fB\\-0\\fR, \\fB\\-\\-null\\fR", "\\fB\\-h\\fR, \\fB\\-\\-help\\fR", "\\fB\\-\\-version\\fR",
+          ".SH SYNOPSIS", ".SH EXAMPLES", ".TP\n0\n", ".TP\n1\n", ".TP\n2\n", ".TP\n3\n"})
         EXPECT_NE(page.find(entry), std::string::npos) << entry;
 #endif
 }

@@ -87,9 +87,10 @@ TEST_F(ScanCommandTest, ANormalTreePrintsTheFiveCountsAndTheVerdictInTheUsersLan
 
     console.language = Language::Japanese;
     EXPECT_EQ(Run({"--output=/OUT", "/home/u/data"}), ScanNormal);
-    EXPECT_EQ(console.out, (Lines{t.CountLongNames + "1" + t.CountSuffix, t.CountShortNames + "1" + t.CountSuffix,
-                                  t.CountDifferent + "0" + t.CountSuffix, t.CountLongFiles + "0" + t.CountSuffix,
-                                  t.CountKomojiFiles + "0" + t.CountSuffix, "\x90\xB3\x8F\xED\x82\xC5\x82\xB7\x81\x42"}))
+    EXPECT_EQ(console.out,
+              (Lines{t.CountLongNames + "1" + t.CountSuffix, t.CountShortNames + "1" + t.CountSuffix,
+                     t.CountDifferent + "0" + t.CountSuffix, t.CountLongFiles + "0" + t.CountSuffix,
+                     t.CountKomojiFiles + "0" + t.CountSuffix, "\x90\xB3\x8F\xED\x82\xC5\x82\xB7\x81\x42"}))
         << "the window's texts, the verdict 正常です。 without its blanks";
 }
 
@@ -150,7 +151,8 @@ TEST_F(ScanCommandTest, TheOutputFolderIsCheckedBeforeTheWalk)
     EXPECT_EQ(console.err,
               Lines{"kivra-scan: cannot write the result files into '/missing': No such file or directory"});
     EXPECT_EQ(Run({"-o/home/u/notes.txt", "/home/u/data"}), ScanError);
-    EXPECT_EQ(console.err, Lines{"kivra-scan: cannot write the result files into '/home/u/notes.txt': Not a directory"});
+    EXPECT_EQ(console.err,
+              Lines{"kivra-scan: cannot write the result files into '/home/u/notes.txt': Not a directory"});
     fs.DenyWrites("C:\\OUT");
     EXPECT_EQ(Run({"--output=/OUT", "/home/u/data"}), ScanError);
     EXPECT_EQ(console.err, Lines{"kivra-scan: cannot write the result files into '/OUT': Permission denied"});
