@@ -11,65 +11,61 @@ namespace {
 using platform::DWORD;
 using platform::Text;
 
-CommandTexts Japanese()
-{
-    const auto& t = texts::Texts();
-    CommandTexts c;
-    c.language = Language::Japanese;
-    c.help = t.ScanHelp;
-    c.tryHelp = t.ScanTryHelp;
-    c.unknownOption = t.ScanUnknownOption;
-    c.missingArgument = t.ScanMissingArgument;
-    c.badListKind = t.ScanBadListKind;
-    c.nullWithoutList = t.ScanNullWithoutList;
-    c.extraOperand = t.ScanExtraOperand;
-    c.missingRoot = t.ScanMissingRoot;
-    c.rootMissing = t.ScanRootMissing;
-    c.outputUnusable = t.ScanOutputUnusable;
-    c.workingDirectory = t.ScanWorkingDirectory;
-    c.workingDirectoryGone = t.ScanWorkingDirectoryGone;
-    c.saveFailed = t.ScanSaveFailed;
-    c.cannotSearch = t.ScanCannotSearch;
-    c.writeError = t.ScanWriteError;
-    c.countLongNames = t.CountLongNames + "%1" + t.CountSuffix;
-    c.countShortNames = t.CountShortNames + "%1" + t.CountSuffix;
-    c.countDifferent = t.CountDifferent + "%1" + t.CountSuffix;
-    c.countLongFiles = t.CountLongFiles + "%1" + t.CountSuffix;
-    c.countKomojiFiles = t.CountKomojiFiles + "%1" + t.CountSuffix;
-    c.verdictFound = Trimmed(t.VerdictFound);
-    c.verdictNormal = Trimmed(t.VerdictNormal);
-    c.progress = t.ProgressLongNames;
-    return c;
-}
+using texts::ProgramTexts;
 
-CommandTexts English()
+// The texts of kivra-scan's own, in Japanese and in English.
+struct TextPair {
+    Text CommandTexts::*text;
+    const Text ProgramTexts::*japanese;
+    const Text ProgramTexts::*english;
+};
+
+constexpr TextPair Pairs[] = {
+    {&CommandTexts::help, &ProgramTexts::ScanHelp, &ProgramTexts::ScanHelpEnglish},
+    {&CommandTexts::tryHelp, &ProgramTexts::ScanTryHelp, &ProgramTexts::ScanTryHelpEnglish},
+    {&CommandTexts::unknownOption, &ProgramTexts::ScanUnknownOption, &ProgramTexts::ScanUnknownOptionEnglish},
+    {&CommandTexts::missingArgument, &ProgramTexts::ScanMissingArgument, &ProgramTexts::ScanMissingArgumentEnglish},
+    {&CommandTexts::badListKind, &ProgramTexts::ScanBadListKind, &ProgramTexts::ScanBadListKindEnglish},
+    {&CommandTexts::nullWithoutList, &ProgramTexts::ScanNullWithoutList, &ProgramTexts::ScanNullWithoutListEnglish},
+    {&CommandTexts::extraOperand, &ProgramTexts::ScanExtraOperand, &ProgramTexts::ScanExtraOperandEnglish},
+    {&CommandTexts::missingRoot, &ProgramTexts::ScanMissingRoot, &ProgramTexts::ScanMissingRootEnglish},
+    {&CommandTexts::rootMissing, &ProgramTexts::ScanRootMissing, &ProgramTexts::ScanRootMissingEnglish},
+    {&CommandTexts::outputUnusable, &ProgramTexts::ScanOutputUnusable, &ProgramTexts::ScanOutputUnusableEnglish},
+    {&CommandTexts::workingDirectory, &ProgramTexts::ScanWorkingDirectory, &ProgramTexts::ScanWorkingDirectoryEnglish},
+    {&CommandTexts::workingDirectoryGone, &ProgramTexts::ScanWorkingDirectoryGone,
+     &ProgramTexts::ScanWorkingDirectoryGoneEnglish},
+    {&CommandTexts::saveFailed, &ProgramTexts::ScanSaveFailed, &ProgramTexts::ScanSaveFailedEnglish},
+    {&CommandTexts::cannotSearch, &ProgramTexts::ScanCannotSearch, &ProgramTexts::ScanCannotSearchEnglish},
+    {&CommandTexts::writeError, &ProgramTexts::ScanWriteError, &ProgramTexts::ScanWriteErrorEnglish},
+};
+
+CommandTexts TextsIn(Language language)
 {
-    const auto& t = texts::Texts();
+    const ProgramTexts& t = texts::Texts();
     CommandTexts c;
-    c.language = Language::English;
-    c.help = t.ScanHelpEnglish;
-    c.tryHelp = t.ScanTryHelpEnglish;
-    c.unknownOption = t.ScanUnknownOptionEnglish;
-    c.missingArgument = t.ScanMissingArgumentEnglish;
-    c.badListKind = t.ScanBadListKindEnglish;
-    c.nullWithoutList = t.ScanNullWithoutListEnglish;
-    c.extraOperand = t.ScanExtraOperandEnglish;
-    c.missingRoot = t.ScanMissingRootEnglish;
-    c.rootMissing = t.ScanRootMissingEnglish;
-    c.outputUnusable = t.ScanOutputUnusableEnglish;
-    c.workingDirectory = t.ScanWorkingDirectoryEnglish;
-    c.workingDirectoryGone = t.ScanWorkingDirectoryGoneEnglish;
-    c.saveFailed = t.ScanSaveFailedEnglish;
-    c.cannotSearch = t.ScanCannotSearchEnglish;
-    c.writeError = t.ScanWriteErrorEnglish;
-    c.countLongNames = t.ScanCountLongNamesEnglish;
-    c.countShortNames = t.ScanCountShortNamesEnglish;
-    c.countDifferent = t.ScanCountDifferentEnglish;
-    c.countLongFiles = t.ScanCountLongFilesEnglish;
-    c.countKomojiFiles = t.ScanCountKomojiFilesEnglish;
-    c.verdictFound = t.ScanVerdictFoundEnglish;
-    c.verdictNormal = t.ScanVerdictNormalEnglish;
-    c.progress = t.ScanProgressEnglish;
+    c.language = language;
+    const bool japanese = language == Language::Japanese;
+    for (const TextPair& pair : Pairs) c.*pair.text = t.*(japanese ? pair.japanese : pair.english);
+    if (japanese) {
+        // The counts, the verdicts and the progress as the window words them.
+        c.countLongNames = t.CountLongNames + "%1" + t.CountSuffix;
+        c.countShortNames = t.CountShortNames + "%1" + t.CountSuffix;
+        c.countDifferent = t.CountDifferent + "%1" + t.CountSuffix;
+        c.countLongFiles = t.CountLongFiles + "%1" + t.CountSuffix;
+        c.countKomojiFiles = t.CountKomojiFiles + "%1" + t.CountSuffix;
+        c.verdictFound = Trimmed(t.VerdictFound);
+        c.verdictNormal = Trimmed(t.VerdictNormal);
+        c.progress = t.ProgressLongNames;
+    } else {
+        c.countLongNames = t.ScanCountLongNamesEnglish;
+        c.countShortNames = t.ScanCountShortNamesEnglish;
+        c.countDifferent = t.ScanCountDifferentEnglish;
+        c.countLongFiles = t.ScanCountLongFilesEnglish;
+        c.countKomojiFiles = t.ScanCountKomojiFilesEnglish;
+        c.verdictFound = t.ScanVerdictFoundEnglish;
+        c.verdictNormal = t.ScanVerdictNormalEnglish;
+        c.progress = t.ScanProgressEnglish;
+    }
     return c;
 }
 
@@ -104,8 +100,8 @@ Text CommandTexts::Reason(DWORD error) const
 
 const CommandTexts& CommandTextsIn(Language language)
 {
-    static const CommandTexts japanese = Japanese();
-    static const CommandTexts english = English();
+    static const CommandTexts japanese = TextsIn(Language::Japanese);
+    static const CommandTexts english = TextsIn(Language::English);
     return language == Language::Japanese ? japanese : english;
 }
 
