@@ -15,6 +15,22 @@ namespace kivra::platform {
 // would only be clutter.
 bool StandardErrorIsTerminal();
 
+// While it lives, the signals with which a user or the system asks the
+// program to stop (interrupt, quit, hang-up, terminate) wait, and are
+// delivered when it ends: a step that must not be cut short (a result file
+// being put in its place) finishes or cleans up first.
+class InterruptionsHeld {
+public:
+    InterruptionsHeld();
+    ~InterruptionsHeld();
+    InterruptionsHeld(const InterruptionsHeld&) = delete;
+    InterruptionsHeld& operator=(const InterruptionsHeld&) = delete;
+
+private:
+    struct Mask;
+    std::unique_ptr<Mask> previous_;
+};
+
 // The user's locale as the C library holds it once the program has taken it
 // from the environment (setlocale(LC_ALL, "")): the language its messages
 // are to be in, and the character set of the terminal's texts.

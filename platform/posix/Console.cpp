@@ -3,6 +3,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +12,20 @@
 namespace kivra::platform {
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+struct InterruptionsHeld::Mask {
+    sigset_t signals;
+};
+
+InterruptionsHeld::InterruptionsHeld() : previous_(std::make_unique<Mask>())
+{
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal : {SIGINT, SIGQUIT, SIGHUP, SIGTERM}) sigaddset(&held, signal);
+    pthread_sigmask(SIG_BLOCK, &held, &previous_->signals);
+}
+
+InterruptionsHeld::~InterruptionsHeld() { pthread_sigmask(SIG_SETMASK, &previous_->signals, nullptr); }
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include "scan/cli/ScanCommand.h"
 
+#include "platform/Console.h"
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 #include "scan/Classify.h"
@@ -342,11 +343,17 @@ int RunScanCommand(const std::vector<std::string>& arguments, ScanConsole& conso
             return outputUnusable(Message(texts.workingDirectory), texts.workingDirectoryGone);
         if (!platform::LinuxPathFromWindowsPath(outputPath, outputShown)) outputShown = ".";
     }
-    if (const DWORD problem = DirectoryProblem(outputPath); problem != platform::ERROR_SUCCESS)
-        return outputUnusable(Message::Quoted(outputShown), texts.Reason(problem));
+    if (const DWORD missing = DirectoryProblem(outputPath); missing != platform::ERROR_SUCCESS)
+        return outputUnusable(Message::Quoted(outputShown), texts.Reason(missing));
     outputPath = WithSeparator(outputPath);
-    if (const DWORD problem = CheckResultDirectory(outputPath); problem != platform::ERROR_SUCCESS)
-        return outputUnusable(Message::Quoted(outputShown), texts.Reason(problem));
+    // A stop asked for meanwhile waits until the files made here are gone
+    // again or in their places, so that none is left behind.
+    DWORD problem = platform::ERROR_SUCCESS;
+    {
+        const platform::InterruptionsHeld held;
+        problem = CheckResultDirectory(outputPath);
+    }
+    if (problem != platform::ERROR_SUCCESS) return outputUnusable(Message::Quoted(outputShown), texts.Reason(problem));
 
     // As the run command: the walk from the upper-case form of ROOT.
     const PathNames names(root, !IsWindowsPath(root), rootPath);
@@ -356,7 +363,12 @@ int RunScanCommand(const std::vector<std::string>& arguments, ScanConsole& conso
     walk.End();
     ClassifyPaths(lists.Refs());
     SaveReport save(console, texts, outputShown, IsWindowsPath(outputShown) ? '\\' : '/');
-    if (!SaveResultFiles(lists.Refs(), outputPath, save)) return ScanError;
+    bool saved = false;
+    {
+        const platform::InterruptionsHeld held;
+        saved = SaveResultFiles(lists.Refs(), outputPath, save);
+    }
+    if (!saved) return ScanError;
 
     if (options.list) {
         const char end = options.null.empty() ? '\n' : '\0';
