@@ -5,6 +5,9 @@
 
 #include "platform/Win32.h"
 
+#include <string>
+#include <string_view>
+
 namespace kivra::platform {
 
 class FileSystem {
@@ -46,6 +49,19 @@ public:
 
     // Volume and file index of any path, files and directories alike.
     virtual BOOL GetFileIdentity(const char* path, FileIdentity* identity) = 0;
+
+    // Not Windows calls: where the paths of a Linux user meet the program's
+    // Windows paths (the command-line program takes and gives Linux paths).
+    //
+    // The Windows path of a Linux path (bytes of Linux names, "/" between
+    // them): each existing name as its directory shows it, a name that does
+    // not exist converted as text; "." and ".." applied to the names as
+    // written; a relative path starts at the process's working directory.
+    // Fails with 3 when that directory is needed and has been deleted.
+    virtual BOOL WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath) = 0;
+    // The Linux path of an existing file or directory: the bytes of the
+    // Linux names it stands for. Fails as a look-up of the path would (2, 3).
+    virtual BOOL LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) = 0;
 };
 
 } // namespace kivra::platform

@@ -23,6 +23,8 @@ inline constexpr DWORD FILE_ATTRIBUTE_VOLUME_LABEL = 0x08;
 inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 inline constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
 inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+// A directory link or a mounted folder.
+inline constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
 
 // GetLastError codes.
 inline constexpr DWORD ERROR_SUCCESS = 0;

@@ -56,6 +56,15 @@ inline BOOL GetFileIdentity(const char* path, FileIdentity* identity)
     return Active().files->GetFileIdentity(path, identity);
 }
 
+inline BOOL WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath)
+{
+    return Active().files->WindowsPathFromLinuxPath(linuxPath, windowsPath);
+}
+inline BOOL LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath)
+{
+    return Active().files->LinuxPathFromWindowsPath(windowsPath, linuxPath);
+}
+
 inline DWORD GetLogicalDrives() { return Active().volumes->GetLogicalDrives(); }
 inline UINT GetDriveTypeA(const char* root) { return Active().volumes->GetDriveTypeA(root); }
 inline BOOL GetVolumeInformationA(const char* root, char* volumeName, DWORD volumeNameSize, DWORD* serialNumber,

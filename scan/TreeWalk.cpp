@@ -15,6 +15,13 @@ using platform::HANDLE;
 using platform::Text;
 using platform::WIN32_FIND_DATAA;
 
+// A search that finds nothing at all (the root of an empty drive) is no
+// failure to read the directory.
+bool NothingToFind(platform::DWORD error)
+{
+    return error == platform::ERROR_FILE_NOT_FOUND || error == platform::ERROR_NO_MORE_FILES;
+}
+
 // One level of the walk: the open search of one directory.
 struct Level {
     HANDLE search = platform::INVALID_HANDLE_VALUE;
@@ -61,10 +68,21 @@ public:
         const Text pattern = level.path + "*.*";
         level.search = platform::FindFirstFileA(pattern.c_str(), &level.entry);
         if (level.search == platform::INVALID_HANDLE_VALUE) {
+            const platform::DWORD error = platform::GetLastError();
+            if (progress && !NothingToFind(error)) progress->CouldNotSearch(level.path, error);
             levels_.pop_back();
             return;
         }
         level.pending = true;
+    }
+
+    // Ends the search of the deepest level: at the end of its directory, or
+    // with the error that stopped it (told to `progress`).
+    void Finish(WalkProgress* progress)
+    {
+        const platform::DWORD error = platform::GetLastError();
+        if (progress && error != platform::ERROR_NO_MORE_FILES) progress->CouldNotSearch(levels_.back().path, error);
+        Pop();
     }
 
     void Pop()
@@ -108,8 +126,9 @@ void ListFiles(Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList,
         if (level.pending) {
             level.pending = false;
         } else if (!platform::FindNextFileA(level.search, &level.entry)) {
-            // The end of the directory and any error alike end its search.
-            branch.Pop();
+            // The end of the directory and any error alike end its search;
+            // an error is told.
+            branch.Finish(progress);
             continue;
         }
 
@@ -130,7 +149,8 @@ void ListFiles(Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList,
 
         const bool selected = (Mask & (attributes & 0xFFFFu)) != 0 || (attributes == 0 && TakeZeroAttr);
         if (selected) List.Add(full);
-        if (Recurse && directory) {
+        const bool reparsePoint = (attributes & platform::FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if (Recurse && directory && !reparsePoint) {
             FileIdentity identity;
             const bool known = platform::GetFileIdentity(full.c_str(), &identity);
             if (known && branch.OnBranch(identity)) continue;
@@ -138,6 +158,30 @@ void ListFiles(Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList,
             branch.Push(full, true, known ? &identity : nullptr, progress, List.Count());
         }
     }
+}
+
+void SearchFailures::Add(const Text& directory, platform::DWORD error)
+{
+    ++count_;
+    if (first_.size() < KeptPaths) first_.push_back(Failure{directory, error});
+}
+
+void SearchFailures::Clear()
+{
+    count_ = 0;
+    first_.clear();
+}
+
+bool CanSearchDirectory(const Text& directory)
+{
+    Text pattern = directory;
+    if (!platform::EndsWithSeparator(pattern)) pattern.push_back('\\');
+    pattern += "*.*";
+    WIN32_FIND_DATAA entry;
+    const HANDLE search = platform::FindFirstFileA(pattern.c_str(), &entry);
+    if (search == platform::INVALID_HANDLE_VALUE) return NothingToFind(platform::GetLastError());
+    platform::FindClose(search);
+    return true;
 }
 
 } // namespace kivra::scan

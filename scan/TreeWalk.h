@@ -6,17 +6,53 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace kivra::scan {
 
 // Told of each directory the walk starts to search, with the number of
-// lines the list holds so far; lets a caller show progress. It must not
-// touch the list.
+// lines the list holds so far, and of each directory whose entries could
+// not be read; lets a caller show progress and say that the tree was not
+// read whole. It must not touch the list.
 class WalkProgress {
 public:
     virtual ~WalkProgress() = default;
     virtual void Searching(const platform::Text& directory, std::size_t lines) = 0;
+    // The search of `directory` (with its final "\") could not start, or
+    // ended early, with the platform's error code. A directory that is
+    // simply empty is no failure.
+    virtual void CouldNotSearch(const platform::Text& directory, platform::DWORD error)
+    {
+        (void)directory;
+        (void)error;
+    }
 };
+
+// The directories a walk could not search: how many, and the first of them
+// with their error codes.
+class SearchFailures {
+public:
+    static constexpr std::size_t KeptPaths = 1000;
+
+    struct Failure {
+        platform::Text directory;
+        platform::DWORD error = 0;
+    };
+
+    void Add(const platform::Text& directory, platform::DWORD error);
+    void Clear();
+    std::size_t Count() const { return count_; }
+    // At most KeptPaths, in the order the walk met them.
+    const std::vector<Failure>& First() const { return first_; }
+
+private:
+    std::size_t count_ = 0;
+    std::vector<Failure> first_;
+};
+
+// True when a search of the directory's entries can start: the directory
+// exists and may be listed. An empty directory can be searched.
+bool CanSearchDirectory(const platform::Text& directory);
 
 // Adds the full path of every selected entry below Path to List, depth-first
 // pre-order in the platform's reporting order:
@@ -28,8 +64,12 @@ public:
 //                 always)
 //   ClearAttrs    clear the read-only and hidden bits of every entry found
 // "." and ".." are skipped. A directory that cannot be searched adds nothing
-// below it. A directory whose file identity is already on the current branch
-// (a link back up the tree) is listed but not entered. The walk keeps one
+// below it and is told to `progress`. A reparse point (a directory link or
+// a mounted folder, attribute 0x400) is listed like any directory but not
+// entered, so the walk stays on the root's volume and ends on every tree;
+// the root itself is walked whatever it is. A directory whose file identity
+// is already on the current branch (a cycle the platform does not mark) is
+// listed but not entered. The walk keeps one
 // open search per level and closes each on every way out, exceptions
 // included; it does not use the call stack for depth.
 void ListFiles(platform::Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList, TStringList& List,

@@ -184,6 +184,7 @@ struct MemoryPlatform::Impl {
     char currentDrive = 0;
     // The current directory was entered by its network path, and reads so.
     bool currentByNetworkPath = false;
+    bool workingDirectoryDeleted = false;
     Text moduleFileName;
     DWORD ticks = 0;
     DWORD tickStep = 0;
@@ -478,6 +479,8 @@ void MemoryPlatform::SetFreeSpace(char letter, std::size_t bytes)
 }
 
 void MemoryPlatform::SetModuleFileName(const Text& path) { impl_->moduleFileName = path; }
+
+void MemoryPlatform::DeleteWorkingDirectory() { impl_->workingDirectoryDeleted = true; }
 
 void MemoryPlatform::SetTicks(DWORD ticks, DWORD step)
 {
@@ -947,6 +950,67 @@ BOOL MemoryPlatform::GetFileIdentity(const char* path, FileIdentity* identity)
         return false;
     }
     if (identity) *identity = FileIdentity{static_cast<std::uint64_t>(full.drive->letter), node->id};
+    return true;
+}
+
+BOOL MemoryPlatform::WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath)
+{
+    std::vector<Text> names;
+    Text start = "C:";
+    if (linuxPath.empty() || linuxPath[0] != '/') {
+        if (impl_->workingDirectoryDeleted) {
+            SetLastError(ERROR_PATH_NOT_FOUND);
+            return false;
+        }
+        Text current(MAX_PATH, '\0');
+        const DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(current.size()), current.data());
+        if (length == 0 || length >= current.size()) return false;
+        current.resize(length);
+        start = current.substr(0, 2);
+        names = SplitNames(current.substr(2));
+    }
+    std::size_t at = 0;
+    while (at <= linuxPath.size()) {
+        std::size_t end = linuxPath.find('/', at);
+        if (end == std::string_view::npos) end = linuxPath.size();
+        const std::string_view name = linuxPath.substr(at, end - at);
+        at = end + 1;
+        if (name.empty() || name == ".") continue;
+        if (name == "..") {
+            if (!names.empty()) names.pop_back();
+            continue;
+        }
+        names.push_back(Cp932FromUtf8(name));
+    }
+    windowsPath = start;
+    for (const Text& name : names) windowsPath += "\\" + name;
+    if (names.empty()) windowsPath += "\\";
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+BOOL MemoryPlatform::LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath)
+{
+    FullPath full;
+    DWORD error = ERROR_SUCCESS;
+    if (impl_->Resolve(windowsPath, full, error) == nullptr) {
+        SetLastError(error);
+        return false;
+    }
+    if (full.drive->letter != 'C') {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    // The names as stored, whatever spelling the path used.
+    linuxPath.clear();
+    const Node* node = full.drive->root;
+    for (const Text& name : full.names) {
+        const Entry* entry = Impl::Lookup(const_cast<Node*>(node), name);
+        linuxPath += "/" + Utf8FromCp932(entry->name);
+        node = entry->node;
+    }
+    if (linuxPath.empty()) linuxPath = "/";
+    SetLastError(ERROR_SUCCESS);
     return true;
 }
 

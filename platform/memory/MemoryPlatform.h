@@ -81,6 +81,10 @@ public:
     // what fits and fails with ERROR_DISK_FULL (112).
     void SetFreeSpace(char letter, std::size_t bytes);
 
+    // The process's working directory has been deleted: Linux paths that
+    // start there fail with 3.
+    void DeleteWorkingDirectory();
+
     // GetModuleFileNameA reports this path.
     void SetModuleFileName(const Text& path);
 
@@ -132,6 +136,10 @@ public:
     BOOL DeleteFileA(const char* path) override;
     DWORD GetModuleFileNameA(char* buffer, DWORD capacity) override;
     BOOL GetFileIdentity(const char* path, FileIdentity* identity) override;
+    // Linux paths are those of drive C: with each name's bytes in UTF-8:
+    // "/DATA/x" is C:\DATA\x; paths on other drives have none (3).
+    BOOL WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath) override;
+    BOOL LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) override;
 
     // ---- Volumes --------------------------------------------------------------
     DWORD GetLogicalDrives() override;

@@ -207,6 +207,8 @@ public:
     BOOL DeleteFileA(const char* path) override;
     DWORD GetModuleFileNameA(char* buffer, DWORD capacity) override;
     BOOL GetFileIdentity(const char* path, FileIdentity* identity) override;
+    BOOL WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath) override;
+    BOOL LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) override;
 
     DWORD GetLogicalDrives() override;
     UINT GetDriveTypeA(const char* root) override;
@@ -1730,6 +1732,72 @@ BOOL PosixPlatform::Impl::DeleteFileA(const char* path)
         return Fail(ERROR_ACCESS_DENIED);
     if (const DWORD held = HeldOpenElsewhere(target.dirFd, linuxName); held != ERROR_SUCCESS) return Fail(held);
     if (unlinkat(target.dirFd, linuxName.c_str(), 0) != 0) return Fail(ErrorFromErrno(errno));
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+BOOL PosixPlatform::Impl::WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath)
+{
+    std::string full;
+    if (linuxPath.empty() || linuxPath[0] != '/') {
+        char* cwd = get_current_dir_name();
+        // A deleted working directory has no name to start from.
+        if (cwd == nullptr || cwd[0] != '/') {
+            free(cwd);
+            return Fail(ERROR_PATH_NOT_FOUND);
+        }
+        full = cwd;
+        free(cwd);
+        full += '/';
+    }
+    full += linuxPath;
+    // "." and ".." as written, as for a Windows path.
+    std::vector<std::string_view> names;
+    for (std::size_t at = 0; at <= full.size();) {
+        std::size_t end = full.find('/', at);
+        if (end == std::string::npos) end = full.size();
+        const std::string_view name(full.data() + at, end - at);
+        at = end + 1;
+        if (name.empty() || name == ".") continue;
+        if (name == "..") {
+            if (!names.empty()) names.pop_back();
+            continue;
+        }
+        names.push_back(name);
+    }
+    std::string normal;
+    for (const std::string_view name : names) {
+        normal += '/';
+        normal += name;
+    }
+    windowsPath = WindowsPathOf(normal);
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+BOOL PosixPlatform::Impl::LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath)
+{
+    Location location;
+    Target target;
+    const std::string text(windowsPath);
+    DWORD error = Parse(text.c_str(), location);
+    if (error == ERROR_SUCCESS) error = Resolve(location, target, ERROR_FILE_NOT_FOUND);
+    if (error == ERROR_SUCCESS && !target.isRoot && target.entry == DirectoryTable::NotFound)
+        error = HasWildcard(target.name) ? ERROR_INVALID_NAME : ERROR_FILE_NOT_FOUND;
+    const Drive* drive = nullptr;
+    std::size_t consumed = 0;
+    if (error == ERROR_SUCCESS) error = RootOf(location, drive, consumed);
+    if (error != ERROR_SUCCESS) return Fail(error);
+    // The levels the resolution went through, each an entry of the table
+    // of the level before it.
+    linuxPath = drive->mount.mountPoint;
+    const auto append = [&linuxPath](std::string_view name) {
+        if (linuxPath.empty() || linuxPath.back() != '/') linuxPath += '/';
+        linuxPath += name;
+    };
+    for (std::size_t level = 1; level <= walkDepth_ && level < chain_.size(); ++level)
+        append((*chain_[level - 1].node->table)[chain_[level].entry].linuxName);
+    if (!target.isRoot) append((*target.table)[target.entry].linuxName);
     SetLastError(ERROR_SUCCESS);
     return true;
 }

@@ -101,6 +101,24 @@ TEST_F(MemoryPlatformTest, ShortPathsFollowTheWindowsBufferRules)
     EXPECT_STREQ(small, "XXXXXXX") << "buffer untouched when too small";
 }
 
+TEST_F(MemoryPlatformTest, LinuxPathsAreThoseOfDriveCInUtf8)
+{
+    std::string windows;
+    ASSERT_TRUE(WindowsPathFromLinuxPath("/DATA/./x/../LongName.txt", windows));
+    EXPECT_EQ(windows, "C:\\DATA\\LongName.txt");
+    std::string linux;
+    ASSERT_TRUE(LinuxPathFromWindowsPath("c:\\data\\longna~1.txt", linux));
+    EXPECT_EQ(linux, "/DATA/LongName.txt") << "the stored names, whatever the spelling";
+    ASSERT_TRUE(SetCurrentDirectoryA("C:\\DATA"));
+    ASSERT_TRUE(WindowsPathFromLinuxPath("sub", windows));
+    EXPECT_EQ(windows, "C:\\DATA\\sub");
+    fs.DeleteWorkingDirectory();
+    EXPECT_FALSE(WindowsPathFromLinuxPath("sub", windows));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+    EXPECT_TRUE(WindowsPathFromLinuxPath("/", windows));
+    EXPECT_EQ(windows, "C:\\");
+}
+
 TEST_F(MemoryPlatformTest, EachDriveKeepsItsOwnCurrentDirectory)
 {
     fs.AddDrive('D', DRIVE_REMOVABLE);

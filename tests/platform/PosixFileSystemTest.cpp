@@ -632,6 +632,57 @@ TEST_F(PosixFiles, TheExecutableIsSeenThroughC)
     EXPECT_STREQ(buffer, "C:\\");
 }
 
+TEST_F(PosixFiles, LinuxPathsBecomeWindowsPathsNameByNameAndBack)
+{
+    // Both names show as "?": only the directories' own tables tell them apart.
+    temp.MakeFile("lossy/\xC3\xBC/in-u.txt");
+    temp.MakeFile("lossy/\xC3\xA9/in-e.txt");
+    for (const std::string name : {"\xC3\xBC", "\xC3\xA9"}) {
+        const std::string linux = temp.Path() + "/lossy/" + name;
+        std::string windows;
+        ASSERT_TRUE(WindowsPathFromLinuxPath(linux, windows));
+        EXPECT_EQ(windows.rfind("C:\\", 0), 0u) << windows;
+        std::string back;
+        ASSERT_TRUE(LinuxPathFromWindowsPath(windows, back)) << GetLastError();
+        EXPECT_EQ(back, linux);
+        std::string upperBack;
+        ASSERT_TRUE(LinuxPathFromWindowsPath(UpperCaseText(windows), upperBack));
+        EXPECT_EQ(upperBack, linux) << "the upper-case spelling names the same directory";
+    }
+    std::string onDriveD;
+    ASSERT_TRUE(LinuxPathFromWindowsPath("D:\\LOSSY", onDriveD));
+    EXPECT_EQ(onDriveD, temp.Path() + "/lossy");
+    std::string missing;
+    EXPECT_FALSE(LinuxPathFromWindowsPath("D:\\lossy\\none", missing));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(PosixFiles, RelativeLinuxPathsStartAtTheWorkingDirectoryWhileItExists)
+{
+    temp.MakeDirectory("work/sub");
+    const std::string root = temp.Path();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (chdir((root + "/work").c_str()) != 0) _exit(1);
+        PosixPlatform own(PosixFiles::Sources(root));
+        ScopedPlatform scoped(own.Interfaces());
+        std::string windows;
+        std::string linux;
+        if (!WindowsPathFromLinuxPath("sub/../sub/./", windows)) _exit(2);
+        if (!LinuxPathFromWindowsPath(windows, linux) || linux != root + "/work/sub") _exit(3);
+        if (rmdir((root + "/work/sub").c_str()) != 0 || chdir((root + "/work").c_str()) != 0) _exit(4);
+        if (rmdir((root + "/work").c_str()) != 0) _exit(5);
+        if (WindowsPathFromLinuxPath("sub", windows) || GetLastError() != ERROR_PATH_NOT_FOUND) _exit(6);
+        if (!WindowsPathFromLinuxPath(root, windows)) _exit(7);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the step of the child that failed";
+}
+
 TEST_F(PosixFiles, ALinkBackToAnAncestorIsTheAncestorItself)
 {
     temp.MakeDirectory("loop/inner");

@@ -236,5 +236,82 @@ TEST_F(TreeWalkTest, AFailureInsideTheWalkClosesEverySearchAndKeepsTheLinesSoFar
     EXPECT_EQ(fs.OpenSearches(), 0u);
 }
 
+// Keeps what the walk says of the directories it could not search.
+class FailureLog : public WalkProgress {
+public:
+    void Searching(const std::string&, std::size_t) override {}
+    void CouldNotSearch(const std::string& directory, DWORD error) override { failures.Add(directory, error); }
+    SearchFailures failures;
+};
+
+TEST_F(TreeWalkTest, ADirectoryThatCannotBeSearchedIsListedAndToldWithItsError)
+{
+    fs.AddDirectory("C:\\ROOT\\GONE");
+    fs.AddDirectory("C:\\ROOT\\LOCKED");
+    fs.AddFile("C:\\ROOT\\LOCKED\\HIDDEN.TXT");
+    fs.AddDirectory("C:\\ROOT\\OPEN");
+    fs.AddFile("C:\\ROOT\\OPEN\\SEEN.TXT");
+    fs.FailSearch("C:\\ROOT\\LOCKED", ERROR_ACCESS_DENIED);
+    fs.FailSearch("C:\\ROOT\\GONE", ERROR_PATH_NOT_FOUND);
+    FailureLog log;
+    ListFiles("C:\\ROOT", 0x3F, true, true, list, true, true, false, &log);
+    EXPECT_EQ(Contents(),
+              (Lines{"C:\\ROOT\\GONE\\", "C:\\ROOT\\LOCKED\\", "C:\\ROOT\\OPEN\\", "C:\\ROOT\\OPEN\\SEEN.TXT"}));
+    ASSERT_EQ(log.failures.Count(), 2u);
+    EXPECT_EQ(log.failures.First()[0].directory, "C:\\ROOT\\GONE\\");
+    EXPECT_EQ(log.failures.First()[0].error, ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(log.failures.First()[1].directory, "C:\\ROOT\\LOCKED\\");
+    EXPECT_EQ(log.failures.First()[1].error, ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(CanSearchDirectory("C:\\ROOT\\LOCKED"));
+    EXPECT_TRUE(CanSearchDirectory("C:\\ROOT\\OPEN\\"));
+}
+
+TEST_F(TreeWalkTest, AnEmptyDriveRootIsNoFailure)
+{
+    fs.AddDrive('E', DRIVE_REMOVABLE);
+    FailureLog log;
+    ListFiles("E:\\", 0x3F, true, true, list, true, true, false, &log);
+    EXPECT_EQ(Contents(), Lines{});
+    EXPECT_EQ(log.failures.Count(), 0u);
+    EXPECT_TRUE(CanSearchDirectory("E:\\"));
+    EXPECT_FALSE(CanSearchDirectory("E:\\MISSING"));
+}
+
+TEST_F(TreeWalkTest, AnUnreadableRootIsToldAndAddsNothing)
+{
+    fs.AddFile("C:\\ROOT\\A.TXT");
+    fs.FailSearch("C:\\ROOT", ERROR_ACCESS_DENIED);
+    FailureLog log;
+    ListFiles("C:\\ROOT", 0x3F, true, true, list, true, true, false, &log);
+    EXPECT_EQ(Contents(), Lines{});
+    ASSERT_EQ(log.failures.Count(), 1u);
+    EXPECT_EQ(log.failures.First()[0].directory, "C:\\ROOT\\");
+    EXPECT_FALSE(CanSearchDirectory("C:\\ROOT"));
+}
+
+TEST_F(TreeWalkTest, AReparsePointIsListedAsADirectoryButNotEntered)
+{
+    fs.AddDirectory("C:\\ROOT\\LINK", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+    fs.AddFile("C:\\ROOT\\LINK\\INSIDE.TXT");
+    fs.AddDirectory("C:\\ROOT\\PLAIN");
+    fs.AddFile("C:\\ROOT\\PLAIN\\INSIDE.TXT");
+    EXPECT_EQ(Walk("C:\\ROOT"), (Lines{"C:\\ROOT\\LINK\\", "C:\\ROOT\\PLAIN\\", "C:\\ROOT\\PLAIN\\INSIDE.TXT"}));
+    // The root is walked even when it is a reparse point itself.
+    EXPECT_EQ(Walk("C:\\ROOT\\LINK"), Lines{"C:\\ROOT\\LINK\\INSIDE.TXT"});
+}
+
+TEST(SearchFailuresTest, KeepsTheFirstThousandPathsAndCountsThemAll)
+{
+    SearchFailures failures;
+    for (int i = 0; i < 1500; ++i) failures.Add("C:\\D" + std::to_string(i) + "\\", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(failures.Count(), 1500u);
+    ASSERT_EQ(failures.First().size(), SearchFailures::KeptPaths);
+    EXPECT_EQ(failures.First().front().directory, "C:\\D0\\");
+    EXPECT_EQ(failures.First().back().directory, "C:\\D999\\");
+    failures.Clear();
+    EXPECT_EQ(failures.Count(), 0u);
+    EXPECT_TRUE(failures.First().empty());
+}
+
 } // namespace
 } // namespace kivra::scan
