@@ -18,6 +18,7 @@ packages=(
   libicu-dev libgtest-dev libgmock-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fontconfig
   xvfb xauth
+  help2man locales
 )
 # What the tests need besides: the checkers of the installed desktop entry
 # and AppStream metainfo.

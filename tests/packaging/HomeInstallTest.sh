@@ -39,7 +39,7 @@ if [ -f "$entry" ]; then
     expect_file "$HOME/.local/share/icons/hicolor/${size}x$size/apps/$(desktop_value "$entry" Icon).png"
   done
 fi
-if [ -f "$SOURCE/docs/kivra-scan.1" ]; then expect_file "$HOME/.local/share/man/man1/kivra-scan.1"; fi
+if [ -f "$BUILD/docs/kivra-scan.1" ]; then expect_file "$HOME/.local/share/man/man1/kivra-scan.1"; fi
 grep -qF "$program_folder/bin" "$work/install.txt" || fail "the installer does not say where the results go"
 
 # A second install keeps the result files of earlier runs and leaves the

@@ -18,7 +18,7 @@ expect_program "$root/bin/kivra-scan"
 expect_file "$root/bin/KIVRA.HLP"
 cmp -s "$SOURCE/resources/help/KIVRA.HLP" "$root/bin/KIVRA.HLP" || fail "the installed help file differs from the project's"
 
-if [ -f "$SOURCE/docs/kivra-scan.1" ]; then
+if [ -f "$BUILD/docs/kivra-scan.1" ]; then
   expect_file "$root/share/man/man1/kivra-scan.1"
 fi
 

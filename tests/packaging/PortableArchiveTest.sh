@@ -23,7 +23,7 @@ root=$place/$folder
 expect_program "$root/bin/kivra"
 expect_program "$root/bin/kivra-scan"
 cmp -s "$SOURCE/resources/help/KIVRA.HLP" "$root/bin/KIVRA.HLP" || fail "the help file does not lie beside the programs"
-if [ -f "$SOURCE/docs/kivra-scan.1" ]; then expect_file "$root/share/man/man1/kivra-scan.1"; fi
+if [ -f "$BUILD/docs/kivra-scan.1" ]; then expect_file "$root/share/man/man1/kivra-scan.1"; fi
 # A desktop entry in the archive could only name the folder it was made in.
 expect_absent "$root/share/applications"
 
