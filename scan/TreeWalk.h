@@ -55,7 +55,8 @@ private:
 };
 
 // True when a search of the directory's entries can start: the directory
-// exists and may be listed. An empty directory can be searched.
+// exists and may be listed. An empty directory can be searched. When false,
+// GetLastError tells why (the error of the search that could not start).
 bool CanSearchDirectory(const platform::Text& directory);
 
 // Adds the full path of every selected entry below Path to List, depth-first

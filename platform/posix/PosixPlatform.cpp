@@ -1543,10 +1543,11 @@ DWORD PosixPlatform::Impl::GetCurrentDirectoryA(DWORD capacity, char* buffer)
 // ---------------------------------------------------------------------------
 // Files
 
-// 32 when another open file description holds a lock on the entry.
+// 32 when another open file description holds a lock on the entry. A link
+// is no file held open: it is never followed (its target is not opened).
 DWORD PosixPlatform::Impl::HeldOpenElsewhere(int dirFd, const std::string& linuxName)
 {
-    const int probe = openat(dirFd, linuxName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int probe = openat(dirFd, linuxName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
     if (probe < 0) return ERROR_SUCCESS;
     const bool locked = flock(probe, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     close(probe);
