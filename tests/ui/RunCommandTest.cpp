@@ -123,7 +123,17 @@ TEST_F(RunCommandTest, AFullRunShowsItsStepsWritesTheFiveFilesAndWarns)
         {differentCaption, AllDisabled, 0, -1},
         {differentCaption, AllEnabled, 23, 0},
     };
-    EXPECT_EQ(recorder.States(), steps);
+    // A walk or classification that lasts long enough shows its entries so
+    // far after the step's text; on a tree this small it seldom does.
+    std::vector<WindowState> seen;
+    for (WindowState state : recorder.States()) {
+        for (const Text& step : {Texts().ProgressLongNames, Texts().ProgressShortNames}) {
+            const Text stepCaption = Caption(step);
+            if (state.caption.rfind(stepCaption + " ", 0) == 0) state.caption = stepCaption;
+        }
+        if (seen.empty() || !(seen.back() == state)) seen.push_back(state);
+    }
+    EXPECT_EQ(seen, steps);
 
     ASSERT_EQ(answerer.Seen().size(), 1u);
     const auto& verdict = answerer.Seen()[0];
