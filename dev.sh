@@ -1,23 +1,32 @@
 #!/usr/bin/env bash
 # Kivra's one set-up script.
-#   ./dev.sh run    install what is missing, build, start the program
-#   ./dev.sh test   install what is missing, build, run every test
-#                   (and the sanitizer build of the platform layer and the
-#                   scan engine)
+#   ./dev.sh run       install what is missing, build, start the program
+#   ./dev.sh test      install what is missing, build, run every test
+#                      (and the sanitizer build of the platform layer and the
+#                      scan engine)
+#   ./dev.sh install   build, then install for the user who runs it:
+#                      ~/.local/opt/kivra, with links in ~/.local/bin and the
+#                      menu entry and icons in ~/.local/share
+#   ./dev.sh package   build, then make the portable archive (build/*.tar.gz)
 set -euo pipefail
 cd "$(dirname "$0")"
 
+# What building and running need (python3 draws the desktop's icons).
 packages=(
-  g++ cmake ninja-build pkg-config clang-format git
+  g++ cmake ninja-build pkg-config clang-format git python3
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools libqt6uitools6 libqt6opengl6-dev libgl-dev libxkbcommon-dev
   libicu-dev libgtest-dev libgmock-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fontconfig
   xvfb xauth
+  help2man locales
 )
+# What the tests need besides: the checkers of the installed desktop entry
+# and AppStream metainfo.
+test_packages=(desktop-file-utils appstream)
 
-install_missing() {
+install_missing() { # install_missing PACKAGE...
   local missing=()
-  for p in "${packages[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -28,9 +37,25 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# CMake's own words go to DIR/configure.log; a failure is told in one line.
+configure() { # configure DIR [cmake options...]
+  local dir=$1; shift
+  mkdir -p "$dir"
+  if ! cmake -S . -B "$dir" -G Ninja "$@" >"$dir/configure.log" 2>&1; then
+    local reason
+    # The first paragraph of CMake's first error, on one line.
+    reason=$(awk '/^CMake Error/ { found = 1; next }
+      found && !NF && text { exit }
+      found && NF { sub(/^ +/, ""); text = text (text ? " " : "") $0 }
+      END { if (length(text) > 200) text = substr(text, 1, 197) "..."; print text }' "$dir/configure.log")
+    echo "dev.sh: CMake could not configure $dir/${reason:+ ($reason)}; see $dir/configure.log" >&2
+    exit 1
+  fi
+}
+
 build() { # build DIR [cmake options...]
   local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  configure "$dir" "$@"
   cmake --build "$dir" -j "$(nproc)"
 }
 
@@ -57,13 +82,13 @@ check_format() {
 
 case "${1:-}" in
   run)
-    install_missing
+    install_missing "${packages[@]}"
     build build
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then start_virtual_display; fi
     exec build/bin/kivra
     ;;
   test)
-    install_missing
+    install_missing "${packages[@]}" "${test_packages[@]}"
     check_format
     build build
     (cd build && ctest --output-on-failure -j "$(nproc)")
@@ -73,8 +98,22 @@ case "${1:-}" in
     (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
        UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j "$(nproc)")
     ;;
+  install)
+    install_missing "${packages[@]}"
+    configure build
+    cmake --build build -j "$(nproc)" --target kivra_installable
+    packaging/install-home.sh build
+    ;;
+  package)
+    install_missing "${packages[@]}"
+    configure build
+    cmake --build build -j "$(nproc)" --target kivra_installable
+    (cd build && cpack -G TGZ >cpack.log 2>&1) || { echo "dev.sh: cpack failed; see build/cpack.log" >&2; exit 1; }
+    echo "The portable archive: $(sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p' build/cpack.log)"
+    echo "Unpack it anywhere you can write and start bin/kivra in its folder; the results go into that bin/."
+    ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|install|package" >&2
     exit 2
     ;;
 esac

@@ -4,6 +4,7 @@
 #include "app/HelpViewer.h"
 #include "app/Modality.h"
 #include "app/QtText.h"
+#include "app/RaiseSite.h"
 #include "app/TextFormat.h"
 #include "platform/WinApi.h"
 #include "resources/GuiResources.h"
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cxxabi.h>
 #include <typeinfo>
 
@@ -36,7 +38,9 @@ platform::Text ModulePath()
 {
     char buffer[261] = {};
     const platform::DWORD length = platform::GetModuleFileNameA(buffer, 256);
-    return platform::Text(buffer, std::min<platform::DWORD>(length, 256));
+    // A path cut at the buffer's size ends with the zero that closes it: the
+    // text is what comes before the first zero.
+    return platform::Text(buffer, strnlen(buffer, std::min<platform::DWORD>(length, 256)));
 }
 
 // The executable's file name: what follows its last backslash.
@@ -86,7 +90,7 @@ int ShowBox(const platform::Text& text, const platform::Text& caption, std::uint
     case MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     default: box.setStandardButtons(QMessageBox::Ok); break;
     }
-    box.setWindowModality(Qt::ApplicationModal);
+    MakeModalToProgram(box);
     switch (box.exec()) {
     case QMessageBox::Cancel: return IDCANCEL;
     case QMessageBox::Yes: return IDYES;
@@ -138,9 +142,10 @@ TApplication::TApplication() : title_(DeriveTitle()), watch_(std::make_unique<Me
     QCoreApplication::setApplicationName(ToQString(title_));
     const QString icon = resources::ImagePath(ToQString(texts::Texts().MainIconName), QStringLiteral("png"));
     if (QFile::exists(icon)) QGuiApplication::setWindowIcon(QIcon(icon));
-    // The end of the desktop session ends the program as closing its main
-    // window does.
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, watch_.get(), [this] { RequestQuit(); });
+    // The end of the desktop session reaches the program as the quit event
+    // that the session manager sends when the session really ends; a request
+    // to commit data comes before a logout that may still be cancelled, and
+    // ends nothing.
 }
 
 TApplication::~TApplication()
@@ -232,13 +237,21 @@ void TApplication::ReportHandlerException(const std::exception_ptr& raised)
     } catch (const Exception& exception) {
         kind = Kind::Program;
         message = exception.Message();
+    } catch (const std::bad_alloc&) {
+        // Running out of memory is a failure of the program like any other.
+        kind = Kind::Program;
+        message = texts::Texts().OutOfMemory;
     } catch (...) {
         kind = Kind::Foreign;
     }
     switch (kind) {
     case Kind::Silent: return;
     case Kind::Program: ShowExceptionMessage(Exception(message)); return;
-    case Kind::Foreign: ShowLastChanceBox(UncaughtExceptionText(raised, __builtin_return_address(0))); return;
+    case Kind::Foreign: {
+        const void* site = RaiseSiteOf(raised);
+        ShowLastChanceBox(UncaughtExceptionText(raised, site ? site : __builtin_return_address(0)));
+        return;
+    }
     }
 }
 
@@ -315,7 +328,10 @@ int ApplicationMain(int argc, char** argv, const std::function<void()>& body)
     try {
         body();
     } catch (...) {
-        application.ReportUncaughtException(std::current_exception(), __builtin_return_address(0));
+        // Where it was raised, where that is known; else where it was caught.
+        const std::exception_ptr raised = std::current_exception();
+        const void* site = RaiseSiteOf(raised);
+        application.ReportUncaughtException(raised, site ? site : __builtin_return_address(0));
         exitCode = 1;
     }
     application.Shutdown();

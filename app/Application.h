@@ -21,6 +21,7 @@ namespace kivra::app {
 
 // Commands of the help viewer (WinHelpA).
 inline constexpr std::uint16_t HELP_CONTEXT = 1;
+inline constexpr std::uint16_t HELP_QUIT = 2;
 inline constexpr std::uint16_t HELP_CONTENTS = 3;
 
 // MessageBoxA flags and results.

@@ -1,6 +1,7 @@
 #include "app/Form.h"
 
 #include "app/Application.h"
+#include "app/Fonts.h"
 #include "app/Modality.h"
 #include "app/QtText.h"
 #include "app/TextFormat.h"
@@ -12,8 +13,10 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCloseEvent>
+#include <QDynamicPropertyChangeEvent>
 #include <QFile>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QShowEvent>
@@ -67,15 +70,53 @@ void ReplaceTextReferences(QObject* object)
     }
 }
 
+// The layout's "FontHeight" takes effect on its top widget as soon as the
+// loader sets it, before the controls are made, so that every control is
+// made with the designed font (and its item height follows it) and the
+// layout's own settings come after.
+class FontHeightSetter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const bool heightSet = event->type() == QEvent::DynamicPropertyChange &&
+                               static_cast<QDynamicPropertyChangeEvent*>(event)->propertyName() == "FontHeight";
+        // The layout's font property may come after its height and bring a
+        // face without a size: the size is given again.
+        if ((heightSet || event->type() == QEvent::FontChange) && !setting_) {
+            auto* widget = static_cast<QWidget*>(watched);
+            const int height = widget->property("FontHeight").toInt();
+            if (height == 0) return false;
+            const QFont designed = DesignedFont(widget->font().family(), height);
+            if (widget->font().pixelSize() != designed.pixelSize()) {
+                setting_ = true;
+                widget->setFont(designed);
+                setting_ = false;
+            }
+        }
+        return false;
+    }
+
+private:
+    bool setting_ = false;
+};
+
 class FormLoader : public QUiLoader {
 public:
     QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override
     {
         const auto& factories = FormWidgets();
         const auto found = factories.find(className.toStdString());
-        if (found == factories.end()) return QUiLoader::createWidget(className, parent, name);
-        QWidget* widget = found->second(parent);
-        widget->setObjectName(name);
+        QWidget* widget = nullptr;
+        if (found == factories.end()) {
+            widget = QUiLoader::createWidget(className, parent, name);
+        } else {
+            widget = found->second(parent);
+            widget->setObjectName(name);
+        }
+        if (!parent && widget) widget->installEventFilter(new FontHeightSetter(widget));
         return widget;
     }
 };
@@ -156,12 +197,10 @@ void TForm::LoadLayout(const char* className)
     // window properties; the form itself is the window.
     setObjectName(loaded->objectName());
     setWindowTitle(loaded->windowTitle());
-    QFont font = loaded->font();
     // A layout cannot give a font's size in pixels; its "FontHeight" does,
-    // as a character height (negative) or a cell height (positive).
-    if (const QVariant height = loaded->property("FontHeight"); height.isValid() && height.toInt() != 0)
-        font.setPixelSize(std::abs(height.toInt()));
-    setFont(font);
+    // as a character height (negative) or a cell height (positive), and the
+    // loaded widget has it already.
+    setFont(loaded->font());
     const QRect designed = DesignedGeometry(layout, loaded->geometry());
     if (auto* layoutWindow = qobject_cast<QMainWindow*>(loaded)) {
         for (QAction* action : layoutWindow->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly))
@@ -169,13 +208,24 @@ void TForm::LoadLayout(const char* className)
         if (auto* menu = layoutWindow->findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly)) setMenuBar(menu);
         if (auto* status = layoutWindow->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly))
             setStatusBar(status);
-        if (QWidget* central = layoutWindow->takeCentralWidget()) setCentralWidget(central);
+        // Moved straight from one window to the other: never without a
+        // parent on the way, so its controls keep the designed font
+        // throughout (and what they derive from it, such as item heights).
+        if (QWidget* central = layoutWindow->centralWidget()) setCentralWidget(central);
         delete layoutWindow;
     } else {
         setCentralWidget(loaded);
     }
+    // The menus' drop-downs are windows of their own; they take the form's
+    // font as the menu bar does.
+    for (QMenu* menu : findChildren<QMenu*>()) menu->setAttribute(Qt::WA_WindowPropagation);
     ReplaceTextReferences(this);
     for (QObject* child : findChildren<QObject*>()) ReplaceTextReferences(child);
+    // Once every control exists, those whose properties name other controls
+    // look them up.
+    for (QObject* child : findChildren<QObject*>()) {
+        if (child->metaObject()->indexOfMethod("Loaded()") >= 0) QMetaObject::invokeMethod(child, "Loaded");
+    }
     SetBounds(designed.x(), designed.y(), designed.width(), designed.height());
 }
 
@@ -289,7 +339,9 @@ TModalResult TForm::ShowModal()
     DisabledWindows disabled(this);
     Restore restore{this};
 
-    setWindowModality(Qt::ApplicationModal);
+    // A dialog of the program's main window, as the window manager should
+    // treat it: kept above that window, never minimised away from it.
+    MakeModalToProgram(*this);
     show();
     raise();
     activateWindow();
@@ -297,7 +349,9 @@ TModalResult TForm::ShowModal()
         // The first control in tab order that takes the focus gets it.
         for (QWidget* next = nextInFocusChain(); next && next != this; next = next->nextInFocusChain()) {
             if ((next->focusPolicy() & Qt::TabFocus) && next->isEnabled() && next->isVisibleTo(this)) {
-                next->setFocus(Qt::OtherFocusReason);
+                // As given by the keyboard: the control shows that it has it.
+                setAttribute(Qt::WA_KeyboardFocusChange);
+                next->setFocus(Qt::TabFocusReason);
                 break;
             }
         }

@@ -52,7 +52,9 @@ public:
     // "@RowName" take that row of the text table.
     // The layout's geometry is the outer frame's. Its font size in pixels
     // is the top widget's dynamic property "FontHeight" (-19: characters 19
-    // pixels high), which .ui fonts cannot state themselves.
+    // pixels high), which .ui fonts cannot state themselves. Once the whole
+    // layout is loaded, every control with an invokable Loaded() is called,
+    // so that properties naming other controls can be resolved.
     explicit TForm(const char* className);
 
     // A form built in code, without a stored layout.

@@ -1,6 +1,7 @@
 #include "app/HelpViewer.h"
 
 #include "app/Application.h"
+#include "app/Modality.h"
 #include "app/QtText.h"
 #include "app/TextFormat.h"
 #include "platform/WinApi.h"
@@ -23,7 +24,6 @@ namespace kivra::app {
 namespace {
 
 constexpr std::string_view HelpFileMark = "KIVRA HELP";
-constexpr std::uint16_t HELP_QUIT = 2;
 // Larger than any help file; a bigger file is taken as unreadable.
 constexpr std::size_t HelpFileLimit = 16u << 20;
 
@@ -60,7 +60,16 @@ ReadResult ReadHelpFile(const platform::Text& path, std::string& contents, platf
     return result;
 }
 
-QString Escaped(const QString& text) { return text.toHtmlEscaped(); }
+// A text of a topic as the page shows it: a control's caption written with
+// its access key, "検索開始(&O)", shows as the control does, the letter
+// underlined and no "&".
+QString Escaped(const QString& text)
+{
+    static const QRegularExpression accessKey(QStringLiteral("\\(&amp;([A-Za-z0-9])\\)"));
+    QString html = text.toHtmlEscaped();
+    html.replace(accessKey, QStringLiteral("(<u>\\1</u>)"));
+    return html;
+}
 
 // One line of a topic with its links: {<number>|<text>}.
 QString LineHtml(const QString& line)
@@ -157,6 +166,9 @@ QString HelpDocument::PageOf(const HelpTopic& topic)
 
 HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window)
 {
+    // The platform's help engine, not part of the program's modal state: a
+    // message dialog leaves it usable.
+    setProperty(OutsideModalState, true);
     const auto& texts = texts::Texts();
     setObjectName(QStringLiteral("HelpViewer"));
     setWindowTitle(ToQString(texts.HelpViewerTitle));
@@ -232,6 +244,25 @@ bool HelpViewer::Open(const platform::Text& path, std::uint16_t command, std::ui
     return true;
 }
 
+QRect HelpViewerPlace(const QRect& area, const QRect& program, const QSize& size)
+{
+    const int top = std::max(area.top(), std::min(program.top(), area.bottom() + 1 - size.height()));
+    const int rightRoom = area.right() - program.right();
+    const int leftRoom = program.left() - area.left();
+    // Beside the program, right or left, where the screen has room.
+    if (rightRoom >= size.width()) return QRect(QPoint(program.right() + 1, top), size);
+    if (leftRoom >= size.width()) return QRect(QPoint(program.left() - size.width(), top), size);
+    // Narrower, beside it on the roomier side, while still readable.
+    const int room = std::max(rightRoom, leftRoom);
+    if (room >= HelpViewerNarrowest) {
+        const QSize narrower(room, size.height());
+        return rightRoom >= leftRoom ? QRect(QPoint(program.right() + 1, top), narrower)
+                                     : QRect(QPoint(area.left(), top), narrower);
+    }
+    // Over the program's right edge, at the screen's.
+    return QRect(QPoint(std::max(area.left(), area.right() + 1 - size.width()), top), size);
+}
+
 void HelpViewer::PlaceBesideProgram()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -242,10 +273,10 @@ void HelpViewer::PlaceBesideProgram()
         move(area.center() - rect().center());
         return;
     }
-    // Beside the main window where the screen has room, so both stay in view.
-    const QRect program = main->frameGeometry();
-    const int left = program.right() + 1 + width() <= area.right() ? program.right() + 1 : area.right() + 1 - width();
-    move(std::max(area.left(), left), std::max(area.top(), program.top()));
+    // The sizes of the window's frame, as far as they are known.
+    const QRect place = HelpViewerPlace(area, main->frameGeometry(), size());
+    resize(place.size());
+    move(place.topLeft());
 }
 
 QString HelpViewer::PageText() const { return document_->toPlainText(); }

@@ -13,6 +13,8 @@
 
 #include "platform/CodePage.h"
 
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -51,6 +53,12 @@ private:
     QString title_;
     std::vector<HelpTopic> topics_;
 };
+
+// Where the viewer goes on a screen's `area` beside the program's window:
+// right of it, else left of it, else narrower on the roomier side (no
+// narrower than HelpViewerNarrowest), else at the screen's right edge.
+inline constexpr int HelpViewerNarrowest = 240;
+QRect HelpViewerPlace(const QRect& area, const QRect& program, const QSize& size);
 
 class HelpViewer : public QWidget {
     Q_OBJECT

@@ -155,7 +155,8 @@ bool TMessageForm::PressForKey(QKeyEvent* event, QPushButton* focused)
         return true;
     default: break;
     }
-    if (modifiers != Qt::NoModifier && modifiers != Qt::AltModifier) return false;
+    // The letter alone, with Alt or with Shift presses its button.
+    if (modifiers != Qt::NoModifier && modifiers != Qt::AltModifier && modifiers != Qt::ShiftModifier) return false;
     const QString typed = event->text();
     const QChar letter = typed.size() == 1 ? typed[0].toUpper() : QChar(event->key());
     if (letter.isNull()) return false;

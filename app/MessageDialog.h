@@ -29,6 +29,13 @@ constexpr MessageDialogButtons ButtonBit(MessageDialogButton button)
     return static_cast<MessageDialogButtons>(1u << static_cast<unsigned>(button));
 }
 
+// The button sets the program's messages use.
+inline constexpr MessageDialogButtons YesButton = ButtonBit(MessageDialogButton::Yes);
+inline constexpr MessageDialogButtons YesNoButtons =
+    ButtonBit(MessageDialogButton::Yes) | ButtonBit(MessageDialogButton::No);
+inline constexpr MessageDialogButtons OKButton = ButtonBit(MessageDialogButton::OK);
+inline constexpr MessageDialogButtons AbortButton = ButtonBit(MessageDialogButton::Abort);
+
 // The dialog window. Its buttons are QPushButtons named after their
 // MessageDialogButton ("Yes", "No", ...), each with the dynamic property
 // "ModalResult"; the default button has isDefault(), the cancel button the

@@ -1,6 +1,9 @@
 #include "app/Modality.h"
 
+#include "app/Application.h"
+
 #include <QApplication>
+#include <QWindow>
 
 namespace kivra::app {
 
@@ -9,6 +12,7 @@ DisabledWindows::DisabledWindows(const QWidget* except) : active_(QApplication::
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget* window : windows) {
         if (window == except || !window->isVisible() || !window->isEnabled()) continue;
+        if (window->property(OutsideModalState).toBool()) continue;
         QPointer<QWidget> focus = window->focusWidget();
         window->setEnabled(false);
         disabled_.push_back({window, focus});
@@ -27,6 +31,18 @@ DisabledWindows::~DisabledWindows()
             entry.focus->setFocus(Qt::ActiveWindowFocusReason);
     }
     if (active_) active_->activateWindow();
+}
+
+void MakeModalToProgram(QWidget& window)
+{
+    const TForm* main = HasApplication() ? Application().MainForm() : nullptr;
+    if (main && main != &window && main->windowHandle()) {
+        window.winId();
+        window.windowHandle()->setTransientParent(main->windowHandle());
+        window.setWindowModality(Qt::WindowModal);
+    } else {
+        window.setWindowModality(Qt::ApplicationModal);
+    }
 }
 
 } // namespace kivra::app

@@ -12,9 +12,20 @@
 
 namespace kivra::app {
 
+// A window with this property set to true belongs to no modal wait of the
+// program (the help viewer, which stands for the platform's help engine):
+// it is neither disabled nor blocked while a dialog is up.
+inline constexpr const char* OutsideModalState = "OutsideModalState";
+
+// Makes `window` modal to the program's main window only, so that windows
+// outside the program's modal state stay usable; with no main window, modal
+// to the whole application.
+void MakeModalToProgram(QWidget& window);
+
 class DisabledWindows {
 public:
-    // Disables every visible, enabled top-level window but `except`.
+    // Disables every visible, enabled top-level window but `except` and those
+    // outside the modal state.
     explicit DisabledWindows(const QWidget* except = nullptr);
     ~DisabledWindows();
     DisabledWindows(const DisabledWindows&) = delete;

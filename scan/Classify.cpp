@@ -62,7 +62,7 @@ Line ShortPathOf(const Line& LongPath)
     return LongPath == buffer ? LongPath : Line(buffer);
 }
 
-void ClassifyPaths(const ResultLists& lists)
+void ClassifyPaths(const ResultLists& lists, ClassifyProgress* progress)
 {
     const auto& texts = texts::Texts();
     // Room for every short form and for both headers up front, so that the
@@ -97,6 +97,7 @@ void ClassifyPaths(const ResultLists& lists)
             ++lowerCases;
         }
         lists.ShortNameList.Add(std::move(shortPath));
+        if (progress && (i + 1) % ClassifyProgress::ClassifiedEvery == 0) progress->Classified(i + 1);
     }
     // Three lines a group, and the header and its empty line.
     lists.DifferentList.Reserve(lists.DifferentList.Count() + 3 * (longNames + lowerCases) + 2);

@@ -5,6 +5,8 @@
 #include "platform/CodePage.h"
 #include "scan/StringList.h"
 
+#include <cstddef>
+
 namespace kivra::scan {
 
 // The five lists a scan fills, owned by whoever runs the scan (the main
@@ -28,6 +30,15 @@ struct ScanLists {
     ResultLists Refs() { return {LongNameList, ShortNameList, DifferentList, LongFileList, KomojiFileList}; }
 };
 
+// Told every so many paths (ClassifiedEvery) how many have been classified,
+// so that a long classification shows progress.
+class ClassifyProgress {
+public:
+    static constexpr std::size_t ClassifiedEvery = 1024;
+    virtual ~ClassifyProgress() = default;
+    virtual void Classified(std::size_t paths) = 0;
+};
+
 // Reads LongNameList as the walk left it (no header yet), expects the other
 // four empty, and leaves all five with their headers: one short form per
 // path in ShortNameList; in LongFileList the paths that differ from their
@@ -35,7 +46,7 @@ struct ScanLists {
 // form, each as a group of long path, short form and an empty line; both
 // kinds in DifferentList (long-name group first); a result list without any
 // group holds the normal line and an empty line.
-void ClassifyPaths(const ResultLists& lists);
+void ClassifyPaths(const ResultLists& lists, ClassifyProgress* progress = nullptr);
 
 // The short form of a path as the platform gives it. A path whose short
 // form does not fit the usual 255 bytes is asked again with room enough.

@@ -4,7 +4,9 @@
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 
-#include <algorithm>
+#include <new>
+#include <string>
+#include <string_view>
 
 namespace kivra::scan {
 
@@ -14,82 +16,154 @@ using platform::DWORD;
 using platform::HANDLE;
 using platform::Text;
 
-// The temporary beside a result file while its new text is written.
-Text TemporaryPathFor(const Text& path) { return path + ".new"; }
+// The text goes to WriteFile in pieces of about this size, put together in
+// one buffer that serves every piece of every file: the memory a save needs
+// does not grow with the lists, and what it touches stays in the caches.
+constexpr std::size_t PieceBytes = std::size_t{1} << 20;
 
-// Closes the handle and removes the temporary file, keeping the error code
-// of the failure that led here for the exception.
-void Discard(HANDLE file, const Text& temporary)
+// Names tried for the new file before the save gives up: only a folder that
+// fills with such names as fast as they are tried gets there.
+constexpr unsigned MostNewFileNames = 100000;
+
+// The error code the last call left, or `otherwise` when it left none.
+DWORD LastErrorOr(DWORD otherwise)
 {
     const DWORD error = platform::GetLastError();
-    if (file != platform::INVALID_HANDLE_VALUE) platform::CloseHandle(file);
-    platform::DeleteFileA(temporary.c_str());
-    platform::SetLastError(error);
+    return error != platform::ERROR_SUCCESS ? error : otherwise;
 }
 
-// The size of a list's file text.
-std::size_t FileSize(const TStringList& list)
+// The n-th name (from 1) the new file of `path` may take.
+Text NewFileName(const Text& path, unsigned n)
 {
-    std::size_t size = 0;
-    for (const Line& line : *list.Snapshot()) size += line.size() + 2;
-    return size;
+    Text name = path + ".NEW";
+    if (n > 1) name += std::to_string(n);
+    return name;
 }
 
-} // namespace
-
-void FileText(const TStringList& list, Text& text)
+// Creates the new file of `path` exclusively under the first of its names
+// that nothing holds, and puts that name into `created`. Fails, with the
+// platform's error code set, when a free name cannot be created.
+HANDLE CreateNewFile(const Text& path, Text& created)
 {
-    text.clear();
-    for (const Line& line : *list.Snapshot()) {
-        text.append(line.data(), line.size());
-        text += "\r\n";
-    }
-}
-
-namespace {
-
-void SaveListToFile(const TStringList& list, const Text& path, Text& text)
-{
-    const Text temporary = TemporaryPathFor(path);
-    const HANDLE file = platform::CreateFileA(temporary.c_str(), platform::GENERIC_READ | platform::GENERIC_WRITE, 0,
-                                              platform::CREATE_ALWAYS, platform::FILE_ATTRIBUTE_NORMAL);
-    if (file == platform::INVALID_HANDLE_VALUE) throw EFCreateError(EInOutError(platform::GetLastError()).Message());
-
-    try {
-        FileText(list, text);
-        if (!text.empty()) {
-            DWORD written = 0;
-            // A single write: the size must fit the call's 32-bit count.
-            const bool fits = text.size() <= 0xFFFFFFFFu;
-            if (!fits) platform::SetLastError(platform::ERROR_NOT_ENOUGH_MEMORY);
-            if (!fits || !platform::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written) ||
-                written != text.size()) {
-                if (platform::GetLastError() == platform::ERROR_SUCCESS)
-                    platform::SetLastError(platform::ERROR_WRITE_FAULT);
-                throw EWriteError(EInOutError(platform::GetLastError()).Message());
-            }
+    for (unsigned n = 1; n <= MostNewFileNames; ++n) {
+        created = NewFileName(path, n);
+        const HANDLE file = platform::CreateFileA(created.c_str(), platform::GENERIC_READ | platform::GENERIC_WRITE, 0,
+                                                  platform::CREATE_NEW, platform::FILE_ATTRIBUTE_NORMAL);
+        if (file != platform::INVALID_HANDLE_VALUE) return file;
+        const DWORD error = LastErrorOr(platform::ERROR_ACCESS_DENIED);
+        // Whatever holds the name (a file left by an interrupted run, a
+        // user's file, a folder, a link), it is passed over untouched. A
+        // name nothing holds failed for a reason no other name would change.
+        if (platform::GetFileAttributesA(created.c_str()) == platform::INVALID_FILE_ATTRIBUTES) {
+            created.clear();
+            platform::SetLastError(error);
+            return platform::INVALID_HANDLE_VALUE;
         }
+    }
+    created.clear();
+    platform::SetLastError(platform::ERROR_ALREADY_EXISTS);
+    return platform::INVALID_HANDLE_VALUE;
+}
+
+// Closes the new file (when still open) and removes it.
+void Discard(HANDLE file, const Text& created)
+{
+    if (file != platform::INVALID_HANDLE_VALUE) platform::CloseHandle(file);
+    platform::DeleteFileA(created.c_str());
+}
+
+// One WriteFile of `size` bytes (at most a DWORD's range); false, with the
+// error code set, unless all of them were written.
+bool WriteWhole(HANDLE file, const char* data, std::size_t size)
+{
+    if (size == 0) return true;
+    DWORD written = 0;
+    if (platform::WriteFile(file, data, static_cast<DWORD>(size), &written) && written == size) return true;
+    platform::SetLastError(LastErrorOr(platform::ERROR_WRITE_FAULT));
+    return false;
+}
+
+bool Flush(HANDLE file, Text& buffer)
+{
+    const bool written = WriteWhole(file, buffer.data(), buffer.size());
+    buffer.clear();
+    return written;
+}
+
+// The lines, each followed by CR LF.
+bool WriteLines(HANDLE file, const TStringList& list, Text& buffer)
+{
+    buffer.clear();
+    for (const Line& line : *list.Snapshot()) {
+        if (line.size() >= PieceBytes) {
+            // A line as long as a piece goes out as it is.
+            if (!Flush(file, buffer) || !WriteWhole(file, line.data(), line.size())) return false;
+        } else {
+            buffer.append(line.data(), line.size());
+        }
+        buffer += "\r\n";
+        if (buffer.size() >= PieceBytes && !Flush(file, buffer)) return false;
+    }
+    return Flush(file, buffer);
+}
+
+struct Outcome {
+    DWORD error = platform::ERROR_SUCCESS;
+    bool writing = false; // the failure came while the text was written
+};
+
+// Writes the file through its new file. Nothing of the attempt is left
+// behind on any way out, exhausted memory included.
+Outcome Save(const TStringList& list, const Text& path, Text& buffer)
+{
+    Text created;
+    const HANDLE file = CreateNewFile(path, created);
+    if (file == platform::INVALID_HANDLE_VALUE) return {LastErrorOr(platform::ERROR_ACCESS_DENIED), false};
+    bool written = false;
+    try {
+        written = WriteLines(file, list, buffer);
     } catch (...) {
-        Discard(file, temporary);
+        Discard(file, created);
         throw;
     }
+    if (!written) {
+        const DWORD error = LastErrorOr(platform::ERROR_WRITE_FAULT);
+        Discard(file, created);
+        return {error, true};
+    }
     if (!platform::CloseHandle(file)) {
-        Discard(platform::INVALID_HANDLE_VALUE, temporary);
-        throw EWriteError(EInOutError(platform::GetLastError()).Message());
+        const DWORD error = LastErrorOr(platform::ERROR_WRITE_FAULT);
+        Discard(platform::INVALID_HANDLE_VALUE, created);
+        return {error, true};
     }
-    if (!platform::MoveFileExA(temporary.c_str(), path.c_str(), platform::MOVEFILE_REPLACE_EXISTING)) {
-        Discard(platform::INVALID_HANDLE_VALUE, temporary);
-        throw EFCreateError(EInOutError(platform::GetLastError()).Message());
+    if (!platform::MoveFileExA(created.c_str(), path.c_str(), platform::MOVEFILE_REPLACE_EXISTING)) {
+        const DWORD error = LastErrorOr(platform::ERROR_ACCESS_DENIED);
+        Discard(platform::INVALID_HANDLE_VALUE, created);
+        return {error, false};
     }
+    return {};
 }
 
 } // namespace
 
 void SaveListToFile(const TStringList& list, const Text& path)
 {
-    Text text;
-    text.reserve(FileSize(list));
-    SaveListToFile(list, path, text);
+    Text buffer;
+    const Outcome outcome = Save(list, path, buffer);
+    if (outcome.error == platform::ERROR_SUCCESS) return;
+    const Text message = EInOutError(outcome.error).Message();
+    if (outcome.writing) throw EWriteError(message);
+    throw EFCreateError(message);
+}
+
+DWORD CheckResultDirectory(const Text& directory)
+{
+    Text created;
+    const HANDLE file = CreateNewFile(directory + texts::Texts().ResultFileLongNames, created);
+    if (file == platform::INVALID_HANDLE_VALUE) return LastErrorOr(platform::ERROR_ACCESS_DENIED);
+    platform::CloseHandle(file);
+    if (!platform::DeleteFileA(created.c_str())) return LastErrorOr(platform::ERROR_ACCESS_DENIED);
+    return platform::ERROR_SUCCESS;
 }
 
 bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory, SaveFailureReporter& reporter)
@@ -107,23 +181,22 @@ bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory,
         {texts.ResultFileLongFiles, lists.LongFileList, texts.SaveFailedLongFiles},
         {texts.ResultFileKomojiFiles, lists.KomojiFileList, texts.SaveFailedKomojiFiles},
     };
-    // Room for the longest text at once, so that its memory is taken (and
-    // touched) once for all five.
-    Text text;
-    std::size_t longest = 0;
-    for (const Row& row : rows) longest = std::max(longest, FileSize(row.list));
-    text.reserve(longest);
+    Text buffer;
     for (const Row& row : rows) {
-        bool failed = false;
+        Text path;
+        Outcome outcome;
         try {
-            SaveListToFile(row.list, directory() + row.fileName, text);
+            path = directory() + row.fileName;
+            outcome = Save(row.list, path, buffer);
+        } catch (const std::bad_alloc&) {
+            outcome.error = platform::ERROR_NOT_ENOUGH_MEMORY;
         } catch (...) {
             // Whatever went wrong, the user sees this file's own message and
             // not the failure's text.
-            failed = true;
+            outcome.error = platform::ERROR_WRITE_FAULT;
         }
-        if (failed) {
-            reporter.ReportSaveFailure(row.failure);
+        if (outcome.error != platform::ERROR_SUCCESS) {
+            reporter.SaveFailed(SaveFailure{row.failure, path, outcome.error});
             return false;
         }
     }

@@ -1,15 +1,32 @@
 #pragma once
 // The five result files: each list written as lines of code page 932 bytes,
 // every line ending with CR LF.
+//
+// A result file is never written in place. Its text goes into a new file
+// that the save creates for itself beside it, under a name no entry of the
+// folder has ("KIVRALNG.TXT.NEW", else "KIVRALNG.TXT.NEW2", "...NEW3" and so
+// on), created exclusively: a name already taken, by a file, a folder, a
+// link or anything else, is passed over and never opened, so a link planted
+// at such a name is never followed and a user's own file is never touched.
+// Only once the whole text is written and closed does the new file take the
+// result file's place; on any failure it is removed. A result file that is a
+// link is replaced by a plain file.
 
 #include "platform/CodePage.h"
 #include "scan/Classify.h"
 #include "scan/StringList.h"
 
-#include <array>
 #include <functional>
 
 namespace kivra::scan {
+
+// What went wrong with a result file: its own message, the full path it was
+// to be written at, and the platform's error code.
+struct SaveFailure {
+    platform::Text message;
+    platform::Text path;
+    platform::DWORD error = 0;
+};
 
 // Told of the first result file that could not be written, with that
 // file's own message; returns once the user has seen it. The window shows it
@@ -18,20 +35,22 @@ class SaveFailureReporter {
 public:
     virtual ~SaveFailureReporter() = default;
     virtual void ReportSaveFailure(const platform::Text& message) = 0;
+    // The same failure with its path and error code; by default only the
+    // message is shown.
+    virtual void SaveFailed(const SaveFailure& failure) { ReportSaveFailure(failure.message); }
 };
 
-// Writes the lines of `list`, each followed by CR LF, as the file `path`,
-// with one write of the whole text. The text goes first into a temporary
-// file beside `path`, which replaces `path` only once all of it is written,
-// so a failure leaves an earlier file at `path` whole; the temporary is
-// removed after a failure. Raises EFCreateError when the file cannot be
-// created or replaced, EWriteError when the text cannot be written whole.
+// Writes the lines of `list`, each followed by CR LF, as the file `path`
+// (see above: through a new file that replaces `path` once written whole).
+// Raises EFCreateError when the file cannot be created or put in place,
+// EWriteError when the text cannot be written whole; either way nothing of
+// the attempt is left and an earlier file at `path` is as it was.
 void SaveListToFile(const TStringList& list, const platform::Text& path);
 
-// The bytes SaveListToFile writes for a list, put into `text` (whose
-// storage is used again: the five files of a scan are put together one
-// after the other in the same storage).
-void FileText(const TStringList& list, platform::Text& text);
+// ERROR_SUCCESS when result files can be written into `directory` (a path
+// with its final "\"): a new file is created there the way the save creates
+// one, and removed again. Otherwise the platform's error code.
+platform::DWORD CheckResultDirectory(const platform::Text& directory);
 
 // Where a result file goes: the directory text (with its final "\", or
 // empty) to put in front of the file's name; asked afresh for each file.

@@ -148,7 +148,10 @@ void ListFiles(Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList,
         if (directory && level.markDirs && !platform::EndsWithSeparator(name)) full.push_back('\\');
 
         const bool selected = (Mask & (attributes & 0xFFFFu)) != 0 || (attributes == 0 && TakeZeroAttr);
-        if (selected) List.Add(full);
+        if (selected) {
+            List.Add(full);
+            if (progress && List.Count() % WalkProgress::ListedEvery == 0) progress->Listed(List.Count());
+        }
         const bool reparsePoint = (attributes & platform::FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         if (Recurse && directory && !reparsePoint) {
             FileIdentity identity;

@@ -18,6 +18,10 @@ class WalkProgress {
 public:
     virtual ~WalkProgress() = default;
     virtual void Searching(const platform::Text& directory, std::size_t lines) = 0;
+    // Told every so many entries (ListedEvery) with the lines the list holds,
+    // so that a long directory shows progress too.
+    static constexpr std::size_t ListedEvery = 1024;
+    virtual void Listed(std::size_t lines) { (void)lines; }
     // The search of `directory` (with its final "\") could not start, or
     // ended early, with the platform's error code. A directory that is
     // simply empty is no failure.
@@ -51,7 +55,8 @@ private:
 };
 
 // True when a search of the directory's entries can start: the directory
-// exists and may be listed. An empty directory can be searched.
+// exists and may be listed. An empty directory can be searched. When false,
+// GetLastError tells why (the error of the search that could not start).
 bool CanSearchDirectory(const platform::Text& directory);
 
 // Adds the full path of every selected entry below Path to List, depth-first

@@ -10,8 +10,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QStyleOptionFocusRect>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -122,19 +121,6 @@ void TLabel::SetCaption(const Text& caption)
 
 // ---- Drawing ------------------------------------------------------------------
 
-DirectoryItemDelegate::DirectoryItemDelegate(TDirectoryListBox* list) : QStyledItemDelegate(list), list_(list) {}
-
-void DirectoryItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
-{
-    list_->DrawItem(*painter, index.row(), option.rect, option.state.testFlag(QStyle::State_Selected),
-                    option.state.testFlag(QStyle::State_HasFocus));
-}
-
-QSize DirectoryItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
-{
-    return QSize(option.rect.width(), list_->ItemHeight());
-}
-
 DirectoryItemGeometry TDirectoryListBox::Layout(int index, const QRect& item) const
 {
     DirectoryItemGeometry geometry;
@@ -152,33 +138,18 @@ DirectoryItemGeometry TDirectoryListBox::Layout(int index, const QRect& item) co
     return geometry;
 }
 
+ItemPicture TDirectoryListBox::Picture(int index, const QRect& item) const
+{
+    const DirectoryItemGeometry geometry = Layout(index, item);
+    // Text output at the top of the item, not centred.
+    return ItemPicture{ImageOf(ItemImage(index)), geometry.image.topLeft(),
+                       QRect(geometry.text, QPoint(item.right(), item.bottom())),
+                       Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, DisplayText(ItemText(index))};
+}
+
 void TDirectoryListBox::DrawItem(QPainter& painter, int index, const QRect& rect, bool selected, bool focused) const
 {
-    const QPalette& colours = palette();
-    const QColor brush = selected ? colours.color(QPalette::Highlight) : colours.color(QPalette::Base);
-    const QColor ink = selected ? colours.color(QPalette::HighlightedText) : colours.color(QPalette::Text);
-    painter.save();
-    painter.setClipRect(rect);
-    painter.fillRect(rect, brush);
-    if (index >= 0 && index < ItemCount()) {
-        const DirectoryItemGeometry geometry = Layout(index, rect);
-        if (const QImage* image = ImageOf(ItemImage(index)))
-            DrawKeyedImage(painter, geometry.image.topLeft(), *image, brush);
-        painter.setFont(font());
-        painter.setPen(ink);
-        // Text output at the top of the item, not centred.
-        const QRect textRect(geometry.text, QPoint(rect.right(), rect.bottom()));
-        painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                         app::ToQString(DisplayText(ItemText(index))));
-    }
-    if (focused) {
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        option.rect = rect;
-        option.backgroundColor = brush;
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
-    }
-    painter.restore();
+    DrawOwnerItem(*this, *this, painter, index, rect, selected, focused);
 }
 
 // ---- The control ----------------------------------------------------------------
@@ -190,7 +161,7 @@ TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QListWidget(parent)
     setSortingEnabled(false);
     setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setItemDelegate(new DirectoryItemDelegate(this));
+    setItemDelegate(new OwnerDrawDelegate(this, *this));
     LoadFolderImages();
     directory_ = CurrentDirectory();
     UpdateItemHeight();
@@ -239,6 +210,46 @@ void TDirectoryListBox::SetDirLabel(TLabel* label)
 {
     dirLabel_ = label;
     UpdateDirLabel();
+}
+
+QString TDirectoryListBox::FileListName() const { return fileList_ ? fileList_->objectName() : fileListName_; }
+
+void TDirectoryListBox::SetFileListName(const QString& name)
+{
+    fileListName_ = name;
+    Loaded();
+}
+
+QString TDirectoryListBox::DirLabelName() const { return dirLabel_ ? dirLabel_->objectName() : dirLabelName_; }
+
+void TDirectoryListBox::SetDirLabelName(const QString& name)
+{
+    dirLabelName_ = name;
+    Loaded();
+}
+
+void TDirectoryListBox::Loaded()
+{
+    if (!fileListName_.isEmpty()) {
+        if (auto* list = window()->findChild<TFileListBox*>(fileListName_)) {
+            SetFileList(list);
+            fileListName_.clear();
+        }
+    }
+    if (!dirLabelName_.isEmpty()) {
+        if (auto* label = window()->findChild<TLabel*>(dirLabelName_)) {
+            SetDirLabel(label);
+            dirLabelName_.clear();
+        }
+    }
+}
+
+void TDirectoryListBox::SetItemHeight(int height)
+{
+    if (height <= 0 || height == itemHeight_) return;
+    itemHeight_ = height;
+    // The rows take the new height at the next layout of the items.
+    doItemsLayout();
 }
 
 void TDirectoryListBox::UpdateDirLabel()
@@ -298,6 +309,10 @@ void TDirectoryListBox::FillDirectoryList()
     for (const Text& name : names) AddItem(name, ClosedImage);
 
     if (handleAllocated_) setCurrentRow(current);
+    // A list filled anew starts at its top and shows the selected item.
+    doItemsLayout();
+    verticalScrollBar()->setValue(0);
+    if (handleAllocated_ && current >= 0) scrollToItem(item(current), QAbstractItemView::EnsureVisible);
 }
 
 void TDirectoryListBox::ReadSubdirectoryNames(const Text& directory, std::vector<Text>& list)
@@ -386,7 +401,28 @@ Text TDirectoryListBox::ItemPath(int index) const
     return drive + rest.substr(0, end);
 }
 
-void TDirectoryListBox::OpenSelectedItem() { OpenPath(ItemPath(currentRow())); }
+int TDirectoryListBox::SelectedIndex() const
+{
+    const QList<QListWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? -1 : row(selected.front());
+}
+
+void TDirectoryListBox::OpenSelectedItem() { OpenPath(ItemPath(SelectedIndex())); }
+
+QItemSelectionModel::SelectionFlags TDirectoryListBox::SelectionCommandOf(const QModelIndex& index, const QEvent* event)
+{
+    if (!index.isValid()) return QItemSelectionModel::NoUpdate;
+    if (event && event->type() == QEvent::MouseMove &&
+        static_cast<const QMouseEvent*>(event)->buttons() == Qt::NoButton)
+        return QItemSelectionModel::NoUpdate;
+    return QItemSelectionModel::ClearAndSelect;
+}
+
+QItemSelectionModel::SelectionFlags TDirectoryListBox::selectionCommand(const QModelIndex& index,
+                                                                        const QEvent* event) const
+{
+    return SelectionCommandOf(index, event);
+}
 
 TDirectoryListBox::Resolved TDirectoryListBox::ResolvePath(const Text& text) const
 {

@@ -7,6 +7,7 @@
 
 #include "platform/CodePage.h"
 #include "selectors/DriveComboBox.h"
+#include "selectors/OwnerDraw.h"
 #include "selectors/SelectorImages.h"
 
 #include <QFontMetrics>
@@ -15,7 +16,6 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QRect>
-#include <QStyledItemDelegate>
 
 #include <functional>
 #include <vector>
@@ -76,19 +76,13 @@ struct DirectoryItemGeometry {
     QPoint text; // top-left of the text
 };
 
-class DirectoryItemDelegate : public QStyledItemDelegate {
+class TDirectoryListBox : public QListWidget, public OwnerDrawn {
     Q_OBJECT
-public:
-    explicit DirectoryItemDelegate(TDirectoryListBox* list);
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-
-private:
-    TDirectoryListBox* list_;
-};
-
-class TDirectoryListBox : public QListWidget {
-    Q_OBJECT
+    // Published: a stored layout sets them by name. FileList and DirLabel
+    // name other controls of the same layout, found once it is all loaded.
+    Q_PROPERTY(int ItemHeight READ ItemHeight WRITE SetItemHeight)
+    Q_PROPERTY(QString FileList READ FileListName WRITE SetFileListName)
+    Q_PROPERTY(QString DirLabel READ DirLabelName WRITE SetDirLabelName)
 public:
     enum Image : int { ClosedImage, OpenImage, CurrentImage, NoImage = -1 };
 
@@ -108,6 +102,13 @@ public:
     TDriveComboBox* DriveCombo() const { return driveCombo_; }
     TLabel* DirLabel() const { return dirLabel_; }
     void SetDirLabel(TLabel* label);
+    QString FileListName() const;
+    void SetFileListName(const QString& name);
+    QString DirLabelName() const;
+    void SetDirLabelName(const QString& name);
+    // Called by the form once its whole layout is loaded: the controls named
+    // by the layout's properties are looked up.
+    Q_INVOKABLE void Loaded();
 
     bool ChangingPath() const { return changingPath_; }
     bool PreservesCase() const { return preservesCase_; }
@@ -128,21 +129,28 @@ public:
     // 0 when the two paths name the same directory on this volume.
     int ComparePaths(const platform::Text& a, const platform::Text& b) const;
 
-    int ItemCount() const { return static_cast<int>(texts_.size()); }
+    int ItemCount() const override { return static_cast<int>(texts_.size()); }
     const platform::Text& ItemText(int index) const { return texts_.at(static_cast<std::size_t>(index)); }
     Image ItemImage(int index) const { return images_.at(static_cast<std::size_t>(index)); }
     const QImage* ImageOf(Image image) const;
     // The number of path items (root, ancestors, current directory).
     int PathItemCount() const { return pathItems_; }
-    int SelectedIndex() const { return currentRow(); }
+    // The selected item, -1 when none.
+    int SelectedIndex() const;
 
-    int ItemHeight() const { return itemHeight_; }
+    int ItemHeight() const override { return itemHeight_; }
+    // Every row this many pixels high, until the font changes again.
+    void SetItemHeight(int height);
     bool HandleAllocated() const { return handleAllocated_; }
     // Creates the window now, as showing it would: fills the list and
     // selects the current directory's item. Re-creates it when it exists.
     void CreateHandle();
 
     DirectoryItemGeometry Layout(int index, const QRect& item) const;
+    // What a click or a key does to the selection of a single-selection
+    // list box (the result list box shares it).
+    static QItemSelectionModel::SelectionFlags SelectionCommandOf(const QModelIndex& index, const QEvent* event);
+    ItemPicture Picture(int index, const QRect& item) const override;
     void DrawItem(QPainter& painter, int index, const QRect& rect, bool selected, bool focused) const;
 
     TNotifyEvent OnChange;
@@ -151,6 +159,10 @@ public:
     TKeyPressEvent OnKeyPress;
 
 protected:
+    // A single-selection list box never deselects: a click, with Ctrl or
+    // without, selects the item under it.
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -175,6 +187,8 @@ private:
     QPointer<TFileListBox> fileList_;
     QPointer<TDriveComboBox> driveCombo_;
     QPointer<TLabel> dirLabel_;
+    QString fileListName_;
+    QString dirLabelName_;
     bool changingPath_ = false;
     bool preservesCase_ = true;
     bool caseSensitive_ = false;

@@ -2,17 +2,19 @@
 
 #include "app/Application.h"
 #include "app/QtText.h"
+#include "app/TextFormat.h"
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 #include "selectors/CurrentDirectory.h"
 #include "selectors/DirectoryListBox.h"
 #include "selectors/SelectorImages.h"
-#include "selectors/TextFormat.h"
 
+#include <QAbstractItemView>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QStyleOptionComboBox>
-#include <QStyleOptionFocusRect>
 #include <QStylePainter>
 
 #include <cstring>
@@ -64,7 +66,7 @@ platform::Text VolumeLabelText(char letter)
             label = volumeName;
         }
     }
-    return FillFormat(texts::Texts().VolumeLabelFormat, {InLetterCase(letter, label)});
+    return app::FormatText(texts::Texts().VolumeLabelFormat, {InLetterCase(letter, label)});
 }
 
 platform::Text NetworkNameText(char letter)
@@ -81,9 +83,7 @@ platform::Text NetworkNameText(char letter)
 
 // ---- Drawing ------------------------------------------------------------------
 
-DriveItemDelegate::DriveItemDelegate(TDriveComboBox* combo) : QStyledItemDelegate(combo), combo_(combo) {}
-
-DriveItemGeometry DriveItemDelegate::Layout(const QRect& item, const QImage* image)
+DriveItemGeometry TDriveComboBox::Layout(const QRect& item, const QImage* image)
 {
     DriveItemGeometry geometry;
     int width = 16;
@@ -96,15 +96,18 @@ DriveItemGeometry DriveItemDelegate::Layout(const QRect& item, const QImage* ima
     return geometry;
 }
 
-void DriveItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+ItemPicture TDriveComboBox::Picture(int index, const QRect& item) const
 {
-    combo_->DrawItem(*painter, index.row(), option.rect, option.state.testFlag(QStyle::State_Selected),
-                     option.state.testFlag(QStyle::State_HasFocus));
+    const QImage* image = ImageOf(ItemImage(index));
+    const DriveItemGeometry geometry = Layout(item, image);
+    // Single line, centred vertically; an ampersand is shown as itself.
+    return ItemPicture{image, geometry.image.topLeft(), geometry.text,
+                       Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, ItemText(index)};
 }
 
-QSize DriveItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
+void TDriveComboBox::DrawItem(QPainter& painter, int index, const QRect& rect, bool selected, bool focused) const
 {
-    return QSize(option.rect.width(), combo_->ItemHeight());
+    DrawOwnerItem(*this, *this, painter, index, rect, selected, focused);
 }
 
 // ---- The control ----------------------------------------------------------------
@@ -114,8 +117,7 @@ TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent)
     setEditable(false);
     setFocusPolicy(Qt::StrongFocus);
     resize(145, 25);
-    delegate_ = new DriveItemDelegate(this);
-    setItemDelegate(delegate_);
+    setItemDelegate(new OwnerDrawDelegate(this, *this));
     LoadDriveImages();
     const platform::Text current = CurrentDirectory();
     drive_ = (current.empty() || current[0] == '\\') ? '\0' : current[0];
@@ -123,6 +125,15 @@ TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent)
     // A pick with the mouse or the keyboard; picking the drive that is
     // already selected is reported too, and the selection operation skips it.
     connect(this, qOverload<int>(&QComboBox::activated), this, [this](int) { app::Guarded([this] { Click(); }); });
+    // In the open list, every move of the selection with the keys is a pick
+    // of its own, as on Windows; the mouse only points until it clicks.
+    view()->installEventFilter(this);
+    connect(view()->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+        if (!keyMoving_ || !current.isValid()) return;
+        keyMoving_ = false;
+        setCurrentIndex(current.row());
+        app::Guarded([this] { Click(); });
+    });
 }
 
 TDriveComboBox::~TDriveComboBox() = default;
@@ -164,16 +175,16 @@ void TDriveComboBox::FillDriveList()
             AddItem(platform::Text{letter, ':'}, FloppyImage);
             break;
         case platform::DRIVE_FIXED:
-            AddItem(FillFormat(texts.DriveItemFormat, {letterText, VolumeLabelText(letter)}), HardImage);
+            AddItem(app::FormatText(texts.DriveItemFormat, {letterText, VolumeLabelText(letter)}), HardImage);
             break;
         case platform::DRIVE_REMOTE:
-            AddItem(FillFormat(texts.DriveItemFormat, {letterText, NetworkNameText(letter)}), NetworkImage);
+            AddItem(app::FormatText(texts.DriveItemFormat, {letterText, NetworkNameText(letter)}), NetworkImage);
             break;
         case platform::DRIVE_CDROM:
-            AddItem(FillFormat(texts.DriveItemFormat, {letterText, VolumeLabelText(letter)}), CdromImage);
+            AddItem(app::FormatText(texts.DriveItemFormat, {letterText, VolumeLabelText(letter)}), CdromImage);
             break;
         case platform::DRIVE_RAMDISK:
-            AddItem(FillFormat(texts.DriveItemFormat, {letterText, VolumeLabelText(letter)}), RamImage);
+            AddItem(app::FormatText(texts.DriveItemFormat, {letterText, VolumeLabelText(letter)}), RamImage);
             break;
         default: break;
         }
@@ -221,6 +232,23 @@ void TDriveComboBox::SetDirList(TDirectoryListBox* dirList)
     if (dirList_) dirList_->driveCombo_ = this;
 }
 
+QString TDriveComboBox::DirListName() const { return dirList_ ? dirList_->objectName() : dirListName_; }
+
+void TDriveComboBox::SetDirListName(const QString& name)
+{
+    dirListName_ = name;
+    Loaded();
+}
+
+void TDriveComboBox::Loaded()
+{
+    if (dirListName_.isEmpty()) return;
+    if (auto* list = window()->findChild<TDirectoryListBox*>(dirListName_)) {
+        SetDirList(list);
+        dirListName_.clear();
+    }
+}
+
 void TDriveComboBox::Click()
 {
     if (OnClick) OnClick(this);
@@ -244,6 +272,37 @@ void TDriveComboBox::CreateHandle()
     SetDrive(drive_);
 }
 
+bool TDriveComboBox::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == view()) {
+        keyMoving_ = false;
+        if (event->type() == QEvent::KeyPress) {
+            switch (static_cast<QKeyEvent*>(event)->key()) {
+            case Qt::Key_Up:
+            case Qt::Key_Down:
+            case Qt::Key_PageUp:
+            case Qt::Key_PageDown:
+            case Qt::Key_Home:
+            case Qt::Key_End: keyMoving_ = true; break;
+            default: break;
+            }
+        }
+    }
+    return QComboBox::eventFilter(watched, event);
+}
+
+void TDriveComboBox::showPopup()
+{
+    QComboBox::showPopup();
+    QWidget* popup = view()->window();
+    if (!popup || popup == window()) return;
+    const QPoint below = mapToGlobal(QPoint(0, height()));
+    const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
+    // Above the field only where the screen has no room below it.
+    const bool room = screen.isNull() || below.y() + popup->height() <= screen.bottom() + 1;
+    popup->move(below.x(), room ? below.y() : mapToGlobal(QPoint(0, 0)).y() - popup->height());
+}
+
 void TDriveComboBox::showEvent(QShowEvent* event)
 {
     QComboBox::showEvent(event);
@@ -260,34 +319,6 @@ void TDriveComboBox::changeEvent(QEvent* event)
         if (handleAllocated_) app::Guarded([this] { CreateHandle(); });
         updateGeometry();
     }
-}
-
-void TDriveComboBox::DrawItem(QPainter& painter, int index, const QRect& rect, bool selected, bool focused) const
-{
-    const QPalette& colours = palette();
-    const QColor brush = selected ? colours.color(QPalette::Highlight) : colours.color(QPalette::Base);
-    const QColor ink = selected ? colours.color(QPalette::HighlightedText) : colours.color(QPalette::Text);
-    painter.save();
-    painter.setClipRect(rect);
-    painter.fillRect(rect, brush);
-    if (index >= 0 && index < ItemCount()) {
-        const QImage* image = ImageOf(ItemImage(index));
-        const DriveItemGeometry geometry = DriveItemDelegate::Layout(rect, image);
-        if (image) DrawKeyedImage(painter, geometry.image.topLeft(), *image, brush);
-        painter.setFont(font());
-        painter.setPen(ink);
-        // Single line, centred vertically; an ampersand is shown as itself.
-        painter.drawText(geometry.text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                         app::ToQString(ItemText(index)));
-    }
-    if (focused) {
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        option.rect = rect;
-        option.backgroundColor = brush;
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
-    }
-    painter.restore();
 }
 
 void TDriveComboBox::paintEvent(QPaintEvent*)

@@ -1,7 +1,14 @@
 #include "ui/ListBox.h"
 
+#include "selectors/DirectoryListBox.h"
+
+#include <QEvent>
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QStyle>
+
 #include <QItemSelectionModel>
+#include <algorithm>
 
 namespace kivra::ui {
 
@@ -34,7 +41,7 @@ TListBox::TListBox(QWidget* parent) : QTableView(parent), model_(new ListBoxMode
 {
     setModel(model_);
     horizontalHeader()->hide();
-    horizontalHeader()->setStretchLastSection(true);
+    horizontalHeader()->setStretchLastSection(false);
     verticalHeader()->hide();
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -47,7 +54,43 @@ TListBox::TListBox(QWidget* parent) : QTableView(parent), model_(new ListBoxMode
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Tab leaves the list box for the next control, as in any list box.
     setTabKeyNavigation(false);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+}
+
+void TListBox::UpdateExtent()
+{
+    const Lines& lines = model_->CurrentLines();
+    int extent = 0;
+    if (widestLine_ < lines->size()) {
+        const std::u16string widest = platform::Utf16FromCp932((*lines)[widestLine_]);
+        // The text and the room the view leaves on either side of it.
+        extent = QFontMetrics(font()).horizontalAdvance(
+                     QString::fromUtf16(widest.data(), static_cast<qsizetype>(widest.size()))) +
+                 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+    }
+    // The column is as wide as the box, or as the widest row where that is
+    // wider; the scroll bar shows then.
+    horizontalHeader()->setMinimumSectionSize(std::max(extent, 1));
+    horizontalHeader()->resizeSection(0, std::max(extent, viewport()->width()));
+}
+
+void TListBox::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    UpdateExtent();
+}
+
+void TListBox::changeEvent(QEvent* event)
+{
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange) UpdateExtent();
+}
+
+QItemSelectionModel::SelectionFlags TListBox::selectionCommand(const QModelIndex& index, const QEvent* event) const
+{
+    const auto command = selectors::TDirectoryListBox::SelectionCommandOf(index, event);
+    return command == QItemSelectionModel::NoUpdate ? command : command | QItemSelectionModel::Rows;
 }
 
 int TListBox::ItemHeight() const { return verticalHeader()->defaultSectionSize(); }
@@ -61,13 +104,23 @@ int TListBox::Count() const { return model_->rowCount(); }
 
 const scan::Line& TListBox::Line(int row) const { return model_->CurrentLines()->at(static_cast<std::size_t>(row)); }
 
-void TListBox::Clear() { model_->SetLines(nullptr); }
+void TListBox::Clear()
+{
+    model_->SetLines(nullptr);
+    widestLine_ = 0;
+    UpdateExtent();
+}
 
 void TListBox::ReplaceLines(Lines lines)
 {
     setUpdatesEnabled(false);
     model_->SetLines(nullptr);
     model_->SetLines(std::move(lines));
+    const auto& shown = *model_->CurrentLines();
+    widestLine_ = 0;
+    for (std::size_t i = 1; i < shown.size(); ++i)
+        if (shown[i].size() > shown[widestLine_].size()) widestLine_ = i;
+    UpdateExtent();
     setUpdatesEnabled(true);
     viewport()->repaint();
 }

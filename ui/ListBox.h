@@ -4,6 +4,10 @@
 // snapshot; no line is copied, only the rows on screen are ever converted
 // for display, and the rows all have one fixed height, so the view never
 // measures them one by one: a million lines appear as fast as a dozen.
+// Rows wider than the box can be scrolled to sideways, as in a Windows list
+// box given a horizontal extent: the extent is the width of the line with
+// the most bytes (in a code-page-932 text each byte is half a character
+// cell, so with the window's fixed-pitch face that line is the widest).
 
 #include "platform/CodePage.h"
 #include "scan/StringList.h"
@@ -59,8 +63,19 @@ public:
     // Selects a row and makes it current; touches nothing when it already is.
     void SetItemIndex(int row);
 
+protected:
+    // Never deselects: a click, with Ctrl or without, selects the row.
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
+
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
 private:
+    void UpdateExtent();
+
     ListBoxModel* model_;
+    std::size_t widestLine_ = 0; // the row with the most bytes
 };
 
 } // namespace kivra::ui

@@ -2,7 +2,9 @@
 
 #include "app/Application.h"
 #include "app/MessageDialog.h"
+#include "app/OffThread.h"
 #include "app/QtText.h"
+#include "app/TextFormat.h"
 #include "platform/Exceptions.h"
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
@@ -23,7 +25,9 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
+#include <atomic>
 #include <string>
 
 namespace kivra::ui {
@@ -35,15 +39,35 @@ namespace {
 using app::MessageDialogType;
 using kivra::texts::Texts;
 
-constexpr app::MessageDialogButtons YesButton = 0x0001;
-constexpr app::MessageDialogButtons YesNoButtons = 0x0003;
-constexpr app::MessageDialogButtons AbortButton = 0x0010;
+using app::AbortButton;
+using app::YesButton;
+using app::YesNoButtons;
 
 // Every attribute bit a walk can select: read-only, hidden, system, volume
 // label, directory, archive.
 constexpr std::uint16_t EveryKindOfEntry = 0x3F;
 constexpr std::int32_t OneSecond = 1000;
-constexpr int DesignedFontHeight = 19;
+// How often the caption tells the entries found so far.
+constexpr int ProgressInterval = 100;
+
+// What the window learns of the walk and the classification while they run
+// off the GUI thread: the number of entries so far, and the directories the
+// walk could not search (read only once the walk has ended).
+class RunProgress : public scan::WalkProgress, public scan::ClassifyProgress {
+public:
+    void Searching(const platform::Text&, std::size_t lines) override { Count(lines); }
+    void Listed(std::size_t lines) override { Count(lines); }
+    void CouldNotSearch(const platform::Text& directory, platform::DWORD error) override
+    {
+        failures.Add(directory, error);
+    }
+    void Classified(std::size_t paths) override { Count(paths); }
+
+    void Count(std::size_t entries) { this->entries.store(entries, std::memory_order_relaxed); }
+
+    std::atomic<std::size_t> entries{0};
+    scan::SearchFailures failures;
+};
 
 // The form loader has to know the layout's own controls (the selectors and
 // the list box) before the window's layout is read.
@@ -89,12 +113,6 @@ TForm1::TForm1() : TForm(PrepareLayout())
     BtnDifferent = Required<QPushButton>(*this, "BtnDifferent");
     BtnLongFile = Required<QPushButton>(*this, "BtnLongFile");
     BtnKomojiFile = Required<QPushButton>(*this, "BtnKomojiFile");
-
-    // A stored layout gives a font's size in points only; the window is
-    // designed for a character height of 19 pixels.
-    QFont designed(app::ToQString(Texts().FormFontName));
-    designed.setPixelSize(DesignedFontHeight);
-    setFont(designed);
     ConnectControls();
 }
 
@@ -117,6 +135,9 @@ void TForm1::ConnectControls()
         connect(button, &QPushButton::clicked, this,
                 [this, button, handler] { app::Guarded([&] { (this->*handler)(button); }); });
     };
+    // A command button with the focus takes Enter, as Windows buttons do.
+    for (QPushButton* button : {BtnRun, BtnLongName, BtnShortName, BtnDifferent, BtnLongFile, BtnKomojiFile})
+        button->setAutoDefault(true);
     onClick(BtnRun, &TForm1::BtnRunClick);
     onClick(BtnLongName, &TForm1::BtnLongNameClick);
     onClick(BtnShortName, &TForm1::BtnShortNameClick);
@@ -212,7 +233,9 @@ void TForm1::MenuHelpDspClick(QObject*)
 void TForm1::BtnRunClick(QObject* Sender)
 {
     const platform::Text root = platform::UpperCaseText(RootField());
-    if (!selectors::IsExistingDirectory(RootField())) {
+    // A directory whose entries cannot be listed is as missing to the run as
+    // one that does not exist: its walk would find nothing at all.
+    if (!selectors::IsExistingDirectory(RootField()) || !scan::CanSearchDirectory(RootField())) {
         app::ShowMessageDialog(Texts().RootMissing, MessageDialogType::Information, YesButton, 0);
         return;
     }
@@ -226,11 +249,15 @@ void TForm1::BtnRunClick(QObject* Sender)
     ListBox1->Clear();
     DelayTime(OneSecond);
 
-    ListFiles(root, EveryKindOfEntry, true, true, *LongNameList, true, true, false);
+    RunProgress progress;
+    RunOffGuiThread(Texts().ProgressLongNames, &progress.entries, [&] {
+        ListFiles(root, EveryKindOfEntry, true, true, *LongNameList, true, true, false, &progress);
+    });
     SetProgressCaption(Texts().ProgressShortNames);
     DelayTime(OneSecond);
 
-    scan::ClassifyPaths(Lists());
+    progress.Count(0);
+    RunOffGuiThread(Texts().ProgressShortNames, &progress.entries, [&] { scan::ClassifyPaths(Lists(), &progress); });
     SetCommandButtons(true);
     SetProgressCaption(Texts().ProgressSaving);
     DelayTime(OneSecond);
@@ -238,40 +265,43 @@ void TForm1::BtnRunClick(QObject* Sender)
     if (!scan::SaveResultFiles(Lists(), *this)) return;
     SetCaption(BaseCaption);
     BtnDifferentClick(Sender);
-    if (DifferentList->Count() > 2)
-        app::ShowMessageDialog(Texts().VerdictFound, MessageDialogType::Warning, YesNoButtons, 0);
-    else
+    const bool found = DifferentList->Count() > 2;
+    if (found) app::ShowMessageDialog(Texts().VerdictFound, MessageDialogType::Warning, YesNoButtons, 0);
+    if (progress.failures.Count() > 0) {
+        // A tree not read whole is never called normal.
+        const platform::Text message =
+            app::FormatText(Texts().NotSearchedFormat,
+                            {std::to_string(progress.failures.Count()), progress.failures.First().front().directory});
+        app::ShowMessageDialog(message, MessageDialogType::Warning, app::OKButton, 0);
+    } else if (!found) {
         app::ShowMessageDialog(Texts().VerdictNormal, MessageDialogType::Information, YesNoButtons, 0);
+    }
 }
 
 void TForm1::BtnLongNameClick(QObject*)
 {
-    const auto lines = static_cast<std::int32_t>(LongNameList->Count());
-    ShowResultView(*LongNameList, lines - 1, Texts().CountLongNames, Texts().EmptyLongNames);
+    ShowResultView(*LongNameList, scan::PathCount(*LongNameList), Texts().CountLongNames, Texts().EmptyLongNames);
 }
 
 void TForm1::BtnShortNameClick(QObject*)
 {
-    const auto lines = static_cast<std::int32_t>(ShortNameList->Count());
-    ShowResultView(*ShortNameList, lines - 1, Texts().CountShortNames, Texts().EmptyShortNames);
+    ShowResultView(*ShortNameList, scan::PathCount(*ShortNameList), Texts().CountShortNames, Texts().EmptyShortNames);
 }
 
 void TForm1::BtnDifferentClick(QObject*)
 {
-    const auto lines = static_cast<std::int32_t>(DifferentList->Count());
-    ShowResultView(*DifferentList, (lines - 2) / 3, Texts().CountDifferent, Texts().EmptyDifferent);
+    ShowResultView(*DifferentList, scan::GroupCount(*DifferentList), Texts().CountDifferent, Texts().EmptyDifferent);
 }
 
 void TForm1::BtnLongFileClick(QObject*)
 {
-    const auto lines = static_cast<std::int32_t>(LongFileList->Count());
-    ShowResultView(*LongFileList, (lines - 2) / 3, Texts().CountLongFiles, Texts().EmptyLongFiles);
+    ShowResultView(*LongFileList, scan::GroupCount(*LongFileList), Texts().CountLongFiles, Texts().EmptyLongFiles);
 }
 
 void TForm1::BtnKomojiFileClick(QObject*)
 {
-    const auto lines = static_cast<std::int32_t>(KomojiFileList->Count());
-    ShowResultView(*KomojiFileList, (lines - 2) / 3, Texts().CountKomojiFiles, Texts().EmptyKomojiFiles);
+    ShowResultView(*KomojiFileList, scan::GroupCount(*KomojiFileList), Texts().CountKomojiFiles,
+                   Texts().EmptyKomojiFiles);
 }
 
 void TForm1::ShowResultView(const scan::TStringList& list, std::int32_t count, const platform::Text& countingText,
@@ -309,9 +339,10 @@ void TForm1::DelayTime(std::int32_t milliseconds)
 }
 
 void TForm1::ListFiles(platform::Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList,
-                       scan::TStringList& List, bool Recurse, bool MarkDirs, bool ClearAttrs)
+                       scan::TStringList& List, bool Recurse, bool MarkDirs, bool ClearAttrs,
+                       scan::WalkProgress* progress)
 {
-    scan::ListFiles(std::move(Path), Mask, TakeZeroAttr, ClearList, List, Recurse, MarkDirs, ClearAttrs);
+    scan::ListFiles(std::move(Path), Mask, TakeZeroAttr, ClearList, List, Recurse, MarkDirs, ClearAttrs, progress);
 }
 
 platform::Text TForm1::ShortPathOf(const platform::Text& LongPath)
@@ -335,11 +366,27 @@ void TForm1::SetRootField(const platform::Text& text)
     // The field holds a text up to its first zero byte, as a Windows edit
     // control does.
     Edit1->setText(app::ToQString(std::string_view(text.c_str())));
+    // A path too long for the field shows its beginning, the drive first.
+    Edit1->setCursorPosition(0);
 }
 
 platform::Text TForm1::RootField() const { return app::ToText(Edit1->text()); }
 
 void TForm1::SetProgressCaption(const platform::Text& step) { SetCaption(BaseCaption + Texts().ProgressGap + step); }
+
+void TForm1::RunOffGuiThread(const platform::Text& step, const std::atomic<std::size_t>* entries,
+                             const std::function<void()>& work)
+{
+    QTimer caption;
+    if (entries) {
+        connect(&caption, &QTimer::timeout, this, [this, &step, entries] {
+            const auto count = std::to_string(entries->load(std::memory_order_relaxed));
+            SetProgressCaption(step + app::FormatText(Texts().ProgressCountFormat, {count}));
+        });
+        caption.start(ProgressInterval);
+    }
+    app::RunOffGuiThread(work);
+}
 
 scan::ResultLists TForm1::Lists()
 {

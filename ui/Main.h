@@ -9,8 +9,12 @@
 #include "platform/CodePage.h"
 #include "scan/ResultFiles.h"
 #include "scan/StringList.h"
+#include "scan/TreeWalk.h"
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 
 class QAction;
 class QFrame;
@@ -87,7 +91,7 @@ public:
 
     // The tree walk and the short form of one path, as the window's methods.
     void ListFiles(platform::Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList, scan::TStringList& List,
-                   bool Recurse, bool MarkDirs, bool ClearAttrs);
+                   bool Recurse, bool MarkDirs, bool ClearAttrs, scan::WalkProgress* progress = nullptr);
     platform::Text ShortPathOf(const platform::Text& LongPath);
 
 private:
@@ -98,6 +102,11 @@ private:
     void SetRootField(const platform::Text& text);
     platform::Text RootField() const;
     void SetProgressCaption(const platform::Text& step);
+    // Runs one step of the run command off the GUI thread; meanwhile the
+    // window is painted and its caption tells the step and, when `entries`
+    // is given, the entries so far.
+    void RunOffGuiThread(const platform::Text& step, const std::atomic<std::size_t>* entries,
+                         const std::function<void()>& work);
     scan::ResultLists Lists();
 
     // One result view: the list, how many entries its lines describe, the

@@ -81,7 +81,7 @@ int main(int argc, char** argv)
             QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
             QCoreApplication::sendEvent(target, &press);
         });
-        app::ShowMessageDialog(texts.VerdictNormal, app::MessageDialogType::Information, 0x0003, 0);
+        app::ShowMessageDialog(texts.VerdictNormal, app::MessageDialogType::Information, app::YesNoButtons, 0);
     }
     std::printf("message dialogs built, shown, answered and freed: %.2f ms each\n",
                 MicrosecondsSince(dialogStart) / 1000.0 / dialogs);

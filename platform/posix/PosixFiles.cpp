@@ -34,10 +34,11 @@ bool IsInvalidNewName(std::string_view name)
 
 } // namespace
 
-// 32 when another open file description holds a lock on the entry.
+// 32 when another open file description holds a lock on the entry. A link
+// is no file held open: it is never followed (its target is not opened).
 DWORD PosixFileSystem::HeldOpenElsewhere(int dirFd, const std::string& linuxName)
 {
-    const int probe = openat(dirFd, linuxName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int probe = openat(dirFd, linuxName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
     if (probe < 0) return ERROR_SUCCESS;
     const bool locked = flock(probe, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     close(probe);

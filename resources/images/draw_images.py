@@ -8,10 +8,13 @@ colour that drawing shows as the item's background. The icon MAINICON is a
 
 Run it from anywhere; it rewrites the files beside itself:
     python3 resources/images/draw_images.py
+The build draws the desktop's icons (any size, one PNG each) with:
+    python3 resources/images/draw_images.py --icon SIZE FILE
 """
 
 import os
 import struct
+import sys
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -247,7 +250,42 @@ def icon_pixel(size):
     return pixel
 
 
+def smooth_icon_pixel(size, samples=4):
+    """The icon at any size, each pixel the average of samples x samples
+    points of the drawing, so that edges are smooth at every scale."""
+    fine = icon_pixel(size * samples)
+
+    def pixel(px, py):
+        red = green = blue = alpha = 0
+        for sy in range(samples):
+            for sx in range(samples):
+                r, g, b, a = fine(px * samples + sx, py * samples + sy)
+                red += r * a
+                green += g * a
+                blue += b * a
+                alpha += a
+        if alpha == 0:
+            return (0, 0, 0, 0)
+        return (round(red / alpha), round(green / alpha), round(blue / alpha), round(alpha / (samples * samples)))
+
+    return pixel
+
+
+def desktop_icon_bytes(size):
+    """The program icon for the desktop at one size: at 32 x 32 the very
+    MAINICON the window shows, at other sizes the same drawing smoothed."""
+    if size == 32:
+        return png_bytes(32, 32, icon_pixel(32))
+    return png_bytes(size, size, smooth_icon_pixel(size))
+
+
 def main():
+    if len(sys.argv) == 4 and sys.argv[1] == "--icon":
+        with open(sys.argv[3], "wb") as out:
+            out.write(desktop_icon_bytes(int(sys.argv[2])))
+        return
+    if len(sys.argv) != 1:
+        sys.exit("usage: draw_images.py [--icon SIZE FILE]")
     for name, rows in {**DRIVES, **FOLDERS}.items():
         with open(os.path.join(HERE, name + ".bmp"), "wb") as out:
             out.write(bitmap_bytes(rows))

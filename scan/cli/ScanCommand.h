@@ -1,45 +1,53 @@
 #pragma once
 // kivra-scan: the window's scan (walk, classification, the five result
-// files) run from the command line. Everything here speaks code page 932;
-// the console converts to and from the user's locale.
+// files) run from the command line, as a Unix command: Linux paths in and
+// out, messages that name what they are about in the user's language, and
+// an exit status a script can act on.
 
 #include "platform/CodePage.h"
+#include "scan/cli/CommandTexts.h"
+#include "scan/cli/Message.h"
 
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace kivra::scan {
 
-// Where the command's texts go. All texts are code page 932 bytes without a
-// final line end.
+// Where the command's texts go, and what it asks of the user's locale.
 class ScanConsole {
 public:
     virtual ~ScanConsole() = default;
-    // One line of the result on standard output.
-    virtual void Line(const platform::Text& text) = 0;
-    // One line of an error message on standard error.
-    virtual void ErrorLine(const platform::Text& text) = 0;
+    // The language of the user's messages.
+    virtual Language UserLanguage() = 0;
+    // An argument as typed, in the locale's characters, as program text.
+    virtual platform::Text ProgramText(std::string_view argument) = 0;
+    // One line on standard output; the line end is added.
+    virtual void Line(const Message& line) = 0;
+    // Bytes on standard output exactly as given.
+    virtual void Bytes(std::string_view bytes) = 0;
+    // One line on standard error; the line end is added.
+    virtual void ErrorLine(const Message& line) = 0;
     // True when a progress line is wanted (standard error is a terminal).
     virtual bool WantsProgress() = 0;
-    // Replaces the progress line; an empty text removes it.
-    virtual void Progress(const platform::Text& text) = 0;
+    // Replaces the progress line; an empty message removes it.
+    virtual void Progress(const Message& line) = 0;
 };
 
 enum ScanExit : int {
-    ScanNormal = 0, // neither long-name nor lower-case entries
-    ScanFound = 1,  // long-name or lower-case entries exist
-    ScanError = 2,  // bad arguments, missing root, a file not written
+    ScanNormal = 0,     // neither long-name nor lower-case entries
+    ScanFound = 1,      // long-name or lower-case entries exist
+    ScanError = 2,      // bad arguments, ROOT or the output folder unusable, a file not written
+    ScanIncomplete = 3, // a directory below ROOT could not be read
 };
 
-// Runs `kivra-scan [--output DIR] ROOT` with the arguments after the program
-// name. ROOT and DIR are Linux paths ("/home/u/data" is C:\home\u\data) or
-// Windows paths ("C:\DATA", "D:\"); relative ones start at the current
-// directory. DIR defaults to the current directory.
-int RunScanCommand(const std::vector<platform::Text>& arguments, ScanConsole& console);
+// Runs kivra-scan with the arguments after the program name (the bytes the
+// user gave); its help text tells the forms. ROOT and the output folder are
+// Linux paths, turned into the program's Windows paths by the platform name
+// by name; an argument that begins "X:\" or "\\" is a Windows path already.
+int RunScanCommand(const std::vector<std::string>& arguments, ScanConsole& console);
 
-// The Windows path a command-line path names, made full and with "." and
-// ".." applied: a path beginning with "/" is seen through drive C:, a drive
-// or network path is taken as it is, anything else is relative to the
-// current directory.
-platform::Text WindowsPathOf(const platform::Text& argument);
+// An error message as kivra-scan puts it on standard error: its name first.
+Message ErrorMessage(const Message& text);
 
 } // namespace kivra::scan

@@ -1,90 +1,146 @@
 // kivra-scan: the command-line front end for Linux users and scripts. This
-// file is the one place where the program meets its terminal: it converts
-// between the user's locale and code page 932 and asks whether standard
-// error is a terminal for the progress line.
+// file is the one place where the program meets its terminal: it takes the
+// user's locale, shows the program's texts in the locale's character set,
+// draws the progress line when standard error is a terminal, and makes sure
+// that everything written to standard output got there.
 
-#include "platform/CodePage.h"
 #include "platform/Console.h"
-#include "resources/Texts.h"
+#include "platform/Win32.h"
+#include "scan/cli/CommandTexts.h"
 #include "scan/cli/ScanCommand.h"
 
-#include <algorithm>
-#include <cctype>
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 namespace {
 
 using kivra::platform::Text;
-
-// Code page 932 itself when the locale's character set is Shift-JIS, UTF-8
-// in every other locale.
-bool LocaleIsShiftJis()
-{
-    const char* name = std::setlocale(LC_CTYPE, nullptr);
-    std::string upper = name ? name : "";
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
-    for (const char* codeset : {"SJIS", "SHIFT_JIS", "SHIFT-JIS", "CP932", "WINDOWS-31J", "PCK"})
-        if (upper.find(codeset) != std::string::npos) return true;
-    return false;
-}
+using kivra::scan::Language;
+using kivra::scan::Message;
 
 class TerminalConsole : public kivra::scan::ScanConsole {
 public:
-    TerminalConsole() : shiftJis_(LocaleIsShiftJis()), terminal_(kivra::platform::StandardErrorIsTerminal()) {}
-
-    std::string Local(const Text& text) const { return shiftJis_ ? text : kivra::platform::Utf8FromCp932(text); }
-    Text FromLocal(const std::string& text) const { return shiftJis_ ? text : kivra::platform::Cp932FromUtf8(text); }
-
-    void Line(const Text& text) override
+    explicit TerminalConsole(const kivra::platform::UserLocale& locale)
+        : locale_(locale),
+          terminal_(kivra::platform::StandardErrorIsTerminal())
     {
-        const std::string line = Local(text) + "\n";
-        std::fwrite(line.data(), 1, line.size(), stdout);
+        // Japanese where the locale's language is Japanese and its character
+        // set can show the program's Japanese texts.
+        std::string shown;
+        const bool japanese = locale.MessagesInJapanese() &&
+                              locale.FromProgramText(kivra::scan::CommandTextsIn(Language::Japanese).help, shown);
+        language_ = japanese ? Language::Japanese : Language::English;
     }
 
-    void ErrorLine(const Text& text) override
+    Language UserLanguage() override { return language_; }
+
+    Text ProgramText(std::string_view argument) override { return locale_.ToProgramText(argument); }
+
+    void Line(const Message& line) override { Write(stdout, Local(line) + "\n"); }
+
+    void Bytes(std::string_view bytes) override { Write(stdout, bytes); }
+
+    void ErrorLine(const Message& line) override
     {
-        Progress(Text());
-        const std::string line = Local(text) + "\n";
-        std::fwrite(line.data(), 1, line.size(), stderr);
+        Progress(Message());
+        Write(stderr, Local(line) + "\n");
     }
 
     bool WantsProgress() override { return terminal_; }
 
-    void Progress(const Text& text) override
+    void Progress(const Message& line) override
     {
-        if (!terminal_ || (text.empty() && !shown_)) return;
+        if (!terminal_ || (line.Empty() && !shown_)) return;
         // Carriage return and "erase to end of line": the line is redrawn in place.
-        const std::string line = "\r\x1b[K" + Local(text);
-        std::fwrite(line.data(), 1, line.size(), stderr);
+        Write(stderr, "\r\x1b[K" + Local(line));
         std::fflush(stderr);
-        shown_ = !text.empty();
+        shown_ = !line.Empty();
     }
 
+    // The first failure to write to standard output, as the C library gave
+    // it (0 when none).
+    int OutputError() const { return outputError_; }
+
 private:
-    bool shiftJis_;
+    std::string Local(const Message& message) const
+    {
+        std::string text;
+        std::string local;
+        for (const Message::Piece& piece : message.Pieces()) {
+            if (piece.asIs) {
+                text += piece.bytes;
+            } else {
+                locale_.FromProgramText(piece.bytes, local);
+                text += local;
+            }
+        }
+        return text;
+    }
+
+    void Write(std::FILE* stream, std::string_view bytes)
+    {
+        if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size() && stream == stdout && outputError_ == 0)
+            outputError_ = errno;
+    }
+
+    const kivra::platform::UserLocale& locale_;
+    Language language_;
     bool terminal_;
     bool shown_ = false;
+    int outputError_ = 0;
 };
+
+// Standard output flushed and closed: false, after saying why, when any of
+// it could not be written.
+bool CloseStandardOutput(TerminalConsole& console)
+{
+    int error = console.OutputError();
+    bool failed = std::ferror(stdout) != 0;
+    errno = 0;
+    if (std::fflush(stdout) != 0) {
+        failed = true;
+        if (error == 0) error = errno;
+    }
+    errno = 0;
+    if (std::fclose(stdout) != 0) {
+        failed = true;
+        if (error == 0) error = errno;
+    }
+    if (!failed) return true;
+    const auto& texts = kivra::scan::CommandTextsIn(console.UserLanguage());
+    // The C library's own words for the failure, already in the locale's
+    // language and character set.
+    const Message reason =
+        error != 0 ? Message::AsIs(std::strerror(error)) : Message(texts.Reason(kivra::platform::ERROR_WRITE_FAULT));
+    console.ErrorLine(kivra::scan::ErrorMessage(Message::Format(texts.writeError, {reason})));
+    return false;
+}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
     std::setlocale(LC_ALL, "");
-    TerminalConsole console;
-    std::vector<Text> arguments;
-    for (int i = 1; i < argc; ++i) arguments.push_back(console.FromLocal(argv[i]));
+    const kivra::platform::UserLocale locale;
+    TerminalConsole console(locale);
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    int status = kivra::scan::ScanError;
     try {
-        const int status = kivra::scan::RunScanCommand(arguments, console);
-        std::fflush(stdout);
-        return status;
+        status = kivra::scan::RunScanCommand(arguments, console);
+    } catch (const std::bad_alloc&) {
+        const auto& texts = kivra::scan::CommandTextsIn(console.UserLanguage());
+        console.ErrorLine(kivra::scan::ErrorMessage(Message(texts.Reason(kivra::platform::ERROR_NOT_ENOUGH_MEMORY))));
     } catch (const std::exception& failure) {
-        // A failure nobody expected (exhausted memory during the walk): its
-        // text, and the error status.
-        console.ErrorLine(failure.what());
-        return kivra::scan::ScanError;
+        // A failure nobody expected: its text (the program's, in 932).
+        console.ErrorLine(kivra::scan::ErrorMessage(Message(failure.what())));
     }
+    if (!CloseStandardOutput(console)) status = kivra::scan::ScanError;
+    // Nowhere is left to say that standard error failed; the status says it.
+    if (std::fflush(stderr) != 0 || std::ferror(stderr) != 0) status = kivra::scan::ScanError;
+    return status;
 }

@@ -3,6 +3,7 @@
 #include "AppTestSupport.h"
 
 #include "app/Application.h"
+#include "app/Fonts.h"
 #include "app/MessageDialog.h"
 #include "app/QtText.h"
 #include "platform/Exceptions.h"
@@ -91,6 +92,13 @@ TEST(ApplicationTitle, IgnoresDotsOfTheDirectoriesAndBackslashBytesInsideDoubleB
     EXPECT_EQ(TitleFor("C:\\BIN\\X\x95\x5CKIVRA.EXE"), "X\x95\x5Ckivra");
 }
 
+TEST(ApplicationTitle, OfAPathTooLongForItsBufferHoldsNoZeroByte)
+{
+    const platform::Text title = TitleFor("C:\\" + platform::Text(300, 'D') + "\\KIVRA.EXE");
+    EXPECT_EQ(title.find('\0'), platform::Text::npos);
+    EXPECT_EQ(title, "D" + platform::Text(251, 'd')) << "the name's part of the 255 bytes that fit";
+}
+
 TEST_F(FrameTest, TheDesktopShowsTheProgramUnderItsTitleWithItsIcon)
 {
     Start();
@@ -143,8 +151,9 @@ TEST_F(FrameTest, AFormTakesItsLayoutWithTheTextTableRowsItNames)
     EXPECT_EQ(exit->text(), app::ToQString(T().MenuExitCaption));
 
     EXPECT_EQ(form->font().family(), app::ToQString(T().FormFontName));
-    EXPECT_EQ(form->font().pixelSize(), 19);
-    EXPECT_EQ(form->Component<QPushButton>("Button")->font().pixelSize(), 19);
+    // Characters 19 pixels high in "System": its stand-in's size.
+    EXPECT_EQ(form->font().pixelSize(), app::StandInPixelSize(app::ToQString(T().FormFontName), 19));
+    EXPECT_EQ(form->Component<QPushButton>("Button")->font(), form->font());
     EXPECT_EQ(QRect(form->Left(), form->Top(), form->Width(), form->Height()), QRect(200, 107, 500, 370));
 }
 
@@ -283,7 +292,8 @@ TEST_F(FrameTest, TheFocusReturnsToItsControlWhenAMessageDialogCloses)
     ASSERT_EQ(QApplication::focusWidget(), edit);
 
     ModalAnswer answer([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
-    EXPECT_EQ(app::ShowMessageDialog(T().VerdictNormal, app::MessageDialogType::Information, 0x0003, 0), app::mrNo);
+    EXPECT_EQ(app::ShowMessageDialog(T().VerdictNormal, app::MessageDialogType::Information, app::YesNoButtons, 0),
+              app::mrNo);
     ASSERT_TRUE(QTest::qWaitForWindowActive(form));
     QTest::qWait(20);
     EXPECT_EQ(QApplication::focusWidget(), edit);
@@ -374,7 +384,8 @@ TEST_F(FrameTest, TheLoopShowsTheMainFormAndEndsAfterTheHandlerDuringWhichTheMai
         for (int pass = 0; pass < 1000 && !app.QuitRequested(); ++pass) app.PumpPendingMessages();
         steps.push_back(app.QuitRequested() ? "quit seen in the wait" : "no quit");
         EXPECT_TRUE(form->isVisible()) << "closing the main window does not hide it";
-        dialogResult = app::ShowMessageDialog(T().VerdictNormal, app::MessageDialogType::Information, 0x0003, 0);
+        dialogResult =
+            app::ShowMessageDialog(T().VerdictNormal, app::MessageDialogType::Information, app::YesNoButtons, 0);
         steps.push_back("handler ends");
     });
     app.RunMessageLoop();

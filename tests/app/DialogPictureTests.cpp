@@ -43,10 +43,11 @@ TEST(DialogPictures, EachDialogInUseIsDrawnWithItsTextIconAndButtons)
         app::MessageDialogButtons buttons;
     };
     const Picture pictures[] = {
-        {"root-missing-information-yes.png", texts.RootMissing, MessageDialogType::Information, 0x0001},
-        {"save-failed-warning-abort.png", texts.SaveFailedLongNames, MessageDialogType::Warning, 0x0010},
-        {"verdict-found-warning-yes-no.png", texts.VerdictFound, MessageDialogType::Warning, 0x0003},
-        {"verdict-normal-information-yes-no.png", texts.VerdictNormal, MessageDialogType::Information, 0x0003},
+        {"root-missing-information-yes.png", texts.RootMissing, MessageDialogType::Information, app::YesButton},
+        {"save-failed-warning-abort.png", texts.SaveFailedLongNames, MessageDialogType::Warning, app::AbortButton},
+        {"verdict-found-warning-yes-no.png", texts.VerdictFound, MessageDialogType::Warning, app::YesNoButtons},
+        {"verdict-normal-information-yes-no.png", texts.VerdictNormal, MessageDialogType::Information,
+         app::YesNoButtons},
     };
     const QDir directory(QStringLiteral(KIVRA_DIALOG_PICTURES));
     ASSERT_TRUE(directory.mkpath(QStringLiteral(".")));

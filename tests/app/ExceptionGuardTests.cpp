@@ -3,6 +3,7 @@
 
 #include "app/Application.h"
 #include "app/QtText.h"
+#include "app/RaiseSite.h"
 #include "platform/Exceptions.h"
 #include "platform/memory/MemoryPlatform.h"
 #include "resources/Texts.h"
@@ -14,7 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <new>
 #include <stdexcept>
+#include <vector>
 
 namespace kivra::test {
 namespace {
@@ -86,6 +92,47 @@ TEST_F(GuardTest, AnAbortIsSilent)
     EXPECT_TRUE(after);
 }
 
+TEST_F(GuardTest, RunningOutOfMemoryIsShownInTheProgramsOwnWordsAndTheProgramGoesOn)
+{
+    const auto shown = Guard([] { throw std::bad_alloc(); });
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->text, app::ToQString(T().OutOfMemory + "."));
+    EXPECT_EQ(shown->title, QStringLiteral("Kivra"));
+    EXPECT_EQ(shown->icon, QMessageBox::Critical);
+    EXPECT_EQ(shown->buttons, 1);
+
+    // A button whose handler asks for more memory than there is.
+    QPushButton button(QStringLiteral("go"));
+    button.show();
+    std::size_t asked = 0;
+    QObject::connect(&button, &QPushButton::clicked, [&] {
+        app::Guarded([&] {
+            asked = std::numeric_limits<std::ptrdiff_t>::max() / 2;
+            std::vector<char> huge(asked);
+            asked = huge.size() + 1;
+        });
+    });
+    std::optional<QString> text;
+    ModalAnswer answer([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        text = box->text();
+        box->buttons().front()->click();
+    });
+    QTest::mouseClick(&button, Qt::LeftButton);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(*text, app::ToQString(T().OutOfMemory + "."));
+    EXPECT_EQ(asked, std::size_t(std::numeric_limits<std::ptrdiff_t>::max() / 2))
+        << "the rest of the handler is skipped";
+    text.reset();
+    ModalAnswer again([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        text = box->text();
+        box->buttons().front()->click();
+    });
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_EQ(text, app::ToQString(T().OutOfMemory + ".")) << "the program goes on: the button works again";
+}
+
 TEST_F(GuardTest, AForeignExceptionShowsTheLastChanceTextAndTheProgramGoesOn)
 {
     const auto shown = Guard([] { throw std::runtime_error("disk on fire"); });
@@ -127,6 +174,48 @@ TEST_F(GuardTest, ApplicationMessageBoxReturnsTheButtonPressed)
     });
     EXPECT_EQ(application.ApplicationMessageBox("?", "Kivra", app::MB_YESNO | app::MB_ICONQUESTION), app::IDNO);
     EXPECT_TRUE(answer.Answered());
+}
+
+// ---- Where an exception was raised ------------------------------------------
+
+[[gnu::noinline]] void RaiseInHere(int kind)
+{
+    if (kind == 0) throw Exception("raised here");
+    throw std::runtime_error("raised here too");
+}
+
+std::uintptr_t Address(const void* at) { return reinterpret_cast<std::uintptr_t>(at); }
+
+TEST(RaiseSite, IsTheThrowInTheFunctionThatRaised)
+{
+    for (int kind : {0, 1}) {
+        std::exception_ptr raised;
+        try {
+            RaiseInHere(kind);
+        } catch (...) {
+            raised = std::current_exception();
+        }
+        const void* site = app::RaiseSiteOf(raised);
+        ASSERT_NE(site, nullptr) << kind;
+        const auto function = Address(reinterpret_cast<const void*>(&RaiseInHere));
+        EXPECT_GT(Address(site), function) << kind;
+        EXPECT_LT(Address(site), function + 512) << "within the function's own code";
+    }
+}
+
+TEST(RaiseSite, IsUnknownForAnExceptionThatWasNotTheLastRaised)
+{
+    std::exception_ptr first;
+    try {
+        RaiseInHere(0);
+    } catch (...) {
+        first = std::current_exception();
+    }
+    try {
+        RaiseInHere(1);
+    } catch (...) {}
+    EXPECT_EQ(app::RaiseSiteOf(first), nullptr);
+    EXPECT_EQ(app::RaiseSiteOf(std::exception_ptr()), nullptr);
 }
 
 // ---- The last-chance text --------------------------------------------------

@@ -1,6 +1,9 @@
 // Help: the requests the program makes and what the help viewer shows.
+#include "AppTestSupport.h"
+
 #include "app/Application.h"
 #include "app/HelpViewer.h"
+#include "app/MessageDialog.h"
 #include "app/QtText.h"
 #include "platform/memory/MemoryPlatform.h"
 #include "resources/Texts.h"
@@ -11,6 +14,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -145,6 +149,66 @@ TEST_F(HelpTest, OtherCommandsAreRefusedAndTheQuitCommandClosesTheViewer)
     EXPECT_TRUE(application.ShowHelp(app::HELP_CONTENTS, 0));
     EXPECT_TRUE(application.ShowHelp(2, 0));
     EXPECT_EQ(Viewer(), nullptr);
+}
+
+TEST(HelpPage, ACaptionsAccessKeyIsShownUnderlinedAsTheControlShowsIt)
+{
+    app::HelpTopic topic{
+        30, QStringLiteral("ボタン"), {QString::fromUtf8("- 検索開始(&O): 調べます。R&D と (&&) はそのまま。")}};
+    const QString page = app::HelpDocument::PageOf(topic);
+    EXPECT_TRUE(page.contains(QString::fromUtf8("検索開始(<u>O</u>)"))) << page.toStdString();
+    EXPECT_FALSE(page.contains(QStringLiteral("&amp;O"))) << page.toStdString();
+    EXPECT_TRUE(page.contains(QStringLiteral("R&amp;D"))) << "an ampersand elsewhere is text";
+}
+
+TEST(HelpPlace, TheViewerOpensBesideTheProgramNeverOverItsSelectors)
+{
+    const QSize viewer(420, 480);
+    // 1600 x 1200: room on the right.
+    const QRect wide(0, 0, 1600, 1200);
+    EXPECT_EQ(app::HelpViewerPlace(wide, QRect(550, 415, 500, 370), viewer), QRect(1050, 415, 420, 480));
+    // 1024 x 768: 262 pixels either side; narrower, on the right.
+    const QRect small(0, 0, 1024, 768);
+    const QRect centred(262, 199, 500, 370);
+    const QRect place = app::HelpViewerPlace(small, centred, viewer);
+    EXPECT_FALSE(place.intersects(centred)) << "the directory list stays in view";
+    EXPECT_EQ(place, QRect(762, 199, 262, 480));
+    // A program near the right edge: the viewer goes left of it.
+    EXPECT_EQ(app::HelpViewerPlace(wide, QRect(1000, 100, 500, 370), viewer), QRect(580, 100, 420, 480));
+    // No readable room on either side: at the screen's right edge.
+    EXPECT_EQ(app::HelpViewerPlace(QRect(0, 0, 800, 600), QRect(150, 115, 500, 370), viewer),
+              QRect(380, 115, 420, 480));
+}
+
+TEST_F(HelpTest, TheViewerStaysUsableWhileAMessageIsShown)
+{
+    TTestForm* main = nullptr;
+    application.CreateOwnedForm(main);
+    main->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    application.SetHelpFilePath("C:\\KIVRA\\KIVRA.HLP");
+    application.ShowHelp(app::HELP_CONTENTS, 0);
+    app::HelpViewer* viewer = Viewer();
+    ASSERT_NE(viewer, nullptr);
+    struct BlockWatch : QObject {
+        int blocked = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            blocked += event->type() == QEvent::WindowBlocked;
+            return false;
+        }
+    } watch;
+    viewer->installEventFilter(&watch);
+    bool enabledMeanwhile = false;
+    QTimer::singleShot(50, [&] {
+        enabledMeanwhile = viewer->isEnabled();
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<app::TMessageForm*>(window); dialog && dialog->isVisible()) dialog->close();
+    });
+    app::ShowMessageDialog(T().VerdictNormal, app::MessageDialogType::Information, app::YesNoButtons, 0);
+    EXPECT_TRUE(enabledMeanwhile);
+    EXPECT_EQ(watch.blocked, 0) << "no modal state blocks it";
+    EXPECT_TRUE(main->isEnabled()) << "the program's window is enabled again";
 }
 
 TEST(HelpFile, TheProgramsHelpFileIsAHelpFileWhoseLinksAllLeadSomewhere)

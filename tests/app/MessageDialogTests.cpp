@@ -79,13 +79,29 @@ struct InUse {
     std::string cancelButton;
 };
 
+TEST(ButtonSets, TheSetsInUseHoldTheBitsOfTheirButtons)
+{
+    EXPECT_EQ(app::YesButton, 0x0001);
+    EXPECT_EQ(app::YesNoButtons, 0x0003);
+    EXPECT_EQ(app::OKButton, 0x0004);
+    EXPECT_EQ(app::AbortButton, 0x0010);
+    EXPECT_EQ(app::ButtonBit(app::MessageDialogButton::Help), 0x0100);
+}
+
 TEST_F(DialogTest, EachCombinationInUseShowsItsTitleIconAndButtons)
 {
     const std::vector<InUse> cases = {
-        {MessageDialogType::Information, 0x0001, T().TitleInformation, {"Yes"}, {T().ButtonYes}, {6}, "Yes", ""},
-        {MessageDialogType::Warning, 0x0010, T().TitleWarning, {"Abort"}, {T().ButtonAbort}, {3}, "", ""},
+        {MessageDialogType::Information,
+         app::YesButton,
+         T().TitleInformation,
+         {"Yes"},
+         {T().ButtonYes},
+         {6},
+         "Yes",
+         ""},
+        {MessageDialogType::Warning, app::AbortButton, T().TitleWarning, {"Abort"}, {T().ButtonAbort}, {3}, "", ""},
         {MessageDialogType::Warning,
-         0x0003,
+         app::YesNoButtons,
          T().TitleWarning,
          {"Yes", "No"},
          {T().ButtonYes, T().ButtonNo},
@@ -93,7 +109,7 @@ TEST_F(DialogTest, EachCombinationInUseShowsItsTitleIconAndButtons)
          "Yes",
          "No"},
         {MessageDialogType::Information,
-         0x0003,
+         app::YesNoButtons,
          T().TitleInformation,
          {"Yes", "No"},
          {T().ButtonYes, T().ButtonNo},
@@ -126,12 +142,13 @@ TEST_F(DialogTest, EachCombinationInUseShowsItsTitleIconAndButtons)
 
 TEST_F(DialogTest, YesAloneAnswersEnterAndItsLetterIgnoresEscapeAndClosesWith2)
 {
-    EXPECT_EQ(
-        Show(T().RootMissing, MessageDialogType::Information, 0x0001, [](TMessageForm* d) { Type(d, Qt::Key_Return); }),
-        6);
-    EXPECT_EQ(
-        Show(T().RootMissing, MessageDialogType::Information, 0x0001, [](TMessageForm* d) { Type(d, Qt::Key_Y); }), 6);
-    EXPECT_EQ(Show(T().RootMissing, MessageDialogType::Information, 0x0001,
+    EXPECT_EQ(Show(T().RootMissing, MessageDialogType::Information, app::YesButton,
+                   [](TMessageForm* d) { Type(d, Qt::Key_Return); }),
+              6);
+    EXPECT_EQ(Show(T().RootMissing, MessageDialogType::Information, app::YesButton,
+                   [](TMessageForm* d) { Type(d, Qt::Key_Y); }),
+              6);
+    EXPECT_EQ(Show(T().RootMissing, MessageDialogType::Information, app::YesButton,
                    [](TMessageForm* d) {
                        Type(d, Qt::Key_Escape);
                        EXPECT_EQ(d->ModalResult(), app::mrNone) << "Escape has no button to press";
@@ -142,32 +159,60 @@ TEST_F(DialogTest, YesAloneAnswersEnterAndItsLetterIgnoresEscapeAndClosesWith2)
 
 TEST_F(DialogTest, AbortAloneIsPressedByEnterThroughTheFocusAndOnlyTheCloseBoxGives2)
 {
-    EXPECT_EQ(Show(T().SaveFailedLongNames, MessageDialogType::Warning, 0x0010,
+    EXPECT_EQ(Show(T().SaveFailedLongNames, MessageDialogType::Warning, app::AbortButton,
                    [](TMessageForm* d) {
                        EXPECT_EQ(d->focusWidget(), d->Component("Abort"));
                        Type(d, Qt::Key_Return);
                    }),
               3);
-    EXPECT_EQ(Show(T().SaveFailedLongNames, MessageDialogType::Warning, 0x0010,
+    EXPECT_EQ(Show(T().SaveFailedLongNames, MessageDialogType::Warning, app::AbortButton,
                    [](TMessageForm* d) {
                        Type(d, Qt::Key_Escape);
                        EXPECT_EQ(d->ModalResult(), app::mrNone);
                        d->close();
                    }),
               2);
-    EXPECT_EQ(
-        Show(T().SaveFailedLongNames, MessageDialogType::Warning, 0x0010, [](TMessageForm* d) { Type(d, Qt::Key_A); }),
-        3);
+    EXPECT_EQ(Show(T().SaveFailedLongNames, MessageDialogType::Warning, app::AbortButton,
+                   [](TMessageForm* d) { Type(d, Qt::Key_A); }),
+              3);
+}
+
+TEST_F(DialogTest, ShiftWithAButtonsLetterPressesItAsTheLetterAloneDoes)
+{
+    EXPECT_EQ(Show(T().SaveFailedLongNames, MessageDialogType::Warning, app::AbortButton,
+                   [](TMessageForm* d) { QTest::keyClick(d->focusWidget(), Qt::Key_A, Qt::ShiftModifier); }),
+              3);
+    EXPECT_EQ(Show(T().VerdictFound, MessageDialogType::Warning, app::YesNoButtons,
+                   [](TMessageForm* d) { QTest::keyClick(d->focusWidget(), Qt::Key_N, Qt::ShiftModifier); }),
+              7);
+    EXPECT_EQ(Show(T().VerdictFound, MessageDialogType::Warning, app::YesNoButtons,
+                   [](TMessageForm* d) {
+                       QTest::keyClick(d->focusWidget(), Qt::Key_N, Qt::ControlModifier);
+                       EXPECT_EQ(d->ModalResult(), app::mrNone) << "Ctrl with the letter is no press";
+                       d->close();
+                   }),
+              2);
+}
+
+TEST_F(DialogTest, TheFirstButtonShowsThatItHasTheFocus)
+{
+    Show(T().SaveFailedLongNames, MessageDialogType::Warning, app::AbortButton, [](TMessageForm* d) {
+        auto* abort = d->Component<QPushButton>("Abort");
+        EXPECT_EQ(d->focusWidget(), abort);
+        // The style draws the focus frame for a focus the keyboard gave.
+        EXPECT_TRUE(d->testAttribute(Qt::WA_KeyboardFocusChange));
+        d->close();
+    });
 }
 
 TEST_F(DialogTest, YesNoAnswersEnterWithYesEscapeWithNoAndTheCloseBoxWith2)
 {
     for (const auto type : {MessageDialogType::Warning, MessageDialogType::Information}) {
-        EXPECT_EQ(Show(T().VerdictFound, type, 0x0003, [](TMessageForm* d) { Type(d, Qt::Key_Return); }), 6);
-        EXPECT_EQ(Show(T().VerdictFound, type, 0x0003, [](TMessageForm* d) { Type(d, Qt::Key_Escape); }), 7);
-        EXPECT_EQ(Show(T().VerdictFound, type, 0x0003, [](TMessageForm* d) { Type(d, Qt::Key_N); }), 7);
-        EXPECT_EQ(Show(T().VerdictFound, type, 0x0003, [](TMessageForm* d) { d->close(); }), 2);
-        EXPECT_EQ(Show(T().VerdictFound, type, 0x0003,
+        EXPECT_EQ(Show(T().VerdictFound, type, app::YesNoButtons, [](TMessageForm* d) { Type(d, Qt::Key_Return); }), 6);
+        EXPECT_EQ(Show(T().VerdictFound, type, app::YesNoButtons, [](TMessageForm* d) { Type(d, Qt::Key_Escape); }), 7);
+        EXPECT_EQ(Show(T().VerdictFound, type, app::YesNoButtons, [](TMessageForm* d) { Type(d, Qt::Key_N); }), 7);
+        EXPECT_EQ(Show(T().VerdictFound, type, app::YesNoButtons, [](TMessageForm* d) { d->close(); }), 2);
+        EXPECT_EQ(Show(T().VerdictFound, type, app::YesNoButtons,
                        [](TMessageForm* d) { QTest::mouseClick(d->Component<QPushButton>("No"), Qt::LeftButton); }),
                   7);
     }
@@ -175,7 +220,7 @@ TEST_F(DialogTest, YesNoAnswersEnterWithYesEscapeWithNoAndTheCloseBoxWith2)
 
 TEST_F(DialogTest, EnterPressesTheButtonThatHasTheFocus)
 {
-    EXPECT_EQ(Show(T().VerdictNormal, MessageDialogType::Information, 0x0003,
+    EXPECT_EQ(Show(T().VerdictNormal, MessageDialogType::Information, app::YesNoButtons,
                    [](TMessageForm* d) {
                        d->Component("No")->setFocus();
                        Type(d, Qt::Key_Return);
@@ -189,7 +234,7 @@ TEST_F(DialogTest, WhileADialogIsUpTheOtherWindowsAreDisabledAndItIsFreedOnRetur
     main.show();
     QPointer<TMessageForm> shown;
     bool mainEnabledMeanwhile = true;
-    Show(T().VerdictNormal, MessageDialogType::Information, 0x0003, [&](TMessageForm* d) {
+    Show(T().VerdictNormal, MessageDialogType::Information, app::YesNoButtons, [&](TMessageForm* d) {
         shown = d;
         mainEnabledMeanwhile = main.isEnabled();
         Type(d, Qt::Key_Return);
@@ -226,7 +271,7 @@ Units UnitsOf(const QWidget* dialog)
 
 TEST_F(DialogTest, TheLayoutFollowsTheMeasuredAverageCharacterSizeOfTheDialogFont)
 {
-    const auto dialog = app::BuildMessageDialog(T().VerdictFound, MessageDialogType::Warning, 0x0003);
+    const auto dialog = app::BuildMessageDialog(T().VerdictFound, MessageDialogType::Warning, app::YesNoButtons);
     EXPECT_EQ(dialog->font().family(), app::ToQString(T().DialogFontName));
     EXPECT_EQ(dialog->font().pixelSize(),
               app::MulDiv(9, qRound(QGuiApplication::primaryScreen()->logicalDotsPerInchY()), 72));
@@ -256,7 +301,7 @@ TEST_F(DialogTest, TheLayoutFollowsTheMeasuredAverageCharacterSizeOfTheDialogFon
 
 TEST_F(DialogTest, AShortTextBesideTheIconPutsTheButtonsBelowTheIcon)
 {
-    const auto dialog = app::BuildMessageDialog("x", MessageDialogType::Information, 0x0001);
+    const auto dialog = app::BuildMessageDialog("x", MessageDialogType::Information, app::YesButton);
     const Units u = UnitsOf(dialog.get());
     ASSERT_LT(dialog->Component("Message")->height(), 32);
     EXPECT_EQ(dialog->Component("Yes")->y(), 32 + u.verticalMargin + u.verticalSpacing);
@@ -284,7 +329,7 @@ TEST_F(DialogTest, AnEmptySetShowsNoButtonAndOnlyTheCloseBoxEndsTheDialog)
 
 TEST_F(DialogTest, BitsAboveTheHelpButtonShowNothing)
 {
-    const auto plain = app::BuildMessageDialog(T().RootMissing, MessageDialogType::Information, 0x0001);
+    const auto plain = app::BuildMessageDialog(T().RootMissing, MessageDialogType::Information, app::YesButton);
     const auto extra = app::BuildMessageDialog(T().RootMissing, MessageDialogType::Information, 0xFE01);
     ASSERT_EQ(extra->findChildren<QPushButton*>().size(), 1);
     EXPECT_NE(extra->Component("Yes"), nullptr);
@@ -321,7 +366,7 @@ TEST_F(DialogTest, ALongTextWrapsAtHalfTheScreenWidth)
 {
     Text words;
     for (int i = 0; i < 60; ++i) words += "word ";
-    const auto dialog = app::BuildMessageDialog(words, MessageDialogType::Warning, 0x0010);
+    const auto dialog = app::BuildMessageDialog(words, MessageDialogType::Warning, app::AbortButton);
     const QRect text = dialog->Component("Message")->geometry();
     const int lineHeight = QFontMetrics(dialog->font()).height();
     EXPECT_LE(text.width(), Screen().width() / 2);
@@ -347,18 +392,18 @@ TEST_F(DialogTest, AnAmpersandInTheTextIsAMnemonicPrefixAndTakesNoRoom)
 TEST_F(DialogTest, APositionGivenReplacesTheCentredEdge)
 {
     QPoint at;
-    Show("?", MessageDialogType::Information, 0x0001, [&](TMessageForm* d) {
+    Show("?", MessageDialogType::Information, app::YesButton, [&](TMessageForm* d) {
         at = QPoint(d->Left(), d->Top());
         d->close();
     });
-    const auto centred = app::BuildMessageDialog("?", MessageDialogType::Information, 0x0001);
+    const auto centred = app::BuildMessageDialog("?", MessageDialogType::Information, app::YesButton);
     EXPECT_EQ(at, QPoint(centred->Left(), centred->Top()));
 
     ModalAnswer answer([&](QWidget* modal) {
         at = QPoint(modal->frameGeometry().topLeft());
         modal->close();
     });
-    app::ShowMessageDialogAt("?", MessageDialogType::Information, 0x0001, 0, 7, -1);
+    app::ShowMessageDialogAt("?", MessageDialogType::Information, app::YesButton, 0, 7, -1);
     EXPECT_EQ(at, QPoint(7, centred->Top()));
 }
 
@@ -371,6 +416,22 @@ TEST(Fonts, TheFacesTheWindowsAskForAreTheIpaFonts)
     QFont dialog(app::ToQString(T().DialogFontName));
     dialog.setPixelSize(12);
     EXPECT_EQ(QFontInfo(dialog).family(), QStringLiteral("IPAPGothic"));
+}
+
+TEST(Fonts, TheSystemFacesStandInDrawsHalfWidthCharactersEightPixelsWideInACellThatFitsEighteen)
+{
+    app::InstallFontSubstitutions();
+    const QString system = app::ToQString(T().FormFontName);
+    const QFont font = app::DesignedFont(system, -19);
+    const QFontMetrics metrics(font);
+    EXPECT_EQ(metrics.horizontalAdvance(QString::fromUtf8("ｱ")), 8);
+    EXPECT_EQ(metrics.horizontalAdvance(QStringLiteral("A")), 8);
+    EXPECT_EQ(metrics.horizontalAdvance(QString::fromUtf8("漢")), 16);
+    EXPECT_LE(metrics.height(), 18) << "a row of 18 pixels shows the descenders";
+    // The main window's label: 25 half-width units in its 230 pixels.
+    EXPECT_LE(metrics.horizontalAdvance(app::ToQString(T().Label1Caption)), 230);
+    EXPECT_EQ(app::DesignedFont(app::ToQString(T().DialogFontName), -12).pixelSize(), 12)
+        << "other faces keep their size";
 }
 
 // ---- The arithmetic ------------------------------------------------------------

@@ -58,6 +58,27 @@ TEST_F(ClassifyTest, AnEmptyRootLeavesHeadersAndTheNormalLine)
     EXPECT_EQ(GroupCount(lists.DifferentList), 0);
 }
 
+TEST_F(ClassifyTest, TellsHowManyPathsItHasClassifiedEveryThousandAndTwentyFour)
+{
+    for (int i = 0; i < 2100; ++i) fs.AddFile("C:\\ROOT\\F" + std::to_string(i));
+    ListFiles("C:\\ROOT\\", 0x3F, true, true, lists.LongNameList, true, true, false);
+    struct Log : ClassifyProgress {
+        std::vector<std::size_t> told;
+        std::size_t shortFormsWhenTold = 0;
+        const TStringList* shortForms = nullptr;
+        void Classified(std::size_t paths) override
+        {
+            told.push_back(paths);
+            shortFormsWhenTold = shortForms->Count();
+        }
+    } log;
+    log.shortForms = &lists.ShortNameList;
+    ClassifyPaths(lists.Refs(), &log);
+    EXPECT_EQ(log.told, (std::vector<std::size_t>{1024, 2048}));
+    EXPECT_EQ(log.shortFormsWhenTold, 2048u) << "told once that many paths have their short form";
+    EXPECT_EQ(lists.ShortNameList.Count(), 2101u);
+}
+
 TEST_F(ClassifyTest, AnEntryEqualToBothFormsStandsOnlyInTheFullLists)
 {
     fs.AddFile("C:\\ROOT\\PLAIN.TXT");

@@ -1,15 +1,18 @@
-// The terminal question kivra-scan asks before it draws its progress line:
-// standard error counts as a terminal only when it is one.
+// What kivra-scan asks of its terminal: standard error counts as a terminal
+// only when it is one; a request to stop waits while interruptions are held.
 
 #include "platform/Console.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -74,6 +77,52 @@ TEST(StandardErrorIsTerminal, IsFalseOnAFileAndOnAPipe)
     close(pipeEnds[0]);
     close(pipeEnds[1]);
     EXPECT_FALSE(onPipe);
+}
+
+// In a child process: a stop asked for while interruptions are held ends
+// the process only once they are let go, by the signal that was sent.
+TEST(InterruptionsHeld, AStopWaitsUntilTheyAreLetGo)
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        const pid_t child = fork();
+        if (child == 0) {
+            close(ends[0]);
+            {
+                const kivra::platform::InterruptionsHeld held;
+                raise(signal);
+                // Still here: say so.
+                if (write(ends[1], "held", 4) != 4) _exit(3);
+            }
+            _exit(0); // not reached: the signal ends the process first
+        }
+        close(ends[1]);
+        char said[8] = {};
+        const ssize_t got = read(ends[0], said, sizeof said);
+        close(ends[0]);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_EQ(std::string(said, got > 0 ? static_cast<std::size_t>(got) : 0), "held") << signal;
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal << " " << status;
+    }
+}
+
+// Interruptions that were held already stay held once an inner hold ends.
+TEST(InterruptionsHeld, AnInnerHoldLeavesAnOuterOneInPlace)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const kivra::platform::InterruptionsHeld outer;
+        {
+            const kivra::platform::InterruptionsHeld inner;
+        }
+        raise(SIGTERM);
+        _exit(7);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 7) << status;
 }
 
 } // namespace

@@ -1,27 +1,36 @@
 // kivra-scan as a user runs it: a child process over real directory trees,
-// with the five files it leaves compared byte for byte.
+// with the five files it leaves compared byte for byte, its messages in the
+// user's locale, its exit status, and what it leaves in the output folder
+// when a hostile neighbour has planted links there or a write fails.
 
 #include "resources/Texts.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <iconv.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 std::string Read(const fs::path& path)
 {
@@ -42,15 +51,113 @@ std::string FileOf(const std::vector<std::string>& lines)
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
+// The names in a folder, sorted.
+std::set<std::string> Names(const fs::path& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+std::vector<std::string> Split(const std::string& text, char end)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t at = text.find(end); at != std::string::npos; at = text.find(end, start)) {
+        parts.push_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+    EXPECT_EQ(start, text.size()) << "every entry ends with its end mark";
+    return parts;
+}
+
+std::string EucJpFromUtf8(const std::string& text)
+{
+    iconv_t cd = iconv_open("EUC-JP", "UTF-8");
+    std::string out(text.size() * 2, '\0');
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    char* outPtr = out.data();
+    std::size_t outLeft = out.size();
+    const std::size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    EXPECT_NE(result, static_cast<std::size_t>(-1));
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+// Japanese locales made for these tests in a folder of their own (LOCPATH),
+// so that they run wherever the locale sources are installed.
+class JapaneseLocales {
+public:
+    static const std::string& Folder()
+    {
+        static JapaneseLocales locales;
+        return locales.folder_;
+    }
+
+private:
+    JapaneseLocales()
+    {
+        char pattern[] = "/tmp/kvlocXXXXXX";
+        if (!mkdtemp(pattern)) throw std::runtime_error("no temporary directory");
+        folder_ = pattern;
+        chmod(folder_.c_str(), 0755);
+        // The C library's setlocale keeps a few bytes of LOCPATH for good,
+        // which a leak-checking build of the program would report.
+        Write(folder_ + "/leaks", "leak:__argz_add_sep\n");
+        for (const char* charset : {"UTF-8", "EUC-JP"}) {
+            const std::string command =
+                "localedef -i ja_JP -f "s + charset + " " + folder_ + "/ja_JP." + charset + " >/dev/null 2>&1";
+            if (std::system(command.c_str()) != 0 && !fs::exists(folder_ + "/ja_JP." + charset))
+                ADD_FAILURE() << "cannot make the locale ja_JP." << charset << " (localedef, package locales)";
+        }
+    }
+    ~JapaneseLocales()
+    {
+        const std::string command = "rm -rf " + Quoted(folder_);
+        if (std::system(command.c_str()) != 0) std::fprintf(stderr, "cannot remove %s\n", folder_.c_str());
+    }
+
+    std::string folder_;
+};
+
+struct RunOptions {
+    std::string locale = "C.UTF-8";
+    // The child gives up root for "nobody" before it runs the program.
+    bool asNobody = false;
+    // The child's working directory is removed before it runs the program.
+    bool workingDirectoryDeleted = false;
+    // The largest file the program may write (0: no limit).
+    rlim_t fileSizeLimit = 0;
+    // Standard output goes here instead of being read back ("/dev/full").
+    std::string standardOutput;
+};
+
+RunOptions InLocale(std::string locale)
+{
+    RunOptions options;
+    options.locale = std::move(locale);
+    return options;
+}
+
+RunOptions AsNobody()
+{
+    RunOptions options;
+    options.asNobody = true;
+    return options;
+}
+
 class KivraScanEndToEndTest : public ::testing::Test {
 protected:
     KivraScanEndToEndTest()
     {
         // A name that is its own short form, so the expected short paths do
-        // not depend on what else lies in /tmp.
+        // not depend on what else lies in /tmp; open to "nobody".
         char pattern[] = "/tmp/kvXXXXXX";
         if (!mkdtemp(pattern)) throw std::runtime_error("no temporary directory");
         base = pattern;
+        chmod(base.c_str(), 0755);
         root = base / "root";
         out = base / "out";
         fs::create_directories(root);
@@ -60,8 +167,10 @@ protected:
 
     ~KivraScanEndToEndTest() override
     {
-        // rm copes with trees deeper than PATH_MAX.
-        const std::string command = "rm -rf " + Quoted(base.string());
+        // rm copes with trees deeper than PATH_MAX; chmod first with what
+        // a test took away.
+        const std::string command =
+            "chmod -R u+rwx " + Quoted(base.string()) + " 2>/dev/null; rm -rf " + Quoted(base.string());
         if (std::system(command.c_str()) != 0) ADD_FAILURE() << "cannot remove " << base;
     }
 
@@ -72,15 +181,60 @@ protected:
         return text;
     }
 
-    // Runs the program in the C.UTF-8 locale; returns its exit status.
-    int Run(const std::vector<std::string>& arguments)
+    // Runs the program in `base` with the arguments; returns its exit status
+    // (-1 when it did not exit) and keeps what it wrote.
+    int Run(const std::vector<std::string>& arguments, const RunOptions& options = {})
     {
-        std::string command = "cd " + Quoted(base.string()) + " && LC_ALL=C.UTF-8 " + Quoted(KIVRA_SCAN_PATH);
-        for (const std::string& argument : arguments) command += " " + Quoted(argument);
-        command += " >stdout.txt 2>stderr.txt </dev/null";
-        const int status = std::system(command.c_str());
-        stdoutText = Read(base / "stdout.txt");
-        stderrText = Read(base / "stderr.txt");
+        const fs::path outPath = base / "stdout.txt";
+        const fs::path errPath = base / "stderr.txt";
+        const int outFd = options.standardOutput.empty()
+                              ? open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)
+                              : open(options.standardOutput.c_str(), O_WRONLY | O_CLOEXEC);
+        const int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        EXPECT_GE(outFd, 0);
+        EXPECT_GE(errFd, 0);
+        std::vector<std::string> environment{"PATH=/usr/bin:/bin", "LC_ALL=" + options.locale};
+        for (const char* variable : {"ASAN_OPTIONS", "UBSAN_OPTIONS"})
+            if (const char* value = std::getenv(variable)) environment.push_back(variable + "="s + value);
+        if (options.locale.starts_with("ja_JP")) {
+            environment.push_back("LOCPATH=" + JapaneseLocales::Folder());
+            environment.push_back("LSAN_OPTIONS=print_suppressions=0:suppressions=" + JapaneseLocales::Folder() +
+                                  "/leaks");
+        }
+        std::vector<char*> argv{const_cast<char*>(KIVRA_SCAN_PATH)};
+        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (std::string& variable : environment) envp.push_back(variable.data());
+        envp.push_back(nullptr);
+        const fs::path gone = base / "gone";
+        if (options.workingDirectoryDeleted) fs::create_directory(gone);
+
+        const pid_t child = fork();
+        if (child == 0) {
+            const int input = open("/dev/null", O_RDONLY);
+            if (input < 0 || dup2(input, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0) _exit(126);
+            if (chdir(base.c_str()) != 0) _exit(126);
+            if (options.workingDirectoryDeleted && (chdir(gone.c_str()) != 0 || rmdir(gone.c_str()) != 0)) _exit(126);
+            if (options.fileSizeLimit) {
+                const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
+                if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+                signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead
+            }
+            if (options.asNobody && getuid() == 0 &&
+                (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(126);
+            execve(KIVRA_SCAN_PATH, argv.data(), envp.data());
+            _exit(127);
+        }
+        close(outFd);
+        close(errFd);
+        int status = 0;
+        waitpid(child, &status, 0);
+        stdoutText = options.standardOutput.empty() ? Read(outPath) : "";
+        stderrText = Read(errPath);
+        fs::remove(outPath);
+        fs::remove(errPath);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
@@ -91,6 +245,9 @@ protected:
     std::string rootText;
     std::string stdoutText, stderrText;
 };
+
+const std::string NormalFile = "\x90\xB3\x8F\xED\x82\xC5\x82\xB7\r\n\r\n"; // 正常です, CR LF, CR LF
+const char* const ResultNames[] = {"KIVRALNG.TXT", "KIVRASHT.TXT", "KIVRADIF.TXT", "KIVRALFN.TXT", "KIVRAKOM.TXT"};
 
 TEST_F(KivraScanEndToEndTest, LongLowerCaseAndJapaneseNamesAndALinkBackUp)
 {
@@ -130,40 +287,71 @@ TEST_F(KivraScanEndToEndTest, LongLowerCaseAndJapaneseNamesAndALinkBackUp)
     EXPECT_EQ(Result("KIVRALFN.TXT"), list(t.LongFileHeader, {&mixed, &longName, &dir, &inDir}));
     EXPECT_EQ(Result("KIVRAKOM.TXT"), list(t.KomojiFileHeader, {&mixed, &lower, &inDir}));
 
-    EXPECT_NE(stdoutText.find("ﾛﾝｸﾞﾌｧｲﾙ または 小文字ﾌｧｲﾙ のﾌｧｲﾙ個数は 7 個です。\n"), std::string::npos) << stdoutText;
-    EXPECT_NE(stdoutText.find("ロングファイル または 小文字ファイル が存在しています。"), std::string::npos);
+    EXPECT_EQ(stdoutText, "Paths found: 8\nShort forms: 8\nLong-name or lower-case entries: 7\n"
+                          "Long-name entries: 4\nLower-case entries: 3\nLong-name or lower-case entries exist.\n");
     EXPECT_EQ(stderrText, "") << "no progress line when standard error is no terminal";
+    EXPECT_EQ(Names(out), std::set<std::string>(std::begin(ResultNames), std::end(ResultNames)));
 }
 
-TEST_F(KivraScanEndToEndTest, ANormalTreeAndTheCurrentDirectoryAsDefault)
+TEST_F(KivraScanEndToEndTest, ANormalTreeAndTheWorkingDirectoryAsDefault)
 {
     Write(root / "README.TXT", "r");
     fs::create_directory(root / "SUB");
     Write(out / "KIVRADIF.TXT", std::string(100, 'x'));
     ASSERT_EQ(Run({"root"}), 0) << stderrText;
-    EXPECT_EQ(Read(base / "KIVRADIF.TXT"), "\x90\xB3\x8F\xED\x82\xC5\x82\xB7\r\n\r\n");
+    EXPECT_EQ(Read(base / "KIVRADIF.TXT"), NormalFile);
     EXPECT_EQ(Read(base / "KIVRALNG.TXT"), FileOf({t.LongNameHeader, rootText + "README.TXT", rootText + "SUB\\"}));
-    EXPECT_NE(stdoutText.find("正常です。"), std::string::npos);
+    EXPECT_EQ(stdoutText.substr(stdoutText.rfind("Lower")), "Lower-case entries: 0\nAll is normal.\n");
 
     ASSERT_EQ(Run({"--output", out.string(), "C:" + rootText.substr(2)}), 0) << "a Windows path names the same tree";
-    EXPECT_EQ(Result("KIVRADIF.TXT"), "\x90\xB3\x8F\xED\x82\xC5\x82\xB7\r\n\r\n") << "the old longer file replaced";
+    EXPECT_EQ(Result("KIVRADIF.TXT"), NormalFile) << "the old longer file replaced";
     EXPECT_EQ(Result("KIVRALNG.TXT"), Read(base / "KIVRALNG.TXT"));
 }
 
-TEST_F(KivraScanEndToEndTest, AMissingRootOrAnOutputThatCannotBeWrittenEndsWithStatusTwo)
+TEST_F(KivraScanEndToEndTest, MessagesAreInTheUsersLanguageAndCharacterSet)
 {
-    EXPECT_EQ(Run({"--output", out.string(), (base / "missing").string()}), 2);
-    EXPECT_EQ(stderrText, "指定されたドライブまたはディレクトリが存在しません。\n");
-    EXPECT_TRUE(fs::is_empty(out));
+    Write(root / "lower.txt", "l");
+    const std::string missing = (base / "missing").string();
+    EXPECT_EQ(Run({"--output", out.string(), missing}), 2);
+    EXPECT_EQ(stderrText, "kivra-scan: cannot scan '" + missing + "': No such file or directory\n");
+    EXPECT_EQ(Run({"-x", "root"}), 2);
+    EXPECT_EQ(stderrText, "kivra-scan: unknown option '-x'\nTry 'kivra-scan --help' for more information.\n");
 
+    const RunOptions japanese = InLocale("ja_JP.UTF-8");
+    EXPECT_EQ(Run({"--output", out.string(), missing}, japanese), 2);
+    const std::string missingJapanese =
+        "kivra-scan: '" + missing + "': 指定されたドライブまたはディレクトリが存在しません。 (ﾌｧｲﾙが見つかりません)\n";
+    EXPECT_EQ(stderrText, missingJapanese);
+    EXPECT_EQ(Run({"-x", "root"}, japanese), 2);
+    EXPECT_EQ(stderrText,
+              "kivra-scan: '-x' というオプションはありません\n詳しくは 'kivra-scan --help' を実行してください。\n");
+    EXPECT_EQ(Run({"-o", out.string(), "root"}, japanese), 1);
+    EXPECT_EQ(stdoutText, "検索したﾛﾝｸﾞﾌｧｲﾙのﾌｧｲﾙ個数は 1 個です。\n検索したｼｮｰﾄﾌｧｲﾙのﾌｧｲﾙ個数は 1 個です。\n"
+                          "ﾛﾝｸﾞﾌｧｲﾙ または 小文字ﾌｧｲﾙ のﾌｧｲﾙ個数は 1 個です。\nﾛﾝｸﾞﾌｧｲﾙのﾌｧｲﾙ個数は 0 個です。\n"
+                          "ｺﾓｼﾞﾌｧｲﾙのﾌｧｲﾙ個数は 1 個です。\nロングファイル または 小文字ファイル が存在しています。\n");
+    EXPECT_EQ(Run({"--help"}, japanese), 0);
+    EXPECT_EQ(stdoutText.rfind("使い方: kivra-scan [オプション]... ROOT\n", 0), 0u);
+
+    EXPECT_EQ(Run({"--output", out.string(), missing}, InLocale("ja_JP.EUC-JP")), 2);
+    EXPECT_EQ(stderrText, EucJpFromUtf8(missingJapanese)) << "the same message in the locale's character set";
+}
+
+TEST_F(KivraScanEndToEndTest, ArgumentsAndFoldersThatCannotBeUsedEndWithStatusTwoBeforeTheWalk)
+{
     Write(base / "notadir", "");
     EXPECT_EQ(Run({"--output", (base / "notadir").string(), root.string()}), 2);
-    EXPECT_EQ(stderrText, "KIVRALNG.TXT のファイルが作成できませんでした。\n");
+    EXPECT_EQ(stderrText, "kivra-scan: cannot write the result files into '" + (base / "notadir").string() +
+                              "': Not a directory\n");
     EXPECT_EQ(stdoutText, "");
+    EXPECT_EQ(Run({"-o", "nowhere", "root"}), 2);
+    EXPECT_EQ(stderrText, "kivra-scan: cannot write the result files into 'nowhere': No such file or directory\n");
+    EXPECT_TRUE(fs::is_empty(out));
 
     EXPECT_EQ(Run({}), 2);
+    EXPECT_EQ(stderrText,
+              "kivra-scan: missing ROOT, the directory to scan\nTry 'kivra-scan --help' for more information.\n");
     EXPECT_EQ(Run({"--help"}), 0);
-    EXPECT_EQ(stdoutText.rfind("使い方: kivra-scan [--output DIR] ROOT\n", 0), 0u) << stdoutText;
+    EXPECT_EQ(stdoutText.rfind("Usage: kivra-scan [OPTION]... ROOT\n", 0), 0u) << stdoutText;
 }
 
 TEST_F(KivraScanEndToEndTest, ATreeDeeperThanPathMaxIsWalkedWhole)
@@ -196,6 +384,230 @@ TEST_F(KivraScanEndToEndTest, ATreeDeeperThanPathMaxIsWalkedWhole)
     EXPECT_EQ(Result("KIVRASHT.TXT"), FileOf(lines)) << "every name is its own short form";
     EXPECT_EQ(Result("KIVRAKOM.TXT"), FileOf({t.KomojiFileHeader, "", path + "deep.txt", path + "deep.txt", ""}));
     EXPECT_EQ(Result("KIVRALFN.TXT"), FileOf({t.NormalLine, ""}));
+}
+
+TEST_F(KivraScanEndToEndTest, LinksPlantedAtEveryNameTheWriterMightUseAreNeverFollowed)
+{
+    Write(root / "README.TXT", "r");
+    // Someone else's file (root's, readable by its owner alone), a folder,
+    // and a place where no file is yet.
+    const fs::path secret = base / "secret";
+    Write(secret, "secret");
+    ASSERT_EQ(chmod(secret.c_str(), 0600), 0);
+    const fs::path folder = base / "folder";
+    fs::create_directory(folder);
+    std::set<std::string> planted;
+    for (const char* name : ResultNames) {
+        const std::string stem = name;
+        fs::create_symlink(secret, out / (stem + ".NEW"));
+        fs::create_symlink(base / ("created-" + stem), out / (stem + ".NEW2"));
+        fs::create_symlink(folder, out / (stem + ".NEW3"));
+        for (const char* suffix : {".NEW", ".NEW2", ".NEW3"}) planted.insert(stem + suffix);
+    }
+    // A result file that is a link to the same file, which its owner holds
+    // open and locked: the link goes, the file is not even looked at.
+    fs::create_symlink(secret, out / "KIVRAKOM.TXT");
+    const int held = open(secret.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+
+    const int status = Run({"-o", out.string(), root.string()});
+    close(held);
+    ASSERT_EQ(status, 0) << stderrText;
+    EXPECT_EQ(Read(secret), "secret");
+    struct stat st {};
+    ASSERT_EQ(stat(secret.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_uid, getuid());
+    EXPECT_TRUE(fs::is_empty(folder));
+    for (const char* name : ResultNames) EXPECT_FALSE(fs::exists(base / ("created-"s + name))) << name;
+    for (const std::string& name : planted) {
+        EXPECT_TRUE(fs::is_symlink(out / name)) << name << " is still the link it was";
+    }
+    for (const char* name : ResultNames) {
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out / name))) << name << " is a plain file";
+    }
+    EXPECT_EQ(Result("KIVRALNG.TXT"), FileOf({t.LongNameHeader, rootText + "README.TXT"}));
+    EXPECT_EQ(Result("KIVRAKOM.TXT"), NormalFile);
+    std::set<std::string> expected = planted;
+    expected.insert(std::begin(ResultNames), std::end(ResultNames));
+    EXPECT_EQ(Names(out), expected) << "nothing else made, nothing left";
+}
+
+TEST_F(KivraScanEndToEndTest, AUsersFilesAndLeftoversOfAnyKindAtThoseNamesStayAsTheyAre)
+{
+    Write(root / "README.TXT", "r");
+    Write(out / "kivralng.txt.new", "the user's own");
+    Write(out / "Kivrasht.Txt.New", "the user's too");
+    fs::create_directory(out / "KIVRADIF.TXT.NEW");
+    Write(out / "KIVRADIF.TXT.NEW" / "inside", "kept");
+    ASSERT_EQ(mkfifo((out / "KIVRALFN.TXT.NEW").c_str(), 0644), 0);
+    Write(out / "KIVRAKOM.TXT.NEW", "read-only");
+    ASSERT_EQ(chmod((out / "KIVRAKOM.TXT.NEW").c_str(), 0444), 0);
+    const std::set<std::string> before = Names(out);
+
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(Run({"-o", out.string(), root.string()}), 0) << stderrText;
+        EXPECT_EQ(Read(out / "kivralng.txt.new"), "the user's own");
+        EXPECT_EQ(Read(out / "Kivrasht.Txt.New"), "the user's too");
+        EXPECT_EQ(Read(out / "KIVRADIF.TXT.NEW" / "inside"), "kept");
+        EXPECT_TRUE(fs::is_fifo(out / "KIVRALFN.TXT.NEW"));
+        EXPECT_EQ(Read(out / "KIVRAKOM.TXT.NEW"), "read-only");
+        EXPECT_EQ(Result("KIVRASHT.TXT"), FileOf({t.ShortNameHeader, rootText + "README.TXT"}));
+        std::set<std::string> expected = before;
+        expected.insert(std::begin(ResultNames), std::end(ResultNames));
+        EXPECT_EQ(Names(out), expected);
+    }
+}
+
+TEST_F(KivraScanEndToEndTest, NothingNewIsLeftWhenAFileCannotBeWritten)
+{
+    Write(root / "README.TXT", "r");
+
+    // The new file cannot take the result file's place: a folder is there.
+    fs::create_directory(out / "KIVRASHT.TXT");
+    EXPECT_EQ(Run({"-o", out.string(), root.string()}), 2);
+    EXPECT_EQ(stderrText, "kivra-scan: cannot write '" + (out / "KIVRASHT.TXT").string() + "': Permission denied\n");
+    EXPECT_EQ(stdoutText, "");
+    EXPECT_EQ(Names(out), (std::set<std::string>{"KIVRALNG.TXT", "KIVRASHT.TXT"}));
+    EXPECT_TRUE(fs::is_empty(out / "KIVRASHT.TXT"));
+
+    // The text cannot be written: files may not grow past 4 KiB, and the
+    // first file is larger.
+    for (int i = 0; i < 200; ++i) Write(root / ("FILE" + std::to_string(i) + ".TXT"), "");
+    const fs::path small = base / "small";
+    fs::create_directory(small);
+    RunOptions limited;
+    limited.fileSizeLimit = 4096;
+    EXPECT_EQ(Run({"-o", "small", "root"}, limited), 2);
+    EXPECT_EQ(stderrText, "kivra-scan: cannot write 'small/KIVRALNG.TXT': No space left on device\n");
+    EXPECT_TRUE(fs::is_empty(small));
+
+    // The folder cannot take a new file (for anyone but root).
+    const fs::path closed = base / "closed";
+    fs::create_directory(closed);
+    ASSERT_EQ(chmod(closed.c_str(), 0555), 0);
+    EXPECT_EQ(Run({"-o", "closed", "root"}, AsNobody()), 2);
+    if (getuid() == 0 || access(closed.c_str(), W_OK) != 0) {
+        EXPECT_EQ(stderrText, "kivra-scan: cannot write the result files into 'closed': Permission denied\n");
+        EXPECT_TRUE(fs::is_empty(closed));
+    }
+}
+
+TEST_F(KivraScanEndToEndTest, StandardOutputThatCannotBeWrittenEndsWithStatusTwo)
+{
+    Write(root / "README.TXT", "r");
+    RunOptions full;
+    full.standardOutput = "/dev/full";
+    EXPECT_EQ(Run({"-o", out.string(), "root"}, full), 2);
+    EXPECT_EQ(stderrText, "kivra-scan: write error on standard output: No space left on device\n");
+    EXPECT_EQ(Run({"--help"}, full), 2);
+    EXPECT_EQ(stderrText, "kivra-scan: write error on standard output: No space left on device\n");
+    EXPECT_EQ(Run({"--list", "different", "-o", out.string(), "root"}, full), 0) << "nothing to print, nothing lost";
+    Write(root / "lower.txt", "l");
+    EXPECT_EQ(Run({"--list", "different", "-o", out.string(), "root"}, full), 2);
+}
+
+TEST_F(KivraScanEndToEndTest, AListGivesTheExactLinuxNamesWhateverTheCodePageCouldShow)
+{
+    const std::vector<std::string> names{"nl\nname.txt", "\xFF\xFE.TXT", "a:b.TXT", "\xF0\x9F\x98\x80.TXT"};
+    for (const std::string& name : names) Write(root / name, "x");
+    fs::create_directory(root / "\xC3\xBC"); // ü
+    Write(root / "\xC3\xBC" / "X.TXT", "x");
+    Write(root / "PLAIN.TXT", "x");
+
+    ASSERT_EQ(Run({"--list", "different", "-0", "-o", out.string(), "root"}), 1) << stderrText;
+    std::vector<std::string> listed = Split(stdoutText, '\0');
+    std::vector<std::string> expected{"root/\xC3\xBC", "root/\xC3\xBC/X.TXT"};
+    for (const std::string& name : names) expected.push_back("root/" + name);
+    std::sort(listed.begin(), listed.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(listed, expected) << "every name a Windows volume could not hold, each once, none other";
+
+    ASSERT_EQ(Run({"--list=lower", "--null", "-o", out.string(), root.string() + "/"}), 1);
+    listed = Split(stdoutText, '\0');
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::string>{root.string() + "/a:b.TXT", root.string() + "/nl\nname.txt"}))
+        << "from ROOT as given";
+
+    fs::remove_all(root);
+    fs::create_directories(root / "SUB");
+    Write(root / "SUB" / "LONGFILENAME.TXT", "x");
+    Write(root / "ok.txt", "x");
+    ASSERT_EQ(Run({"--list", "long", "-o", out.string(), "root"}), 1);
+    EXPECT_EQ(stdoutText, "root/SUB/LONGFILENAME.TXT\n");
+}
+
+TEST_F(KivraScanEndToEndTest, ARootIsTheFolderItsLinuxPathNamesWhateverItsNameHolds)
+{
+    // Names a Windows path could not hold as they are; each folder holds a
+    // file of its own name.
+    const std::vector<std::pair<std::string, std::string>> folders{
+        {"x\\y", "A.TXT"}, {"*", "B.TXT"}, {"\xF0\x9F\x98\x80", "C.TXT"}, {"\xF0\x9F\x8E\x89", "D.TXT"}};
+    for (const auto& [folder, file] : folders) {
+        fs::create_directories(root / folder);
+        Write(root / folder / file, "x");
+    }
+    for (const auto& [folder, file] : folders) {
+        const int status = Run({"-o", out.string(), "root/" + folder});
+        EXPECT_TRUE(status == 0 || status == 1) << folder << ": " << status << " " << stderrText;
+        const std::string lines = Result("KIVRALNG.TXT");
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2) << folder << ": one entry";
+        EXPECT_TRUE(lines.ends_with("\\" + file + "\r\n")) << folder << " is the folder scanned";
+    }
+}
+
+TEST_F(KivraScanEndToEndTest, DirectoriesThatCannotBeReadAreNamedAndTheStatusIsThree)
+{
+    Write(root / "OPEN.TXT", "o");
+    fs::create_directory(root / "CLOSED");
+    Write(root / "CLOSED" / "INSIDE.TXT", "i");
+    ASSERT_EQ(chmod((root / "CLOSED").c_str(), 0), 0);
+    ASSERT_EQ(chmod(out.c_str(), 0777), 0);
+    const RunOptions nobody = AsNobody();
+    if (getuid() != 0 && access((root / "CLOSED").c_str(), R_OK) == 0) GTEST_SKIP() << "permissions not enforced";
+
+    EXPECT_EQ(Run({"-o", "out", "root"}, nobody), 3);
+    EXPECT_EQ(stderrText, "kivra-scan: cannot read directory 'root/CLOSED': Permission denied\n");
+    EXPECT_EQ(Result("KIVRALNG.TXT"), FileOf({t.LongNameHeader, rootText + "CLOSED\\", rootText + "OPEN.TXT"}));
+    EXPECT_EQ(stdoutText.substr(stdoutText.rfind('\n', stdoutText.size() - 2) + 1), "All is normal.\n");
+
+    ASSERT_EQ(chmod(root.c_str(), 0), 0);
+    EXPECT_EQ(Run({"-o", "out", "root"}, nobody), 2);
+    EXPECT_EQ(stderrText, "kivra-scan: cannot scan 'root': Permission denied\n");
+    EXPECT_EQ(stdoutText, "");
+}
+
+TEST_F(KivraScanEndToEndTest, ADeletedWorkingDirectoryIsNeverTakenForAnotherFolder)
+{
+    Write(root / "lower.txt", "l");
+    RunOptions gone;
+    gone.workingDirectoryDeleted = true;
+    const bool rootHadResults = fs::exists("/KIVRALNG.TXT");
+    EXPECT_EQ(Run({"-o", out.string(), "root"}, gone), 2);
+    EXPECT_EQ(stderrText, "kivra-scan: cannot scan 'root': the working directory no longer exists\n");
+    EXPECT_EQ(Run({root.string()}, gone), 2);
+    EXPECT_EQ(stderrText, "kivra-scan: cannot write the result files into the working directory: the working "
+                          "directory no longer exists\n");
+    EXPECT_TRUE(fs::is_empty(out));
+    EXPECT_EQ(fs::exists("/KIVRALNG.TXT"), rootHadResults) << "nothing written into /";
+
+    EXPECT_EQ(Run({"-o", out.string(), root.string()}, gone), 1) << "full paths need no working directory";
+}
+
+TEST_F(KivraScanEndToEndTest, TheManualPageDescribesEveryOptionAndStatus)
+{
+#ifndef KIVRA_SCAN_MANUAL
+    GTEST_SKIP() << "built without the manual page";
+#else
+    const std::string page = Read(KIVRA_SCAN_MANUAL);
+    ASSERT_NE(page, "<missing>");
+    EXPECT_NE(page.find(".TH KIVRA-SCAN \"1\""), std::string::npos);
+    for (const char* entry :
+         {"\\fB\\-o\\fR, \\fB\\-\\-output\\fR=\\fI\\,DIR\\/\\fR", "\\fB\\-\\-list\\fR=\\fI\\,KIND",
+          "\\fB\\-0\\fR, \\fB\\-\\-null\\fR", "\\fB\\-h\\fR, \\fB\\-\\-help\\fR", "\\fB\\-\\-version\\fR",
+          ".SH SYNOPSIS", ".SH EXAMPLES", ".TP\n0\n", ".TP\n1\n", ".TP\n2\n", ".TP\n3\n"})
+        EXPECT_NE(page.find(entry), std::string::npos) << entry;
+#endif
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-// kivra-scan's command: arguments, the paths it accepts, what it prints and
-// its exit status, run in-process on a file system held in memory.
+// kivra-scan's command: its arguments, the paths it accepts and names, what
+// it prints in either language and its exit status, run in-process on a file
+// system held in memory (whose Linux paths are drive C:'s names in UTF-8).
 
 #include "scan/cli/ScanCommand.h"
 
@@ -17,16 +18,24 @@ namespace {
 
 using namespace kivra::platform;
 using Lines = std::vector<std::string>;
+using namespace std::string_literals;
 
+// Program text and bytes as they are, one after the other: what a terminal
+// whose character set is code page 932 would show.
 class RecordingConsole : public ScanConsole {
 public:
-    void Line(const Text& text) override { out.push_back(text); }
-    void ErrorLine(const Text& text) override { err.push_back(text); }
+    Language UserLanguage() override { return language; }
+    Text ProgramText(std::string_view argument) override { return Cp932FromUtf8(argument); }
+    void Line(const Message& line) override { out.push_back(line.Joined()); }
+    void Bytes(std::string_view text) override { bytes += text; }
+    void ErrorLine(const Message& line) override { err.push_back(line.Joined()); }
     bool WantsProgress() override { return terminal; }
-    void Progress(const Text& text) override { progress.push_back(text); }
+    void Progress(const Message& line) override { progress.push_back(line.Joined()); }
 
+    Language language = Language::English;
     bool terminal = false;
     Lines out, err, progress;
+    std::string bytes;
 };
 
 class ScanCommandTest : public ::testing::Test {
@@ -42,9 +51,22 @@ protected:
         fs.AddDirectory("D:\\WORK");
     }
 
-    int Run(const Lines& arguments) { return RunScanCommand(arguments, console); }
+    int Run(const Lines& arguments)
+    {
+        console.out.clear();
+        console.err.clear();
+        console.bytes.clear();
+        return RunScanCommand(arguments, console);
+    }
 
-    std::string CountLine(const Text& counting, int n) { return counting + std::to_string(n) + t.CountSuffix; }
+    // A tree with one entry of each kind below C:\HOME\U\DATA.
+    void MixedTree()
+    {
+        fs.AddFile("C:\\HOME\\U\\DATA\\README.TXT");
+        fs.AddFile("C:\\HOME\\U\\DATA\\LongName.txt", 0x20, "LONGNA~1.TXT");
+        fs.AddDirectory("C:\\HOME\\U\\DATA\\sub");
+        fs.AddFile("C:\\HOME\\U\\DATA\\sub\\LONGFILENAME.TXT", 0x20, "LONGFI~1.TXT");
+    }
 
     const texts::ProgramTexts& t = texts::Texts();
     MemoryPlatform fs;
@@ -52,34 +74,24 @@ protected:
     RecordingConsole console;
 };
 
-TEST_F(ScanCommandTest, LinuxPathsAreSeenThroughDriveCAndWindowsPathsAreMadeFull)
-{
-    EXPECT_EQ(WindowsPathOf("/home/u/data"), "C:\\home\\u\\data");
-    EXPECT_EQ(WindowsPathOf("/"), "C:\\");
-    EXPECT_EQ(WindowsPathOf("/home//u/./x/../data/"), "C:\\home\\u\\data");
-    EXPECT_EQ(WindowsPathOf("D:\\WORK\\..\\X"), "D:\\X");
-    EXPECT_EQ(WindowsPathOf("\\\\host\\share\\dir"), "\\\\host\\share\\dir");
-    ASSERT_TRUE(SetCurrentDirectoryA("D:\\WORK"));
-    ASSERT_TRUE(SetCurrentDirectoryA("C:\\HOME"));
-    EXPECT_EQ(WindowsPathOf("u/data"), "C:\\HOME\\u\\data");
-    EXPECT_EQ(WindowsPathOf("D:sub"), "D:\\WORK\\sub") << "relative to drive D's own directory";
-    EXPECT_EQ(WindowsPathOf("\\top"), "C:\\top");
-    char current[64];
-    EXPECT_EQ(std::string(current, GetCurrentDirectoryA(sizeof current, current)), "C:\\HOME");
-}
-
-TEST_F(ScanCommandTest, ANormalTreePrintsTheFiveCountsAndTheNormalVerdict)
+TEST_F(ScanCommandTest, ANormalTreePrintsTheFiveCountsAndTheVerdictInTheUsersLanguage)
 {
     fs.AddFile("C:\\HOME\\U\\DATA\\README.TXT");
-    EXPECT_EQ(Run({"--output", "C:\\OUT", "/home/u/data"}), ScanNormal);
-    EXPECT_EQ(console.out, (Lines{CountLine(t.CountLongNames, 1), CountLine(t.CountShortNames, 1),
-                                  CountLine(t.CountDifferent, 0), CountLine(t.CountLongFiles, 0),
-                                  CountLine(t.CountKomojiFiles, 0), "\x90\xB3\x8F\xED\x82\xC5\x82\xB7\x81\x42"}))
-        << "the verdict 正常です。 without its blanks";
+    EXPECT_EQ(Run({"--output", "/OUT", "/home/u/data"}), ScanNormal);
+    EXPECT_EQ(console.out, (Lines{"Paths found: 1", "Short forms: 1", "Long-name or lower-case entries: 0",
+                                  "Long-name entries: 0", "Lower-case entries: 0", "All is normal."}));
     EXPECT_EQ(fs.FileContents("C:\\OUT\\KIVRALNG.TXT"), t.LongNameHeader + "\r\nC:\\HOME\\U\\DATA\\README.TXT\r\n")
         << "the root is walked upper-cased";
     EXPECT_TRUE(console.err.empty());
     EXPECT_TRUE(console.progress.empty()) << "no progress line off a terminal";
+
+    console.language = Language::Japanese;
+    EXPECT_EQ(Run({"--output=/OUT", "/home/u/data"}), ScanNormal);
+    EXPECT_EQ(console.out,
+              (Lines{t.CountLongNames + "1" + t.CountSuffix, t.CountShortNames + "1" + t.CountSuffix,
+                     t.CountDifferent + "0" + t.CountSuffix, t.CountLongFiles + "0" + t.CountSuffix,
+                     t.CountKomojiFiles + "0" + t.CountSuffix, "\x90\xB3\x8F\xED\x82\xC5\x82\xB7\x81\x42"}))
+        << "the window's texts, the verdict 正常です。 without its blanks";
 }
 
 TEST_F(ScanCommandTest, EntriesOfEitherKindGiveStatusOneAndFilesInTheCurrentDirectory)
@@ -93,39 +105,200 @@ TEST_F(ScanCommandTest, EntriesOfEitherKindGiveStatusOneAndFilesInTheCurrentDire
     fs.SetTicks(0, 100); // every reading of the clock is 100 ms later
     EXPECT_EQ(Run({"C:\\HOME\\U\\DATA"}), ScanFound);
     ASSERT_EQ(console.out.size(), 6u);
-    EXPECT_EQ(console.out[2], CountLine(t.CountDifferent, 2));
-    EXPECT_EQ(console.out[5] + std::string(12, ' '), t.VerdictFound.substr(4));
+    EXPECT_EQ(console.out[2], "Long-name or lower-case entries: 2");
+    EXPECT_EQ(console.out[5], "Long-name or lower-case entries exist.");
     EXPECT_EQ(fs.EntryNames("D:\\WORK").size(), 5u);
-    EXPECT_EQ(console.progress, (Lines{t.ProgressLongNames + " 0  C:\\HOME\\U\\DATA\\",
-                                       t.ProgressLongNames + " 2  ..." + hyou20.substr(2) + "\\", ""}))
-        << "the directory's end, cut between characters; the line removed at the end";
+    // 表 is three bytes in UTF-8; the last 40 bytes of the path begin
+    // within one, so the tail starts at the next.
+    const std::string hyouUtf8 = "\xE8\xA1\xA8";
+    std::string tail;
+    for (int i = 0; i < 13; ++i) tail += hyouUtf8;
+    EXPECT_EQ(console.progress, (Lines{"Getting the long file names... 0  /HOME/U/DATA",
+                                       "Getting the long file names... 2  ..." + tail, ""}))
+        << "the directory as a Linux path, its end cut between characters; the line removed at the end";
 }
 
-TEST_F(ScanCommandTest, AMissingRootOrAFileThatCannotBeWrittenIsAnError)
+TEST_F(ScanCommandTest, ARootThatCannotBeScannedIsNamedWithTheReason)
 {
-    EXPECT_EQ(Run({"--output", "C:\\OUT", "/home/u/missing"}), ScanError);
-    EXPECT_EQ(console.err, Lines{t.RootMissing.substr(4, t.RootMissing.size() - 15)});
-    EXPECT_EQ(Run({"--output", "C:\\OUT", "C:\\HOME\\U\\DATA\\..\\..\\..\\OUT\\X"}), ScanError);
+    fs.AddFile("C:\\HOME\\U\\FILE.TXT");
+    EXPECT_EQ(Run({"--output", "/OUT", "/home/u/missing"}), ScanError);
+    EXPECT_EQ(console.err, Lines{"kivra-scan: cannot scan '/home/u/missing': No such file or directory"});
+    EXPECT_EQ(Run({"--output", "/OUT", "/home/u/file.txt"}), ScanError);
+    EXPECT_EQ(console.err, Lines{"kivra-scan: cannot scan '/home/u/file.txt': Not a directory"});
+    EXPECT_EQ(Run({"--output", "/OUT", ""}), ScanError) << "an empty ROOT is no directory, not the current one";
+    EXPECT_EQ(console.err, Lines{"kivra-scan: cannot scan '': No such file or directory"});
+
+    fs.FailSearch("C:\\HOME\\U\\DATA", ERROR_ACCESS_DENIED);
+    const std::size_t searches = fs.SearchesStarted();
+    EXPECT_EQ(Run({"--output", "/OUT", "/home/u/data"}), ScanError);
+    EXPECT_EQ(console.err, Lines{"kivra-scan: cannot scan '/home/u/data': Permission denied"});
+    EXPECT_EQ(fs.SearchesStarted(), searches + 1) << "one look whether it can be read, no walk";
+
+    console.language = Language::Japanese;
+    EXPECT_EQ(Run({"--output", "/OUT", "/home/u/data"}), ScanError);
+    EXPECT_EQ(console.err, Lines{"kivra-scan: '/home/u/data': " + t.RootMissing.substr(4, t.RootMissing.size() - 15) +
+                                 " (" + t.InOutAccessDenied + ")"});
     EXPECT_TRUE(fs.EntryNames("C:\\OUT").empty());
-
-    console.err.clear();
-    fs.DenyWrites("C:\\OUT");
-    EXPECT_EQ(Run({"--output=C:\\OUT", "/home/u/data"}), ScanError);
-    EXPECT_EQ(console.err, Lines{t.SaveFailedLongNames.substr(3, t.SaveFailedLongNames.size() - 14)});
-    EXPECT_TRUE(console.out.empty()) << "no counts after a failed save";
+    EXPECT_TRUE(console.out.empty());
 }
 
-TEST_F(ScanCommandTest, HelpAndBadArguments)
+TEST_F(ScanCommandTest, TheOutputFolderIsCheckedBeforeTheWalk)
 {
-    EXPECT_EQ(Run({"--help"}), ScanNormal);
-    ASSERT_GE(console.out.size(), 3u);
-    EXPECT_EQ(console.out[0], t.ScanCommandUsage.substr(0, t.ScanCommandUsage.find('\n')));
-    for (const Lines& bad :
-         {Lines{}, Lines{"--output"}, Lines{"-x", "/"}, Lines{"/", "/home"}, Lines{"--output", "C:\\OUT"}}) {
-        console.err.clear();
-        EXPECT_EQ(Run(bad), ScanError);
-        EXPECT_EQ(console.err, Lines{console.out[0]}) << "the usage line";
+    MixedTree();
+    fs.AddFile("C:\\HOME\\U\\NOTES.TXT");
+    const std::size_t searches = fs.SearchesStarted();
+    EXPECT_EQ(Run({"-o", "/missing", "/home/u/data"}), ScanError);
+    EXPECT_EQ(console.err,
+              Lines{"kivra-scan: cannot write the result files into '/missing': No such file or directory"});
+    EXPECT_EQ(Run({"-o/home/u/notes.txt", "/home/u/data"}), ScanError);
+    EXPECT_EQ(console.err,
+              Lines{"kivra-scan: cannot write the result files into '/home/u/notes.txt': Not a directory"});
+    fs.DenyWrites("C:\\OUT");
+    EXPECT_EQ(Run({"--output=/OUT", "/home/u/data"}), ScanError);
+    EXPECT_EQ(console.err, Lines{"kivra-scan: cannot write the result files into '/OUT': Permission denied"});
+    EXPECT_EQ(fs.SearchesStarted(), searches + 3) << "ROOT looked at each time, never walked";
+    EXPECT_TRUE(fs.EntryNames("C:\\OUT").empty());
+    EXPECT_TRUE(console.out.empty());
+}
+
+TEST_F(ScanCommandTest, AFileThatCannotBeWrittenIsNamedWithTheReasonAndNoCountsFollow)
+{
+    MixedTree();
+    fs.AddFile("C:\\OUT\\KIVRADIF.TXT");
+    fs.HoldOpen("C:\\OUT\\KIVRADIF.TXT");
+    EXPECT_EQ(Run({"--output", "C:\\OUT", "/home/u/data"}), ScanError);
+    EXPECT_EQ(console.err,
+              Lines{"kivra-scan: cannot write 'C:\\OUT\\KIVRADIF.TXT': File is in use by another program"});
+    EXPECT_TRUE(console.out.empty());
+
+    console.language = Language::Japanese;
+    EXPECT_EQ(Run({"--output", "/OUT/", "/home/u/data"}), ScanError);
+    EXPECT_EQ(console.err, Lines{"kivra-scan: '/OUT/KIVRADIF.TXT': " +
+                                 t.SaveFailedDifferent.substr(3, t.SaveFailedDifferent.size() - 14) + " (" +
+                                 t.ScanReasonInUse + ")"});
+    EXPECT_EQ(fs.EntryNames("C:\\OUT"), (Lines{"KIVRADIF.TXT", "KIVRALNG.TXT", "KIVRASHT.TXT"}))
+        << "the files before it written, nothing else left";
+}
+
+TEST_F(ScanCommandTest, EachDirectoryThatCannotBeReadIsNamedAndTheStatusSaysSoWhateverWasFound)
+{
+    MixedTree();
+    fs.AddDirectory("C:\\HOME\\U\\DATA\\LOCKED");
+    fs.AddFile("C:\\HOME\\U\\DATA\\LOCKED\\HIDDEN.TXT");
+    fs.FailSearch("C:\\HOME\\U\\DATA\\LOCKED", ERROR_ACCESS_DENIED);
+    fs.FailSearch("C:\\HOME\\U\\DATA\\sub", ERROR_NOT_READY);
+    EXPECT_EQ(Run({"--output", "/OUT", "/home/u/data/"}), ScanIncomplete);
+    EXPECT_EQ(console.err, (Lines{"kivra-scan: cannot read directory '/home/u/data/sub': Device not ready",
+                                  "kivra-scan: cannot read directory '/home/u/data/LOCKED': Permission denied"}))
+        << "as Linux paths below ROOT as given, in the order the walk met them";
+    ASSERT_EQ(console.out.size(), 6u) << "the counts and the verdict of what could be read";
+    EXPECT_EQ(console.out[0], "Paths found: 4");
+
+    fs.FailSearch("C:\\HOME\\U\\DATA\\sub", ERROR_SUCCESS);
+    EXPECT_EQ(Run({"--output", "/OUT", "C:\\HOME\\U\\DATA"}), ScanIncomplete) << "even when all is normal";
+    EXPECT_EQ(console.err, (Lines{"kivra-scan: cannot read directory '/HOME/U/DATA/LOCKED': Permission denied"}))
+        << "below a Windows ROOT, the whole Linux path";
+}
+
+TEST_F(ScanCommandTest, ADeletedWorkingDirectoryIsRefusedForARelativeRootAndForTheDefaultOutput)
+{
+    MixedTree();
+    ASSERT_TRUE(SetCurrentDirectoryA("C:\\HOME\\U"));
+    fs.DeleteWorkingDirectory();
+    EXPECT_EQ(Run({"-o", "/OUT", "data"}), ScanError);
+    EXPECT_EQ(console.err, Lines{"kivra-scan: cannot scan 'data': the working directory no longer exists"});
+    EXPECT_EQ(Run({"/home/u/data"}), ScanError);
+    EXPECT_EQ(console.err, Lines{"kivra-scan: cannot write the result files into the working directory: the working "
+                                 "directory no longer exists"});
+    EXPECT_TRUE(console.out.empty());
+    EXPECT_TRUE(fs.EntryNames("C:\\OUT").empty());
+    EXPECT_EQ(fs.EntryNames("C:\\"), (Lines{"HOME", "OUT"})) << "nothing written into the root either";
+
+    EXPECT_EQ(Run({"-o", "/OUT", "/home/u/data"}), ScanFound) << "full paths need no working directory";
+}
+
+TEST_F(ScanCommandTest, AListPrintsItsEntriesOnceEachAsLinuxPathsFromRootAsGiven)
+{
+    MixedTree();
+    ASSERT_TRUE(SetCurrentDirectoryA("C:\\HOME\\U"));
+    EXPECT_EQ(Run({"--list", "different", "-o", "/OUT", "data"}), ScanFound);
+    EXPECT_EQ(console.bytes, "data/LongName.txt\ndata/sub\ndata/sub/LONGFILENAME.TXT\n")
+        << "LongName.txt is of both kinds and stands once";
+    EXPECT_TRUE(console.out.empty()) << "no counts beside the list";
+    EXPECT_EQ(fs.EntryNames("C:\\OUT").size(), 5u) << "the files are written all the same";
+
+    EXPECT_EQ(Run({"--list=long", "-0", "-o", "/OUT", "./data/"}), ScanFound);
+    EXPECT_EQ(console.bytes, "./data/LongName.txt\0./data/sub/LONGFILENAME.TXT\0"s);
+    EXPECT_EQ(Run({"--null", "--list", "lower", "-o", "/OUT", "C:\\HOME\\U\\DATA"}), ScanFound);
+    EXPECT_EQ(console.bytes, "/HOME/U/DATA/LongName.txt\0/HOME/U/DATA/sub\0/HOME/U/DATA/sub/LONGFILENAME.TXT\0"s)
+        << "below a Windows ROOT, whole Linux paths";
+
+    fs.AddDirectory("C:\\EMPTY");
+    EXPECT_EQ(Run({"--list", "different", "-o", "/OUT", "/EMPTY"}), ScanNormal);
+    EXPECT_EQ(console.bytes, "");
+}
+
+TEST_F(ScanCommandTest, ABadArgumentIsNamedAndTheUserIsPointedToTheHelp)
+{
+    const std::string tryHelp = "Try 'kivra-scan --help' for more information.";
+    const std::vector<std::pair<Lines, std::string>> cases = {
+        {{}, "kivra-scan: missing ROOT, the directory to scan"},
+        {{"--output"}, "kivra-scan: option '--output' needs an argument"},
+        {{"/", "-o"}, "kivra-scan: option '-o' needs an argument"},
+        {{"-x", "/"}, "kivra-scan: unknown option '-x'"},
+        {{"--verbose=2", "/"}, "kivra-scan: unknown option '--verbose=2'"},
+        {{"/", "/home"}, "kivra-scan: extra operand '/home'"},
+        {{"--list", "all", "/"}, "kivra-scan: invalid argument 'all' for '--list' (it is long, lower or different)"},
+        {{"-0", "/"}, "kivra-scan: option '-0' goes with --list only"},
+        {{"--output", "C:\\OUT"}, "kivra-scan: missing ROOT, the directory to scan"},
+        {{"it's\n"}, "kivra-scan: extra operand 'it'\\''s'$'\\n'"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        Lines given = arguments;
+        if (message.find("extra operand") != std::string::npos && given.size() == 1) given.insert(given.begin(), "/");
+        EXPECT_EQ(Run(given), ScanError);
+        EXPECT_EQ(console.err, (Lines{message, tryHelp})) << message;
     }
+    EXPECT_TRUE(console.out.empty());
+
+    console.language = Language::Japanese;
+    EXPECT_EQ(Run({"-x", "/"}), ScanError);
+    EXPECT_EQ(console.err, (Lines{"kivra-scan: " + Cp932FromUtf8("'-x' というオプションはありません"), t.ScanTryHelp}));
+}
+
+TEST_F(ScanCommandTest, HelpAndVersionComeBeforeAnythingAfterThem)
+{
+    EXPECT_EQ(Run({"--help", "--bogus"}), ScanNormal);
+    ASSERT_EQ(console.out.size(), 1u);
+    const std::string& help = console.out[0];
+    EXPECT_EQ(help.rfind("Usage: kivra-scan [OPTION]... ROOT\n", 0), 0u);
+    for (const char* form : {"-o, --output=DIR", "--list=KIND", "-0, --null", "-h, --help", "--version", "  --  ",
+                             "\n  0  ", "\n  1  ", "\n  2  ", "\n  3  "})
+        EXPECT_NE(help.find(form), std::string::npos) << form;
+    EXPECT_TRUE(console.err.empty());
+
+    EXPECT_EQ(Run({"-h"}), ScanNormal);
+    EXPECT_EQ(console.out, Lines{help});
+    console.language = Language::Japanese;
+    EXPECT_EQ(Run({"-h"}), ScanNormal);
+    EXPECT_EQ(console.out, Lines{t.ScanHelp});
+
+    EXPECT_EQ(Run({"/", "--version"}), ScanNormal);
+    ASSERT_EQ(console.out.size(), 1u);
+    EXPECT_EQ(console.out[0].rfind("kivra-scan (Kivra) ", 0), 0u);
+    EXPECT_TRUE(fs.EntryNames("C:\\OUT").empty()) << "nothing scanned";
+}
+
+TEST_F(ScanCommandTest, OptionsAfterRootAndARootThatLooksLikeAnOptionAfterTwoDashes)
+{
+    fs.AddDirectory("C:\\-DASH");
+    fs.AddFile("C:\\-DASH\\A.TXT");
+    EXPECT_EQ(Run({"/home/u/data", "--output", "/OUT"}), ScanNormal);
+    EXPECT_EQ(Run({"-o", "/OUT", "--", "/-DASH"}), ScanNormal);
+    EXPECT_EQ(fs.FileContents("C:\\OUT\\KIVRALNG.TXT"), t.LongNameHeader + "\r\nC:\\-DASH\\A.TXT\r\n");
+    ASSERT_TRUE(SetCurrentDirectoryA("C:\\"));
+    EXPECT_EQ(Run({"-o", "/OUT", "--", "-DASH"}), ScanNormal) << "relative to the working directory";
+    EXPECT_EQ(Run({"-o", "/OUT", "-DASH"}), ScanError) << "without \"--\", an option";
 }
 
 } // namespace

@@ -266,6 +266,30 @@ TEST_F(TreeWalkTest, ADirectoryThatCannotBeSearchedIsListedAndToldWithItsError)
     EXPECT_TRUE(CanSearchDirectory("C:\\ROOT\\OPEN\\"));
 }
 
+// Keeps the line counts the walk tells as it goes.
+class ProgressLog : public WalkProgress {
+public:
+    void Searching(const std::string& directory, std::size_t lines) override
+    {
+        searched.push_back(directory + " " + std::to_string(lines));
+    }
+    void Listed(std::size_t lines) override { listed.push_back(lines); }
+    std::vector<std::string> searched;
+    std::vector<std::size_t> listed;
+};
+
+TEST_F(TreeWalkTest, TellsEachDirectoryAndEveryThousandAndTwentyFourLinesAsItGoes)
+{
+    fs.AddDirectory("C:\\ROOT\\BIG");
+    for (int i = 0; i < 2500; ++i) fs.AddFile("C:\\ROOT\\BIG\\F" + std::to_string(i));
+    fs.AddDirectory("C:\\ROOT\\NEXT");
+    ProgressLog log;
+    ListFiles("C:\\ROOT", 0x3F, true, true, list, true, true, false, &log);
+    EXPECT_EQ(list.Count(), 2502u);
+    EXPECT_EQ(log.searched, (std::vector<std::string>{"C:\\ROOT\\ 0", "C:\\ROOT\\BIG\\ 1", "C:\\ROOT\\NEXT\\ 2502"}));
+    EXPECT_EQ(log.listed, (std::vector<std::size_t>{1024, 2048}));
+}
+
 TEST_F(TreeWalkTest, AnEmptyDriveRootIsNoFailure)
 {
     fs.AddDrive('E', DRIVE_REMOVABLE);

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -527,6 +528,52 @@ TEST(PathParts, DriveOfLetterAndNetworkPathsAndJoiningNeverSplitsACharacter)
     EXPECT_EQ(selectors::JoinPath("C:\\", "x"), "C:\\x");
     EXPECT_EQ(selectors::JoinPath("C:\\Data", "x"), "C:\\Data\\x");
     EXPECT_EQ(Hex(selectors::JoinPath("C:\\" + hyo, "x")), Hex("C:\\" + hyo + "\\x"));
+}
+
+TEST_F(DirectoryList, NeverLosesItsSelectionAndEnterOpensTheSelectedItem)
+{
+    auto list = StartedIn("C:\\Data");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list.get()));
+    const QRect tools = list->visualItemRect(list->item(0));
+    // Ctrl+click on the selected item, then on another: one item stays selected.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list->visualItemRect(list->item(1)).center());
+    EXPECT_EQ(list->SelectedIndex(), 1);
+    EXPECT_EQ(list->selectedItems().size(), 1);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, tools.center());
+    EXPECT_EQ(list->SelectedIndex(), 0);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, tools.center());
+    EXPECT_EQ(list->SelectedIndex(), 0) << "a second Ctrl+click leaves it selected";
+    QTest::keyClick(list.get(), Qt::Key_Return);
+    EXPECT_EQ(list->Directory(), "C:\\") << "Enter opens the item that is shown selected";
+}
+
+TEST_F(DirectoryList, AListFilledAnewStartsAtItsTopAndShowsTheSelectedItem)
+{
+    for (int i = 0; i < 30; ++i) fs.AddDirectory("C:\\Data\\Sub\\Many" + std::to_string(10 + i));
+    auto list = StartedIn("C:\\Data\\Sub");
+    list->resize(240, 95);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list.get()));
+    list->scrollToItem(list->item(list->count() - 1));
+    ASSERT_GT(list->verticalScrollBar()->value(), 0);
+    list->OpenPath("C:\\Data");
+    EXPECT_EQ(list->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(list->SelectedIndex())).center()));
+
+    // Deep enough that the selected item is below the first rows: it is shown.
+    list->OpenPath("C:\\Data\\Sub");
+    list->resize(240, 40);
+    list->OpenPath("C:\\Data\\Sub\\Xray");
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(list->SelectedIndex())).center()));
+}
+
+TEST_F(DirectoryList, RowsAskForNoWidthSoTheListNeverScrollsSideways)
+{
+    fs.AddDirectory("C:\\Data\\" + std::string(80, 'W'));
+    auto list = StartedIn("C:\\Data");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list.get()));
+    QTest::qWait(20);
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
 }
 
 } // namespace

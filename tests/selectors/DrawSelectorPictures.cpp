@@ -14,7 +14,6 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
-#include <QFont>
 #include <QPixmap>
 
 #include <cstdio>
@@ -51,13 +50,14 @@ int main(int argc, char** argv)
 
     QWidget window;
     window.resize(500, 150);
-    QFont font(QStringLiteral("System"));
-    font.setPixelSize(19);
-    window.setFont(font);
+    // The main window's font: "System" with characters 19 pixels high, as
+    // its stand-in draws it.
+    window.setFont(app::DesignedFont(QStringLiteral("System"), -19));
     auto* combo = new selectors::TDriveComboBox(&window);
     combo->setGeometry(250, 10, 240, 24);
     auto* list = new selectors::TDirectoryListBox(&window);
     list->setGeometry(250, 40, 240, 95);
+    list->SetItemHeight(18); // as the main window's layout sets it
     window.show();
     QApplication::processEvents();
 

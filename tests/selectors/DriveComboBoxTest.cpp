@@ -344,5 +344,33 @@ TEST_F(DriveSelector, TakesItsItemHeightFromTheFontButNeverBelowTheImageAndRebui
     EXPECT_EQ(combo->ItemHeight(), 11);
 }
 
+TEST_F(DriveSelector, InTheOpenListEachKeyMoveIsAPickAndTheListDropsBelowTheField)
+{
+    fs.AddDrive('C', platform::DRIVE_FIXED, "SYS");
+    fs.AddDrive('D', platform::DRIVE_FIXED, "WORK");
+    fs.AddDrive('E', platform::DRIVE_FIXED, "MORE");
+    QWidget window;
+    window.resize(300, 300);
+    auto* combo = new TDriveComboBox(&window);
+    combo->setGeometry(20, 10, 240, 24);
+    Record(*combo);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    events.clear();
+    combo->showPopup();
+    QWidget* popup = combo->view()->window();
+    ASSERT_TRUE(popup->isVisible());
+    EXPECT_EQ(popup->geometry().top(), combo->mapToGlobal(QPoint(0, combo->height())).y()) << "below the field";
+
+    QTest::keyClick(combo->view(), Qt::Key_Down);
+    EXPECT_EQ(combo->Drive(), 'd');
+    QTest::keyClick(combo->view(), Qt::Key_Down);
+    EXPECT_EQ(combo->Drive(), 'e');
+    EXPECT_TRUE(popup->isVisible()) << "the list stays open";
+    EXPECT_EQ(events, (Strings{"click c", "change d", "click d", "change e"}))
+        << "OnClick comes before the letter changes";
+    combo->hidePopup();
+}
+
 } // namespace
 } // namespace kivra::test

@@ -18,7 +18,6 @@ namespace kivra::test {
 namespace {
 
 using platform::MemoryPlatform;
-using selectors::DriveItemDelegate;
 using selectors::TDirectoryListBox;
 using selectors::TDriveComboBox;
 
@@ -79,20 +78,20 @@ TEST_F(SelectorDrawing, LoadsEveryImageAtItsSizeWithTheKeyColourAtTheBottomLeft)
 TEST_F(SelectorDrawing, DriveItemsPutTheImageTwoInCentredAndTheTextSixAfterIt)
 {
     const QImage image(16, 11, QImage::Format_RGB32);
-    const auto first = DriveItemDelegate::Layout(QRect(0, 0, 200, 20), &image);
+    const auto first = TDriveComboBox::Layout(QRect(0, 0, 200, 20), &image);
     EXPECT_EQ(first.image, QRect(2, 4, 16, 11));
     EXPECT_EQ(first.text.left(), 22);
     EXPECT_EQ(first.text.top(), 0);
     EXPECT_EQ(first.text.bottom(), 19);
 
-    const auto second = DriveItemDelegate::Layout(QRect(5, 20, 200, 20), &image);
+    const auto second = TDriveComboBox::Layout(QRect(5, 20, 200, 20), &image);
     EXPECT_EQ(second.image.topLeft(), QPoint(7, 24));
     EXPECT_EQ(second.text.left(), 27);
 
-    const auto odd = DriveItemDelegate::Layout(QRect(0, 0, 200, 14), &image);
+    const auto odd = TDriveComboBox::Layout(QRect(0, 0, 200, 14), &image);
     EXPECT_EQ(odd.image.top(), 1) << "(0 + 14 - 11) / 2 truncates";
 
-    const auto plain = DriveItemDelegate::Layout(QRect(0, 0, 200, 20), nullptr);
+    const auto plain = TDriveComboBox::Layout(QRect(0, 0, 200, 20), nullptr);
     EXPECT_TRUE(plain.image.isEmpty());
     EXPECT_EQ(plain.text.left(), 22);
 }
@@ -105,7 +104,7 @@ TEST_F(SelectorDrawing, DriveImagesShowTheItemBackgroundWhereTheKeyColourIs)
     ASSERT_EQ(combo.ItemText(0), "a:");
     const QImage floppy = *combo.ImageOf(TDriveComboBox::FloppyImage);
     const QSize size(200, 20);
-    const QRect at = DriveItemDelegate::Layout(QRect(QPoint(0, 0), size), &floppy).image;
+    const QRect at = TDriveComboBox::Layout(QRect(QPoint(0, 0), size), &floppy).image;
 
     for (bool selected : {false, true}) {
         const QImage drawn = Rendered(combo, 0, size, selected);

@@ -1,6 +1,9 @@
 // The result list box: rows from a shared snapshot of a result list.
 #include "ui/ListBox.h"
 
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -85,6 +88,31 @@ TEST(ListBoxTest, EveryRowIsItemHeightPixelsHigh)
     EXPECT_EQ(box.visualRect(box.model()->index(2, 0)).top(), 36);
     box.SetItemHeight(25);
     EXPECT_EQ(box.visualRect(box.model()->index(2, 0)).top(), 50);
+}
+
+TEST(ListBoxTest, RowsWiderThanTheBoxCanBeScrolledToSideways)
+{
+    TListBox box;
+    box.resize(200, 100);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    box.ReplaceLines(Snapshot({"short", "C:\\A"}));
+    QTest::qWait(10);
+    EXPECT_FALSE(box.horizontalScrollBar()->isVisible()) << "rows that fit need no scroll bar";
+    EXPECT_EQ(box.horizontalHeader()->sectionSize(0), box.viewport()->width()) << "the one column spans the box";
+
+    const Text path = "C:\\" + Text(120, 'X') + "\\END.TXT";
+    box.ReplaceLines(Snapshot({"short", path, "x"}));
+    QTest::qWait(10);
+    ASSERT_TRUE(box.horizontalScrollBar()->isVisible());
+    const int pathWidth = QFontMetrics(box.font()).horizontalAdvance(QString::fromStdString(path));
+    EXPECT_GE(box.horizontalHeader()->sectionSize(0), pathWidth) << "the whole row can be brought into view";
+    box.horizontalScrollBar()->setValue(box.horizontalScrollBar()->maximum());
+    EXPECT_GT(box.horizontalScrollBar()->value(), 0);
+
+    box.Clear();
+    QTest::qWait(10);
+    EXPECT_FALSE(box.horizontalScrollBar()->isVisible()) << "an empty box scrolls no more";
 }
 
 TEST(ListBoxTest, AMillionLinesCanBeShownAndScrolledToTheEnd)

@@ -2,31 +2,40 @@
 // moves 50 ms at every reading, so each one-second wait lasts a few dozen
 // passes instead of a real second.
 #include "app/Application.h"
+#include "app/Fonts.h"
 #include "app/QtText.h"
+#include "app/TextFormat.h"
 #include "platform/WinApi.h"
 #include "platform/memory/MemoryPlatform.h"
 #include "resources/Texts.h"
 #include "selectors/DirectoryListBox.h"
 #include "selectors/DriveComboBox.h"
+#include "tests/ui/HeldPlatform.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/ListBox.h"
 #include "ui/Main.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
 #include <optional>
 
 namespace kivra::ui {
@@ -118,8 +127,16 @@ TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThem)
     EXPECT_EQ(form.ListBox1->ItemHeight(), 18);
     EXPECT_TRUE(form.Edit1->isReadOnly());
     EXPECT_EQ(form.Edit1->focusPolicy() & Qt::TabFocus, 0) << "the root field is no tab stop";
-    EXPECT_EQ(form.font().pixelSize(), 19);
+    // "System" with characters 19 pixels high, drawn by its stand-in.
+    EXPECT_EQ(form.font(), app::DesignedFont(app::ToQString(Texts().FormFontName), -19));
     EXPECT_EQ(form.ListBox1->font(), form.font()) << "every control uses the window's font";
+    EXPECT_EQ(form.MenuFile->font(), form.font()) << "the menus' drop-downs too";
+    EXPECT_EQ(form.MenuHelp->font(), form.font());
+    EXPECT_EQ(form.DirectoryListBox1->ItemHeight(), 18) << "as the layout sets it";
+    ASSERT_GT(form.DirectoryListBox1->count(), 1);
+    EXPECT_EQ(form.DirectoryListBox1->visualItemRect(form.DirectoryListBox1->item(1)).height(), 18);
+    EXPECT_LE(QFontMetrics(form.Label1->font()).horizontalAdvance(form.Label1->text()), form.Label1->width())
+        << "the label's text is drawn whole";
 }
 
 TEST_F(MainWindowTest, CaptionsComeFromTheTextTable)
@@ -431,6 +448,67 @@ TEST_F(MainWindowTest, AReadOnlyExecutableDirectoryStopsTheRunAtTheFirstFile)
     EXPECT_EQ(StateOf(form).rows, 5);
 }
 
+TEST_F(MainWindowTest, ARootWhoseEntriesCannotBeListedIsReportedAsMissing)
+{
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("DATA");
+    world.FailSearch("C:\\DATA");
+    const WindowState before = StateOf(form);
+    RunScan(answerer);
+
+    const auto& shown = answerer.Seen().back();
+    EXPECT_EQ(Readable(shown.text), Readable(Texts().RootMissing));
+    EXPECT_EQ(shown.title, Texts().TitleInformation);
+    EXPECT_EQ(shown.buttons, std::vector<std::string>{"Yes"});
+    EXPECT_EQ(StateOf(form), before) << "the run changes nothing";
+    EXPECT_TRUE(world.EntryNames("C:\\BIN").empty()) << "no result file was written";
+}
+
+TEST_F(MainWindowTest, DirectoriesThatCouldNotBeSearchedAreToldInPlaceOfTheNormalVerdict)
+{
+    world.AddDirectory("C:\\EMPTY\\LOCKED");
+    world.AddDirectory("C:\\EMPTY\\OPEN");
+    world.AddDirectory("C:\\EMPTY\\OPEN\\SHUT");
+    world.FailSearch("C:\\EMPTY\\LOCKED");
+    world.FailSearch("C:\\EMPTY\\OPEN\\SHUT");
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("EMPTY");
+    RunScan(answerer);
+
+    const auto& warning = answerer.Seen().back();
+    EXPECT_EQ(Readable(warning.text),
+              Readable(app::FormatText(Texts().NotSearchedFormat, {"2", "C:\\EMPTY\\LOCKED\\"})));
+    EXPECT_EQ(warning.title, Texts().TitleWarning);
+    EXPECT_EQ(warning.buttons, std::vector<std::string>{"OK"});
+    EXPECT_EQ(warning.window.caption,
+              Texts().FormCaption + Texts().ProgressGap + Texts().CountDifferent + "0" + Texts().CountSuffix)
+        << "the run went on as always: the difference view is shown";
+    EXPECT_EQ(Readable(Memory("KIVRALNG.TXT")),
+              Readable(Texts().LongNameHeader + "\r\nC:\\EMPTY\\LOCKED\\\r\nC:\\EMPTY\\OPEN\\\r\n" +
+                       "C:\\EMPTY\\OPEN\\SHUT\\\r\n"));
+}
+
+TEST_F(MainWindowTest, WhenEntriesWereFoundTheirVerdictComesBeforeTheWarning)
+{
+    world.FailSearch("C:\\DATA\\Docs");
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("DATA");
+    const auto before = answerer.Seen().size();
+    QTest::mouseClick(form.BtnRun, Qt::LeftButton);
+
+    ASSERT_EQ(answerer.Seen().size(), before + 2);
+    const auto& verdict = answerer.Seen()[before];
+    EXPECT_EQ(Readable(verdict.text), Readable(Texts().VerdictFound));
+    EXPECT_EQ(verdict.buttons, (std::vector<std::string>{"Yes", "No"}));
+    const auto& warning = answerer.Seen()[before + 1];
+    EXPECT_EQ(Readable(warning.text), Readable(app::FormatText(Texts().NotSearchedFormat, {"1", "C:\\DATA\\Docs\\"})));
+    EXPECT_EQ(warning.title, Texts().TitleWarning);
+    EXPECT_EQ(warning.buttons, std::vector<std::string>{"OK"});
+}
+
 TEST_F(MainWindowTest, ARunCanBeStartedFromTheKeyboard)
 {
     TForm1& form = OpenWindow();
@@ -441,6 +519,30 @@ TEST_F(MainWindowTest, ARunCanBeStartedFromTheKeyboard)
     for (int waited = 0; waited < 5000 && answerer.Seen().empty(); waited += 10) QTest::qWait(10);
     ASSERT_EQ(answerer.Seen().size(), 1u);
     EXPECT_EQ(Readable(answerer.Seen().back().text), Readable(Texts().VerdictNormal));
+}
+
+TEST_F(MainWindowTest, AFocusedCommandButtonTakesEnter)
+{
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("EMPTY");
+    form.BtnRun->setFocus();
+    QTest::keyClick(form.BtnRun, Qt::Key_Return);
+    ASSERT_EQ(answerer.Seen().size(), 1u) << "Enter ran the search";
+    EXPECT_EQ(Readable(answerer.Seen()[0].text), Readable(Texts().VerdictNormal));
+}
+
+TEST_F(MainWindowTest, ARootTooLongForTheFieldShowsItsBeginning)
+{
+    Text path = "C:\\DATA";
+    for (int i = 0; i < 12; ++i) {
+        path += "\\SUBDIR" + std::to_string(i);
+        world.AddDirectory(path);
+    }
+    TForm1& form = OpenWindow();
+    form.DirectoryListBox1->OpenPath(path);
+    ASSERT_EQ(Readable(app::ToText(form.Edit1->text())), Readable(path));
+    EXPECT_EQ(form.Edit1->cursorPosition(), 0) << "the drive and the first names are in view";
 }
 
 TEST_F(MainWindowTest, HelpLooksForItsFileBesideTheExecutable)
@@ -457,6 +559,196 @@ TEST_F(MainWindowTest, ExitAsksTheProgramToEndAndLeavesTheWindowShown)
     app::Application().PumpPendingMessages();
     EXPECT_TRUE(app::Application().QuitRequested());
     EXPECT_TRUE(form.isVisible());
+}
+
+// ---- The run's long steps, off the GUI thread ---------------------------------
+
+// The walk reaches C:\DATA\SLOW after 3,000 files and waits there, in the
+// file system, until the test lets it go; meanwhile the test acts on the
+// window from timers, which the window still dispatches.
+class LongWalkTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        world.AddDirectory("C:\\DATA\\MANY");
+        for (int i = 0; i < 3000; ++i) world.AddFile("C:\\DATA\\MANY\\F" + std::to_string(i) + ".TXT");
+        world.AddDirectory("C:\\DATA\\SLOW");
+        world.AddDirectory("C:\\DATA\\SLOW\\DEEP");
+        world.AddDrive('D', platform::DRIVE_FIXED, "WORK");
+        world.AddDirectory("D:\\OTHER");
+        scoped.reset();
+        scoped.emplace(held.AsPlatform());
+        platform::SetCurrentDirectoryA("C:\\DATA");
+    }
+
+    // Calls `whileHeld` once the walk waits in the search of C:\DATA\SLOW,
+    // then lets the walk go on.
+    void RunWhileTheWalkIsHeld(const std::function<void()>& whileHeld)
+    {
+        held.HoldSearchOf("C:\\DATA\\SLOW\\");
+        bool done = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (done || !held.Holding()) return;
+            done = true;
+            whileHeld();
+            held.Release();
+        });
+        poll.start(5);
+        QTest::mouseClick(window->BtnRun, Qt::LeftButton);
+        EXPECT_TRUE(done) << "the walk reached the held directory";
+    }
+
+    // Lets the window's event loop run for a while, as a user waits.
+    static void Wait(int milliseconds)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < milliseconds)
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    }
+
+    testing::HeldPlatform held{world};
+};
+
+// Counts the paint events that reach the widgets of one window.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* window) : window_(window) { qApp->installEventFilter(this); }
+    ~PaintCounter() override { qApp->removeEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override
+    {
+        auto* widget = qobject_cast<QWidget*>(receiver);
+        if (event->type() == QEvent::Paint && widget && widget->window() == window_) ++paints;
+        return false;
+    }
+
+private:
+    QWidget* window_;
+};
+
+TEST_F(LongWalkTest, TheWindowRepaintsAndCountsTheEntriesWhileTheWalkWaits)
+{
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("DATA");
+    PaintCounter counter(&form);
+    int paintsWhileHeld = 0;
+    Text captionWhileHeld;
+    RunWhileTheWalkIsHeld([&] {
+        // Every control of the window is drawn again, the selectors too.
+        const int before = counter.paints;
+        form.repaint();
+        for (QWidget* control : form.findChildren<QWidget*>()) control->update();
+        Wait(300);
+        paintsWhileHeld = counter.paints - before;
+        captionWhileHeld = form.Caption();
+    });
+
+    EXPECT_GT(paintsWhileHeld, 10);
+    // What DATA holds before SLOW: four entries of its own, MANY and its
+    // 3,000 files, and SLOW itself.
+    EXPECT_EQ(Readable(captionWhileHeld),
+              Readable(Texts().FormCaption + Texts().ProgressGap + Texts().ProgressLongNames +
+                       app::FormatText(Texts().ProgressCountFormat, {"3006"})));
+    EXPECT_EQ(held.CallsWhileHeld(), std::vector<std::string>{})
+        << "nothing on the window's thread used the platform while the walk did";
+    ASSERT_EQ(answerer.Seen().size(), 1u);
+    EXPECT_EQ(Readable(answerer.Seen()[0].text), Readable(Texts().VerdictFound));
+    EXPECT_EQ(form.LongNameList->Count(), 1u + 3006 + 1) << "the walk went on to its end: header, ..., DEEP";
+}
+
+TEST_F(LongWalkTest, UserInputDuringTheWalkDoesNothing)
+{
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("DATA");
+    const int currentRow = form.DirectoryListBox1->currentRow();
+    RunWhileTheWalkIsHeld([&] {
+        // A directory opened with the mouse and with Enter, the File menu by
+        // its access key and Exit by its letter, a view button, the run
+        // button, and a drive picked with the keyboard.
+        testing::EnterSubdirectory(*form.DirectoryListBox1, "SLOW", testing::Gesture::DoubleClick);
+        testing::EnterSubdirectory(*form.DirectoryListBox1, "MANY", testing::Gesture::TypeAndEnter);
+        QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
+        if (QWidget* menu = QApplication::activePopupWidget()) QTest::keyClick(menu, Qt::Key_X);
+        QTest::mouseClick(form.BtnLongName, Qt::LeftButton);
+        QTest::mouseClick(form.BtnRun, Qt::LeftButton);
+        form.DriveComboBox1->setFocus();
+        QTest::keyClick(form.DriveComboBox1, Qt::Key_Down);
+        Wait(100);
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "no menu opened";
+    });
+
+    EXPECT_EQ(form.DriveComboBox1->Drive(), 'c');
+    EXPECT_EQ(Readable(form.DirectoryListBox1->Directory()), "C:\\DATA");
+    EXPECT_EQ(form.DirectoryListBox1->currentRow(), currentRow);
+    EXPECT_EQ(Readable(app::ToText(form.Edit1->text())), "C:\\DATA");
+    EXPECT_FALSE(app::Application().QuitRequested());
+    ASSERT_EQ(answerer.Seen().size(), 1u) << "one run, ended by its verdict";
+    EXPECT_EQ(Readable(answerer.Seen()[0].text), Readable(Texts().VerdictFound));
+    EXPECT_EQ(held.CallsWhileHeld(), std::vector<std::string>{});
+}
+
+TEST_F(LongWalkTest, AWindowCloseDuringTheWalkTakesEffectOnceTheWalkIsOver)
+{
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("DATA");
+    bool quitWhileHeld = true;
+    std::optional<WindowState> whenQuitTaken;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!whenQuitTaken && app::Application().QuitRequested()) whenQuitTaken = StateOf(form);
+    });
+    watch.start(1);
+    RunWhileTheWalkIsHeld([&] {
+        // The window manager's close box.
+        form.windowHandle()->close();
+        Wait(100);
+        quitWhileHeld = app::Application().QuitRequested();
+    });
+
+    EXPECT_FALSE(quitWhileHeld) << "the close waits for the walk";
+    ASSERT_TRUE(whenQuitTaken) << "and is taken after it";
+    EXPECT_EQ(whenQuitTaken->caption, Texts().FormCaption + Texts().ProgressGap + Texts().ProgressShortNames)
+        << "in the wait that follows the walk, as if it had come then";
+    EXPECT_TRUE(form.isVisible()) << "the main window stays until the program ends";
+    EXPECT_TRUE(world.FileContents("C:\\BIN\\KIVRAKOM.TXT").has_value()) << "the run went on to its end";
+    EXPECT_TRUE(app::Application().QuitRequested());
+}
+
+TEST_F(LongWalkTest, RunningOutOfMemoryInTheWalkIsReportedByTheGuardAndTheProgramGoesOn)
+{
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("DATA");
+    held.HoldSearchOf("C:\\DATA\\SLOW\\", [] { throw std::bad_alloc(); });
+    held.Release();
+    std::optional<QString> boxText;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || boxText) return;
+        boxText = box->text();
+        box->buttons().front()->click();
+    });
+    answer.start(5);
+    QTest::mouseClick(form.BtnRun, Qt::LeftButton);
+
+    ASSERT_TRUE(boxText) << "the guard's box came up";
+    EXPECT_EQ(*boxText, app::ToQString(Texts().OutOfMemory + "."));
+    EXPECT_TRUE(answerer.Seen().empty()) << "the rest of the run is skipped";
+    EXPECT_EQ(StateOf(form).caption, Texts().FormCaption + Texts().ProgressGap + Texts().ProgressLongNames)
+        << "the step's caption stays, as after any failure of the walk";
+    EXPECT_EQ(StateOf(form).buttons, AllDisabled);
+    form.DriveComboBox1->setFocus();
+    QTest::keyClick(form.DriveComboBox1, Qt::Key_Down);
+    EXPECT_EQ(form.DriveComboBox1->Drive(), 'd') << "the window goes on taking input";
 }
 
 // ---- The cooperative wait ---------------------------------------------------

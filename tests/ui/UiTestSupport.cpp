@@ -1,6 +1,7 @@
 #include "tests/ui/UiTestSupport.h"
 
 #include "app/Application.h"
+#include "app/Fonts.h"
 #include "app/MessageDialog.h"
 #include "app/QtText.h"
 #include "selectors/DirectoryListBox.h"
@@ -40,6 +41,8 @@ WindowState StateOf(const TForm1& window)
 
 TForm1& OpenMainWindow(std::optional<app::TApplication>& application)
 {
+    // The fonts the program's main sequence puts in place.
+    app::InstallFontSubstitutions();
     application.emplace();
     application->CreateOwnedForm(Form1);
     Form1->show();

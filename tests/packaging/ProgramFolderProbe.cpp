@@ -1,0 +1,13 @@
+// Prints the running program's folder as the window works it out for its
+// result files and help file.
+#include "platform/WinApi.h"
+
+#include <cstdio>
+#include <string>
+
+int main()
+{
+    const std::string folder = kivra::platform::ExecutableDirectory();
+    std::fwrite(folder.data(), 1, folder.size(), stdout);
+    return 0;
+}
