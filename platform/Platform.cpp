@@ -1,7 +1,5 @@
 #include "platform/Platform.h"
 
-#include "platform/posix/PosixPlatform.h"
-
 namespace kivra::platform {
 
 namespace {

@@ -19,6 +19,11 @@ struct Platform {
 // The active implementation; on first use, the system's own.
 const Platform& Active();
 
+// The implementation for the system the program runs on, created on first
+// use and kept for the life of the process. Defined by the back-end that
+// the build picks for the system (platform/posix on Linux).
+Platform SystemPlatform();
+
 // Puts another implementation in place for its lifetime and restores the
 // previous one afterwards. Members left null keep the previous one's.
 class ScopedPlatform {

@@ -2,15 +2,18 @@
 // separately, side by side with `find ROOT -printf '%M %p\n'` over the same
 // tree, and the process's peak memory against the size of the five files.
 //
-//   kivra-scan-bench [--entries N] [--depth D] [--fanout F] [--flat N] [--keep] [--tree DIR]
+//   kivra-scan-bench [--entries N] [--depth D] [--fanout F] [--flat N] [--keep] [--tree DIR] [--no-watches]
 //
 // --tree DIR scans a tree made by an earlier run with --keep (or any tree)
 // instead of making one; --keep leaves the made tree for that.
 // --flat N also compares N long names sharing their first six characters
 // with N names of distinct prefixes, in one directory each.
+// --no-watches keeps the directory tables fresh by their directories' times
+// alone, without inotify watches.
 
 #include "bench/scan/TreeGenerator.h"
 #include "platform/CodePage.h"
+#include "platform/posix/PosixPlatform.h"
 #include "scan/Classify.h"
 #include "scan/ResultFiles.h"
 #include "scan/TreeWalk.h"
@@ -25,6 +28,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 namespace {
@@ -170,6 +174,7 @@ int main(int argc, char** argv)
     kivra::bench::TreeShape shape;
     std::size_t flat = 0;
     bool keep = false;
+    bool watches = true;
     fs::path given;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -186,11 +191,24 @@ int main(int argc, char** argv)
             keep = true;
         else if (arg == "--tree" && i + 1 < argc)
             given = argv[++i];
+        else if (arg == "--no-watches")
+            watches = false;
         else {
-            std::fprintf(stderr, "usage: %s [--entries N] [--depth D] [--fanout F] [--flat N] [--keep] [--tree DIR]\n",
+            std::fprintf(stderr,
+                         "usage: %s [--entries N] [--depth D] [--fanout F] [--flat N] [--keep] [--tree DIR] "
+                         "[--no-watches]\n",
                          argv[0]);
             return 2;
         }
+    }
+
+    std::optional<kivra::platform::PosixPlatform> platform;
+    std::optional<kivra::platform::ScopedPlatform> scoped;
+    if (!watches) {
+        kivra::platform::PosixSources sources;
+        sources.watchChanges = false;
+        platform.emplace(sources);
+        scoped.emplace(platform->Interfaces());
     }
 
     char pattern[] = "/tmp/kvbenchXXXXXX";

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 
 namespace kivra::platform::posix {
 
@@ -82,9 +83,11 @@ char16_t UpperAsciiUnit(char c)
     return static_cast<char16_t>(byte >= 'a' && byte <= 'z' ? byte - 0x20 : byte);
 }
 
-// What a table is built in; kept from one table to the next so that
-// building a small one allocates little more than the table itself.
-struct Scratch {
+} // namespace
+
+// What a table is built in; kept from one table to the next (one per
+// thread) so that building a small one allocates little more than the table.
+struct TableScratch {
     struct Name {
         std::uint32_t units; // in `originals` and `keys`: both have the same length
         std::uint32_t length;
@@ -99,9 +102,10 @@ struct Scratch {
         std::uint32_t upperLength;
         std::uint32_t original; // in `originals`
         std::uint32_t originalLength;
+        unsigned char kind;
         bool asItIs;
         bool upperInUnits;
-        bool shownTwice;
+        bool repeated; // its name shown, without regard to case, by an entry before it
         bool needsAlias;
         std::string alias;
     };
@@ -116,7 +120,8 @@ struct Scratch {
     std::u16string units;
     std::string texts;
     std::vector<Entry> entries;
-    std::vector<std::uint32_t> shownIndex;
+    std::vector<std::uint32_t> shown; // open addressing over the upper-cased shown names
+    std::size_t shownMask = 0;
 
     void Clear()
     {
@@ -128,7 +133,7 @@ struct Scratch {
         units.clear();
         texts.clear();
         entries.clear();
-        shownIndex.clear();
+        shown.clear();
     }
 
     // A directory of many thousands of names leaves no megabytes behind.
@@ -138,27 +143,36 @@ struct Scratch {
         const std::size_t bytes = names.capacity() * sizeof(Name) + order.capacity() * sizeof(std::uint32_t) +
                                   (originals.capacity() + keys.capacity() + units.capacity()) * sizeof(char16_t) +
                                   sortKeys.capacity() + texts.capacity() + entries.capacity() * sizeof(Entry) +
-                                  shownIndex.capacity() * sizeof(std::uint32_t);
-        if (bytes > Kept) *this = Scratch{};
+                                  shown.capacity() * sizeof(std::uint32_t);
+        if (bytes > Kept) *this = TableScratch{};
+    }
+
+    std::string_view ShownOf(std::size_t i) const
+    {
+        const Entry& entry = entries[i];
+        return entry.asItIs ? std::string_view(*entry.linuxName)
+                            : std::string_view(texts).substr(entry.name, entry.nameLength);
+    }
+    std::u16string_view UpperOf(std::size_t i) const
+    {
+        const Entry& entry = entries[i];
+        return std::u16string_view(entry.upperInUnits ? units : keys).substr(entry.upperName, entry.upperLength);
     }
 };
 
-Scratch& TheScratch()
+namespace {
+
+TableScratch& TheScratch()
 {
-    thread_local Scratch scratch;
+    thread_local TableScratch scratch;
     return scratch;
 }
 
-} // namespace
-
-DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
+// Each name's UTF-16 form and its upper case, the key of NTFS order; the
+// entries in that order (upper-cased UTF-16 code units, ties by the bytes).
+void SortNames(TableScratch& s, const std::vector<std::string>& linuxNames)
 {
-    Scratch& s = TheScratch();
-    s.Clear();
     const std::size_t count = linuxNames.size();
-    size_ = count;
-
-    // Each name's UTF-16 form and its upper case, the key of NTFS order.
     s.names.reserve(count);
     for (const std::string& linuxName : linuxNames) {
         const auto at = static_cast<std::uint32_t>(s.originals.size());
@@ -172,7 +186,6 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
         }
         s.names.push_back({at, static_cast<std::uint32_t>(s.originals.size() - at), asItIs});
     }
-    // NTFS order: upper-cased UTF-16 code units, ties by the raw bytes.
     s.sortKeys.resize(s.keys.size() * 2);
     for (std::size_t i = 0; i < s.keys.size(); ++i) {
         s.sortKeys[2 * i] = static_cast<char>(s.keys[i] >> 8);
@@ -187,112 +200,160 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
         if (const int order = keyA.compare(keyB); order != 0) return order < 0;
         return linuxNames[a] < linuxNames[b];
     });
+}
 
-    // Shown names, in NTFS order. A name shown a second time is replaced by
-    // the entry's alias; which ones are is known from the names shown first.
-    const bool indexed = count > SmallTable;
-    if (indexed) {
-        std::size_t slots = 1;
-        while (slots < count * 2) slots <<= 1;
-        mask_ = slots - 1;
-        s.shownIndex.assign(slots, Free);
+// The name an entry shows before any repetition is told apart: its Linux
+// name in 932, with "?" for what 932 or a Windows name cannot hold.
+void ShowEntry(TableScratch& s, std::size_t i, const std::vector<std::string>& linuxNames,
+               const std::vector<unsigned char>& kinds)
+{
+    const TableScratch::Name& source = s.names[s.order[i]];
+    TableScratch::Entry& entry = s.entries[i];
+    entry = TableScratch::Entry{};
+    entry.linuxName = &linuxNames[s.order[i]];
+    entry.kind = s.order[i] < kinds.size() ? kinds[s.order[i]] : 0;
+    entry.original = source.units;
+    entry.originalLength = source.length;
+    entry.asItIs = source.asItIs;
+    entry.upperName = source.units;
+    entry.upperLength = source.length;
+    if (entry.asItIs) return;
+    ShownName shown = ShowName(std::u16string_view(s.originals).substr(source.units, source.length));
+    entry.name = static_cast<std::uint32_t>(s.texts.size());
+    entry.nameLength = static_cast<std::uint32_t>(shown.text.size());
+    s.texts += shown.text;
+    if (shown.lossy) {
+        entry.upperName = static_cast<std::uint32_t>(s.units.size());
+        entry.upperLength = static_cast<std::uint32_t>(shown.utf16.size());
+        entry.upperInUnits = true;
+        for (const char16_t unit : shown.utf16) s.units.push_back(UpperUnit(unit));
     }
-    const auto shownOf = [&s](std::size_t i) -> std::string_view {
-        const Scratch::Entry& entry = s.entries[i];
-        return entry.asItIs ? std::string_view(*entry.linuxName)
-                            : std::string_view(s.texts).substr(entry.name, entry.nameLength);
-    };
-    s.entries.resize(count);
-    bool anyNeedsAlias = false;
-    for (std::size_t i = 0; i < count; ++i) {
-        const Scratch::Name& source = s.names[s.order[i]];
-        Scratch::Entry& entry = s.entries[i];
-        entry.linuxName = &linuxNames[s.order[i]];
-        entry.original = source.units;
-        entry.originalLength = source.length;
-        entry.asItIs = source.asItIs;
-        entry.upperName = source.units;
-        entry.upperLength = source.length;
-        entry.upperInUnits = false;
-        entry.shownTwice = false;
-        entry.needsAlias = false;
-        entry.alias.clear();
-        if (!entry.asItIs) {
-            ShownName shown = ShowName(std::u16string_view(s.originals).substr(source.units, source.length));
-            entry.name = static_cast<std::uint32_t>(s.texts.size());
-            entry.nameLength = static_cast<std::uint32_t>(shown.text.size());
-            s.texts += shown.text;
-            if (shown.lossy) {
-                entry.upperName = static_cast<std::uint32_t>(s.units.size());
-                entry.upperLength = static_cast<std::uint32_t>(shown.utf16.size());
-                entry.upperInUnits = true;
-                for (const char16_t unit : shown.utf16) s.units.push_back(UpperUnit(unit));
-            }
-        }
-        const std::string_view shown = shownOf(i);
-        bool first = true;
-        if (indexed) {
-            first = Insert(s.shownIndex.data(), mask_, static_cast<std::uint32_t>(i), shown, shownOf);
-        } else {
-            for (std::size_t j = 0; j < i && first; ++j) first = s.entries[j].shownTwice || shownOf(j) != shown;
-        }
-        entry.shownTwice = !first;
-        entry.needsAlias = !first || !IsLegalShortName(shown);
-        anyNeedsAlias = anyNeedsAlias || entry.needsAlias;
-    }
+}
 
-    if (anyNeedsAlias) {
-        AliasAssigner aliases(count);
-        std::string upper;
-        for (std::size_t i = 0; i < count; ++i) {
-            const Scratch::Entry& entry = s.entries[i];
-            if (entry.needsAlias) continue;
-            const std::u16string_view upperName =
-                std::u16string_view(entry.upperInUnits ? s.units : s.keys).substr(entry.upperName, entry.upperLength);
-            if (entry.asItIs) {
-                upper.assign(upperName.begin(), upperName.end());
-                aliases.Reserve(upper);
-            } else {
-                aliases.Reserve(EncodeCp932(upperName));
-            }
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            Scratch::Entry& entry = s.entries[i];
-            if (!entry.needsAlias) continue;
-            entry.alias = aliases.Assign(std::u16string_view(s.originals).substr(entry.original, entry.originalLength));
-            if (entry.shownTwice) {
-                // Shown as its alias, which it then no longer has apart.
+// Adds entry `i` to the shown names taken; false when one equal to it
+// without regard to case is taken already.
+bool TakeShown(TableScratch& s, std::size_t i)
+{
+    return Insert(s.shown.data(), s.shownMask, static_cast<std::uint32_t>(i), s.UpperOf(i),
+                  [&s](std::size_t j) { return s.UpperOf(j); });
+}
+
+bool ShownIsTaken(const TableScratch& s, std::u16string_view upper)
+{
+    return Lookup(s.shown.data(), s.shownMask, upper, [&s](std::size_t j) { return s.UpperOf(j); }) !=
+           DirectoryTable::NotFound;
+}
+
+// Each entry whose name an entry before it shows (without regard to case)
+// shows that name followed by "~" and the smallest number from 2 up that no
+// other shown name takes. The numbers tried for one name go on from the last
+// one given, so many entries showing one name cost time in proportion.
+void NumberRepeatedNames(TableScratch& s)
+{
+    std::unordered_map<std::u16string, unsigned> nextNumber;
+    std::u16string upper;
+    for (std::size_t i = 0; i < s.entries.size(); ++i) {
+        if (!s.entries[i].repeated) continue;
+        const std::u16string base(s.UpperOf(i));
+        const std::string shown(s.ShownOf(i));
+        unsigned& number = nextNumber.try_emplace(base, 2u).first->second;
+        for (;; ++number) {
+            const std::string suffix = "~" + std::to_string(number);
+            upper = base;
+            upper.append(suffix.begin(), suffix.end());
+            if (!ShownIsTaken(s, upper)) {
+                TableScratch::Entry& entry = s.entries[i];
                 entry.asItIs = false;
                 entry.name = static_cast<std::uint32_t>(s.texts.size());
-                entry.nameLength = static_cast<std::uint32_t>(entry.alias.size());
-                s.texts += entry.alias;
+                entry.nameLength = static_cast<std::uint32_t>(shown.size() + suffix.size());
+                s.texts += shown;
+                s.texts += suffix;
                 entry.upperName = static_cast<std::uint32_t>(s.units.size());
-                s.units += Utf16FromCp932(entry.alias);
-                entry.upperLength = static_cast<std::uint32_t>(s.units.size() - entry.upperName);
+                entry.upperLength = static_cast<std::uint32_t>(upper.size());
                 entry.upperInUnits = true;
-                entry.alias.clear();
-                if (indexed) Insert(s.shownIndex.data(), mask_, static_cast<std::uint32_t>(i), shownOf(i), shownOf);
+                s.units += upper;
+                TakeShown(s, i);
+                ++number;
+                break;
             }
         }
     }
+}
 
-    // The block: records, indexes, upper-cased names, then the texts, each
-    // followed by a null byte; empty aliases share the first byte.
+// The aliases of the names that are no legal 8.3 names, in enumeration
+// order, after every legal one has been reserved; false when none needs one.
+bool AssignAliases(TableScratch& s)
+{
+    bool any = false;
+    for (std::size_t i = 0; i < s.entries.size(); ++i) {
+        s.entries[i].needsAlias = !IsLegalShortName(s.ShownOf(i));
+        any = any || s.entries[i].needsAlias;
+    }
+    if (!any) return false;
+    AliasAssigner aliases(s.entries.size());
+    std::string upper;
+    for (std::size_t i = 0; i < s.entries.size(); ++i) {
+        if (s.entries[i].needsAlias) continue;
+        const std::u16string_view upperName = s.UpperOf(i);
+        if (IsAscii(s.ShownOf(i))) {
+            upper.assign(upperName.begin(), upperName.end());
+            aliases.Reserve(upper);
+        } else {
+            aliases.Reserve(EncodeCp932(upperName));
+        }
+    }
+    for (TableScratch::Entry& entry : s.entries)
+        if (entry.needsAlias)
+            entry.alias = aliases.Assign(std::u16string_view(s.originals).substr(entry.original, entry.originalLength));
+    return true;
+}
+
+} // namespace
+
+DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames, const std::vector<unsigned char>& kinds)
+{
+    TableScratch& s = TheScratch();
+    s.Clear();
+    size_ = linuxNames.size();
+    SortNames(s, linuxNames);
+
+    std::size_t slots = 1;
+    while (slots < size_ * 2 + 2) slots <<= 1;
+    s.shownMask = slots - 1;
+    s.shown.assign(slots, Free);
+    s.entries.resize(size_);
+    bool anyRepeated = false;
+    for (std::size_t i = 0; i < size_; ++i) {
+        ShowEntry(s, i, linuxNames, kinds);
+        s.entries[i].repeated = !TakeShown(s, i);
+        anyRepeated = anyRepeated || s.entries[i].repeated;
+    }
+    if (anyRepeated) NumberRepeatedNames(s);
+    AssignAliases(s);
+    WriteBlock(s);
+    s.Clear();
+    s.Trim();
+}
+
+// The block: records, indexes, upper-cased names, then the texts, each
+// followed by a null byte; empty aliases share the first byte.
+void DirectoryTable::WriteBlock(const TableScratch& s)
+{
     std::size_t unitCount = 0;
     std::size_t textBytes = 1;
-    for (const Scratch::Entry& entry : s.entries) {
+    for (const TableScratch::Entry& entry : s.entries) {
         unitCount += entry.upperLength;
         textBytes += entry.linuxName->size() + 1;
         if (!entry.asItIs) textBytes += entry.nameLength + 1;
         if (!entry.alias.empty()) textBytes += entry.alias.size() + 1;
         anyAlias_ = anyAlias_ || !entry.alias.empty();
     }
+    const bool indexed = size_ > SmallTable;
+    mask_ = s.shownMask;
     const std::size_t slots = indexed ? mask_ + 1 : 0;
     const std::size_t indexCount = indexed ? (anyAlias_ ? 3 : 2) : 0;
-    const std::size_t recordBytes = count * sizeof(Record);
-    const std::size_t indexBytes = indexCount * slots * sizeof(std::uint32_t);
-    const std::size_t unitBytes = unitCount * sizeof(char16_t);
-    footprint_ = recordBytes + indexBytes + unitBytes + textBytes;
+    footprint_ =
+        size_ * sizeof(Record) + indexCount * slots * sizeof(std::uint32_t) + unitCount * sizeof(char16_t) + textBytes;
     block_ = std::make_unique_for_overwrite<std::byte[]>(footprint_);
     std::byte* at = block_.get();
     const auto carve = [&at]<typename T>(T*, std::size_t n) {
@@ -301,14 +362,20 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
         at += n * sizeof(T);
         return first;
     };
-    Record* const records = carve(static_cast<Record*>(nullptr), count);
+    Record* const records = carve(static_cast<Record*>(nullptr), size_);
     std::uint32_t* const indexes = carve(static_cast<std::uint32_t*>(nullptr), indexCount * slots);
     char16_t* const units = carve(static_cast<char16_t*>(nullptr), unitCount);
     char* const texts = carve(static_cast<char*>(nullptr), textBytes);
     records_ = records;
     units_ = units;
     texts_ = texts;
+    WriteRecords(s, records, units, texts);
+    if (indexed) WriteIndexes(indexes, slots);
+}
 
+// Each entry's record, its upper-cased name and its texts.
+void DirectoryTable::WriteRecords(const TableScratch& s, Record* records, char16_t* units, char* texts)
+{
     std::size_t unit = 0;
     std::size_t text = 0;
     const auto putText = [&](std::string_view bytes) {
@@ -319,55 +386,52 @@ DirectoryTable::DirectoryTable(std::vector<std::string> linuxNames)
         return offset;
     };
     texts[text++] = '\0';
-    for (std::size_t i = 0; i < count; ++i) {
-        const Scratch::Entry& entry = s.entries[i];
+    for (std::size_t i = 0; i < size_; ++i) {
+        const TableScratch::Entry& entry = s.entries[i];
         Record& record = records[i];
         record.linuxName = putText(*entry.linuxName);
         record.linuxLength = static_cast<std::uint32_t>(entry.linuxName->size());
-        record.name = entry.asItIs ? record.linuxName : putText(shownOf(i));
+        record.name = entry.asItIs ? record.linuxName : putText(s.ShownOf(i));
         record.nameLength = entry.asItIs ? record.linuxLength : entry.nameLength;
         record.alias = entry.alias.empty() ? 0 : putText(entry.alias);
         record.aliasLength = static_cast<std::uint16_t>(entry.alias.size());
-        record.shownTwice = entry.shownTwice;
-        const std::u16string_view upperName =
-            std::u16string_view(entry.upperInUnits ? s.units : s.keys).substr(entry.upperName, entry.upperLength);
+        record.kind = entry.kind;
+        const std::u16string_view upperName = s.UpperOf(i);
         std::copy(upperName.begin(), upperName.end(), units + unit);
         record.upperName = static_cast<std::uint32_t>(unit);
         record.upperLength = entry.upperLength;
         unit += entry.upperLength;
     }
+}
 
-    if (indexed) {
-        // The shown names went in as they were found: the names shown first,
-        // then the aliases shown instead of a name shown twice.
-        std::copy(s.shownIndex.begin(), s.shownIndex.end(), indexes);
-        byName_ = indexes;
-        auto* byUpper = indexes + slots;
-        std::fill_n(byUpper, slots, Free);
-        const auto upperOf = [this](std::size_t i) { return UpperOf(records_[i]); };
-        for (std::size_t i = 0; i < count; ++i)
-            Insert(byUpper, mask_, static_cast<std::uint32_t>(i), UpperOf(records[i]), upperOf);
-        byUpperName_ = byUpper;
-        if (anyAlias_) {
-            auto* byAlias = indexes + 2 * slots;
-            std::fill_n(byAlias, slots, Free);
-            const auto aliasOf = [this](std::size_t i) { return AliasOf(records_[i]); };
-            for (std::size_t i = 0; i < count; ++i)
-                if (records[i].aliasLength != 0)
-                    Insert(byAlias, mask_, static_cast<std::uint32_t>(i), AliasOf(records[i]), aliasOf);
-            byAlias_ = byAlias;
-        }
+// Open addressing over the shown names as they are, their upper case, and
+// the aliases.
+void DirectoryTable::WriteIndexes(std::uint32_t* indexes, std::size_t slots)
+{
+    std::fill_n(indexes, slots * (anyAlias_ ? 3 : 2), Free);
+    const auto nameOf = [this](std::size_t i) { return NameOf(records_[i]); };
+    const auto upperOf = [this](std::size_t i) { return UpperOf(records_[i]); };
+    for (std::size_t i = 0; i < size_; ++i) {
+        Insert(indexes, mask_, static_cast<std::uint32_t>(i), NameOf(records_[i]), nameOf);
+        Insert(indexes + slots, mask_, static_cast<std::uint32_t>(i), UpperOf(records_[i]), upperOf);
     }
-    s.Clear();
-    s.Trim();
+    byName_ = indexes;
+    byUpperName_ = indexes + slots;
+    if (!anyAlias_) return;
+    std::uint32_t* const byAlias = indexes + 2 * slots;
+    const auto aliasOf = [this](std::size_t i) { return AliasOf(records_[i]); };
+    for (std::size_t i = 0; i < size_; ++i)
+        if (records_[i].aliasLength != 0)
+            Insert(byAlias, mask_, static_cast<std::uint32_t>(i), AliasOf(records_[i]), aliasOf);
+    byAlias_ = byAlias;
 }
 
 TableEntry DirectoryTable::operator[](std::size_t index) const
 {
     const Record& record = records_[index];
-    return TableEntry{TableText(texts_ + record.linuxName, record.linuxLength),
-                      TableText(texts_ + record.name, record.nameLength),
-                      TableText(texts_ + record.alias, record.aliasLength), UpperOf(record)};
+    return TableEntry{
+        TableText(texts_ + record.linuxName, record.linuxLength), TableText(texts_ + record.name, record.nameLength),
+        TableText(texts_ + record.alias, record.aliasLength), UpperOf(record), static_cast<unsigned char>(record.kind)};
 }
 
 TableText DirectoryTable::ShortName(std::size_t index) const
@@ -380,11 +444,8 @@ TableText DirectoryTable::ShortName(std::size_t index) const
 std::size_t DirectoryTable::FindShown(std::string_view name) const
 {
     if (byName_ != nullptr) return Lookup(byName_, mask_, name, [this](std::size_t i) { return NameOf(records_[i]); });
-    // The names shown first rank before the aliases shown instead of a name
-    // shown twice, as in the index.
-    for (const std::uint16_t second : {0, 1})
-        for (std::size_t i = 0; i < size_; ++i)
-            if (records_[i].shownTwice == second && NameOf(records_[i]) == name) return i;
+    for (std::size_t i = 0; i < size_; ++i)
+        if (NameOf(records_[i]) == name) return i;
     return NotFound;
 }
 
@@ -409,6 +470,8 @@ std::size_t DirectoryTable::FindAlias(std::string_view alias) const
 
 std::size_t DirectoryTable::Find(std::string_view name) const
 {
+    // Shown names are unique without regard to case: the one shown exactly
+    // is the one found by its upper case.
     if (const std::size_t exact = FindShown(name); exact != NotFound) return exact;
     // An ASCII name is its own UTF-16 form and, upper-cased, its own 932 form.
     constexpr std::size_t Inline = 256;

@@ -18,6 +18,9 @@
 
 namespace kivra::platform::posix {
 
+// What a table is built in (DirectoryTable.cpp).
+struct TableScratch;
+
 // Bytes held by a table: valid while the table lives, always followed by a
 // null byte.
 class TableText {
@@ -47,15 +50,16 @@ private:
 // One entry as the table shows it; the texts are the table's own.
 struct TableEntry {
     TableText linuxName;           // the bytes of the Linux name
-    TableText name;                // the name shown (932): the Linux name, or its alias when that
-                                   // would be shown twice
+    TableText name;                // the name shown (932), unique in the table without regard to case
     TableText alias;               // the 8.3 alias (932, upper case); empty when `name` is its own short name
     std::u16string_view upperName; // `name` in UTF-16, upper-cased
+    unsigned char kind = 0;        // the kind the directory listing gave (DT_DIR …; 0 when unknown)
 };
 
 class DirectoryTable {
 public:
-    explicit DirectoryTable(std::vector<std::string> linuxNames);
+    // `kinds`, when given, holds the listing's kind of each name.
+    explicit DirectoryTable(std::vector<std::string> linuxNames, const std::vector<unsigned char>& kinds = {});
     DirectoryTable(const DirectoryTable&) = delete;
     DirectoryTable& operator=(const DirectoryTable&) = delete;
 
@@ -64,9 +68,9 @@ public:
 
     static constexpr std::size_t NotFound = static_cast<std::size_t>(-1);
 
-    // The entry a name of a path (932) stands for: the shown name exactly,
-    // else a shown name equal to it when both are upper-cased, else an alias;
-    // among equals the first in enumeration order. NotFound when none.
+    // The entry a name of a path (932) stands for: the shown name equal to it
+    // when both are upper-cased, else the alias equal to its upper case.
+    // NotFound when none.
     std::size_t Find(std::string_view name) const;
     // The entry with this Linux name.
     std::size_t FindLinux(std::string_view linuxName) const;
@@ -90,10 +94,12 @@ private:
         std::uint32_t upperLength;
         std::uint32_t alias;
         std::uint16_t aliasLength;
-        // Its first shown name was another entry's: `name` is its alias,
-        // which the index of shown names ranks after every first one.
-        std::uint16_t shownTwice;
+        std::uint16_t kind;
     };
+
+    void WriteBlock(const TableScratch& s);
+    void WriteRecords(const TableScratch& s, Record* records, char16_t* units, char* texts);
+    void WriteIndexes(std::uint32_t* indexes, std::size_t slots);
 
     std::size_t FindShown(std::string_view name) const;
     std::size_t FindUpper(std::u16string_view upperName) const;

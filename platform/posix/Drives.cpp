@@ -1,6 +1,7 @@
 #include "platform/posix/Drives.h"
 
 #include "platform/CodePage.h"
+#include "platform/posix/NameText.h"
 
 #include <dirent.h>
 #include <limits.h>
@@ -232,6 +233,41 @@ std::vector<Drive> AssignDrives(const std::vector<Mount>& mounts, const DriveSou
         drives.push_back(drive);
     }
     return drives;
+}
+
+const Drive* DriveOfPath(const std::vector<Drive>& drives, const WindowsPath& path, std::size_t& consumed, DWORD* error)
+{
+    consumed = 0;
+    if (!path.IsNetwork()) {
+        for (const Drive& drive : drives)
+            if (drive.letter == path.letter) return &drive;
+        *error = ERROR_PATH_NOT_FOUND;
+        return nullptr;
+    }
+    const auto folded = [](std::string_view text) { return UpperUnits(Utf16FromCp932(text)); };
+    std::vector<std::u16string> given{folded(path.host), folded(path.share)};
+    for (const Text& name : path.names) given.push_back(folded(name));
+    const Drive* best = nullptr;
+    std::size_t bestParts = 0;
+    for (const Drive& candidate : drives) {
+        if (candidate.type != DRIVE_REMOTE || candidate.networkPath.size() < 3) continue;
+        std::vector<std::u16string> parts;
+        const std::string& network = candidate.networkPath;
+        for (std::size_t at = 2; at <= network.size();) {
+            std::size_t end = FindSeparator(network, at);
+            if (end == NoPosition) end = network.size();
+            parts.push_back(folded(network.substr(at, end - at)));
+            at = end + 1;
+        }
+        if (parts.size() < 2 || parts.size() > given.size() || parts.size() <= bestParts) continue;
+        if (std::equal(parts.begin(), parts.end(), given.begin())) {
+            bestParts = parts.size();
+            best = &candidate;
+        }
+    }
+    if (best == nullptr) *error = ERROR_BAD_NETPATH;
+    consumed = bestParts > 2 ? bestParts - 2 : 0;
+    return best;
 }
 
 } // namespace kivra::platform::posix

@@ -1,7 +1,7 @@
 #pragma once
 // The drive table: drive letters over the Linux mount table.
 
-#include "platform/Win32.h"
+#include "platform/WindowsPath.h"
 
 #include <string>
 #include <string_view>
@@ -56,5 +56,13 @@ struct Drive {
 // file). Mounts beyond Z: get no letter.
 std::vector<Drive> AssignDrives(const std::vector<Mount>& mounts, const DriveSources& sources,
                                 bool (*usable)(const std::string& mountPoint));
+
+// The drive a full path starts from, and how many of its names the drive's
+// root covers (a network mount may stand for a directory of a share: the
+// longest network path that begins the path wins, compared without regard
+// to case). Null with *error 3 for a letter without a drive, 53 for a
+// network path no drive has.
+const Drive* DriveOfPath(const std::vector<Drive>& drives, const WindowsPath& path, std::size_t& consumed,
+                         DWORD* error);
 
 } // namespace kivra::platform::posix

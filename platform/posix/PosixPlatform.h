@@ -40,15 +40,21 @@ struct PosixSources {
     // The executable GetModuleFileNameA reports (a Linux path); when empty,
     // /proc/self/exe.
     std::string executablePath;
+    // Directories are watched for changes (inotify) so that their tables
+    // need no look; false: every table is checked by its directory's times.
+    bool watchChanges = true;
     // The most directories watched for changes at once; 0: a quarter of the
     // user's inotify allowance (fs.inotify.max_user_watches), between 1,024
     // and 65,536.
     std::size_t watchLimit = 0;
+    // Every watch is given back after this long without a call.
+    unsigned idleMilliseconds = 3000;
 };
 
 // One complete Linux platform: file system, drive table and clock sharing one
 // drive table and one set of per-drive current directories. It also keeps the
 // process's working directory in step with the current directory.
+// SystemPlatform() (Platform.h) is the one for the running system.
 class PosixPlatform {
 public:
     explicit PosixPlatform(const PosixSources& sources = {});
@@ -64,9 +70,5 @@ public:
 private:
     std::unique_ptr<Impl> impl_;
 };
-
-// The implementation for the system the program runs on, created on first
-// use and kept for the life of the process.
-Platform SystemPlatform();
 
 } // namespace kivra::platform

@@ -91,7 +91,7 @@ TEST(DirectoryTable, BytesThatAreNoUtf8AreShownAsQuestionMarksAndKeptInTheLinuxN
     EXPECT_EQ(table[0].alias, "CAF_~1.TXT");
 }
 
-TEST(DirectoryTable, ASecondEntryShownUnderTheSameNameIsShownAsItsAlias)
+TEST(DirectoryTable, NamesShownAlikeAreToldApartByANumberAndKeepTheirOwnAliases)
 {
     // Both are shown "a?b"; ":" sorts before "?".
     const DirectoryTable table({"a?b", "a:b"});
@@ -99,9 +99,38 @@ TEST(DirectoryTable, ASecondEntryShownUnderTheSameNameIsShownAsItsAlias)
     EXPECT_EQ(table[0].name, "a?b");
     EXPECT_EQ(table[0].alias, "A_B~1");
     EXPECT_EQ(table[1].linuxName, "a?b");
-    EXPECT_EQ(table[1].name, "A_B~2");
-    EXPECT_TRUE(table[1].alias.empty());
-    EXPECT_EQ(table[1].upperName, u"A_B~2");
+    EXPECT_EQ(table[1].name, "a?b~2");
+    EXPECT_EQ(table[1].alias, "A_B~2") << "a lossy name is always a long name";
+    EXPECT_EQ(table[1].upperName, u"A?B~2");
+}
+
+TEST(DirectoryTable, NamesEqualWithoutRegardToCaseTakeTheSmallestNumberNoOtherShownNameTakes)
+{
+    const DirectoryTable table({"data", "DATA~2", "Data", "DATA", "data~3x"});
+    std::vector<std::string> shown;
+    for (std::size_t i = 0; i < table.Size(); ++i) shown.emplace_back(table[i].name);
+    // "DATA~2" is a name of its own, so "Data" takes 3 and "data" 4.
+    EXPECT_EQ(shown, (std::vector<std::string>{"DATA", "Data~3", "data~4", "DATA~2", "data~3x"}));
+    EXPECT_TRUE(table[0].alias.empty());
+    EXPECT_TRUE(table[1].alias.empty()) << "Data~3 is a legal short name";
+    EXPECT_EQ(Found(table, "DATA~3"), "Data");
+    EXPECT_EQ(Found(table, "data"), "DATA");
+    EXPECT_EQ(Found(table, "data~2"), "DATA~2");
+}
+
+TEST(DirectoryTable, ManyNamesShownAlikeAreNumberedInTurn)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < 3000; ++i)
+        names.push_back("\xF0\x9F\x98" + std::string(1, static_cast<char>(0x80 + i % 64)) + "\xF0\x9F\x98" +
+                        std::string(1, static_cast<char>(0x80 + i / 64)));
+    const DirectoryTable table(names);
+    std::set<std::string> shown;
+    for (std::size_t i = 0; i < table.Size(); ++i) shown.insert(UpperAscii(std::string(table[i].name)));
+    EXPECT_EQ(shown.size(), names.size());
+    EXPECT_EQ(table[0].name, "??");
+    EXPECT_EQ(table[2999].name, "??~3000");
+    EXPECT_EQ(Found(table, "??~1234"), std::string(table[1233].linuxName));
 }
 
 TEST(DirectoryTable, CharactersBeyondTheBmpAndStrayBytesCanCollideToo)
@@ -112,8 +141,17 @@ TEST(DirectoryTable, CharactersBeyondTheBmpAndStrayBytesCanCollideToo)
     EXPECT_EQ(table[0].name, "?");
     EXPECT_EQ(table[0].alias, "_~1");
     EXPECT_EQ(table[1].linuxName, NoUtf8);
-    EXPECT_EQ(table[1].name, "_~2");
-    EXPECT_TRUE(table[1].alias.empty());
+    EXPECT_EQ(table[1].name, "?~2");
+    EXPECT_EQ(table[1].alias, "_~2");
+}
+
+TEST(DirectoryTable, EntriesKeepTheKindTheListingGave)
+{
+    const DirectoryTable table({"b", "a", "c"}, {4, 8, 10});
+    EXPECT_EQ(table[0].kind, 8);
+    EXPECT_EQ(table[1].kind, 4);
+    EXPECT_EQ(table[2].kind, 10);
+    EXPECT_EQ(DirectoryTable({"x"})[0].kind, 0);
 }
 
 TEST(DirectoryTable, ShortNameIsTheAliasOrElseTheName)
@@ -166,18 +204,20 @@ protected:
     const DirectoryTable table_{Names(GetParam())};
 };
 
-TEST_P(DirectoryTableLookup, TheExactShownNameComesFirst)
+TEST_P(DirectoryTableLookup, EachShownNameFindsItsOwnEntry)
 {
-    EXPECT_EQ(Found(table_, "readme"), "readme");
     EXPECT_EQ(Found(table_, "README"), "README");
+    EXPECT_EQ(Found(table_, "readme~2"), "readme");
     EXPECT_EQ(Found(table_, "Program Files"), "Program Files");
     EXPECT_EQ(Found(table_, "caf?.txt"), "caf\xE9.txt");
     EXPECT_EQ(Found(table_, Bytes("93 FA")), Sun);
 }
 
-TEST_P(DirectoryTableLookup, ANameInAnotherCaseFindsTheFirstEntryEqualInUpperCase)
+TEST_P(DirectoryTableLookup, ANameInAnotherCaseFindsTheEntryShowingIt)
 {
     EXPECT_EQ(Found(table_, "Readme"), "README");
+    EXPECT_EQ(Found(table_, "readme"), "README");
+    EXPECT_EQ(Found(table_, "README~2"), "readme");
     EXPECT_EQ(Found(table_, "PROGRAM FILES"), "Program Files");
     EXPECT_EQ(Found(table_, "x.txt"), "x.TXT");
     EXPECT_EQ(Found(table_, "CAF?.TXT"), "caf\xE9.txt");
@@ -192,12 +232,14 @@ TEST_P(DirectoryTableLookup, AnAliasInAnyCaseFindsItsEntry)
     EXPECT_EQ(Found(table_, "A_B~1"), "a:b");
 }
 
-TEST_P(DirectoryTableLookup, NamesShownTwiceAreFoundUnderWhatIsShown)
+TEST_P(DirectoryTableLookup, NamesShownAlikeAreFoundUnderWhatIsShownAndByTheirAliases)
 {
     EXPECT_EQ(Found(table_, "a?b"), "a:b");
+    EXPECT_EQ(Found(table_, "A?B~2"), "a?b");
     EXPECT_EQ(Found(table_, "A_B~2"), "a?b");
     EXPECT_EQ(Found(table_, "a_b~2"), "a?b");
     EXPECT_EQ(Found(table_, "?"), Smiley);
+    EXPECT_EQ(Found(table_, "?~2"), NoUtf8);
     EXPECT_EQ(Found(table_, "_~2"), NoUtf8);
     EXPECT_EQ(Found(table_, "_~1"), Smiley);
 }

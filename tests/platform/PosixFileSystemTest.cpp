@@ -151,34 +151,6 @@ protected:
     }
 };
 
-TEST_F(PosixFiles, FindReportsDotEntriesFirstOutsideRoot)
-{
-    temp.MakeFile("sub/b.txt");
-    temp.MakeFile("sub/a.txt");
-    temp.MakeFile("top.txt");
-    EXPECT_EQ(Names("D:\\sub\\*.*"), (std::vector<std::string>{".", "..", "a.txt", "b.txt"}));
-    EXPECT_EQ(Names("D:\\*.*"), (std::vector<std::string>{"sub", "top.txt"}));
-    EXPECT_EQ(Names("D:\\sub\\*"), (std::vector<std::string>{".", "..", "a.txt", "b.txt"}));
-}
-
-TEST_F(PosixFiles, FindListsEntriesInNtfsOrderWithTiesBrokenByTheBytes)
-{
-    for (const char* name : {"b", "a", "A", "C", "_x", "Z", "\xEF\xBD\x81" /* ａ */, "1"}) temp.MakeFile(name);
-    EXPECT_EQ(Names("D:\\*.*"), (std::vector<std::string>{"1", "A", "a", "b", "C", "Z", "_x", Bytes("82 81")}));
-}
-
-TEST_F(PosixFiles, FindMatchesWildcardsAndExactNamesWithoutRegardToCase)
-{
-    for (const char* name : {"notes.txt", "Other.TXT", "README", "data.bin"}) temp.MakeFile(name);
-    EXPECT_EQ(Names("D:\\*.txt"), (std::vector<std::string>{"notes.txt", "Other.TXT"}));
-    EXPECT_EQ(Names("D:\\?EADME"), (std::vector<std::string>{"README"}));
-    EXPECT_EQ(Names("D:\\README.*"), (std::vector<std::string>{"README"}));
-    EXPECT_EQ(Names("D:\\readme"), (std::vector<std::string>{"README"}));
-    WIN32_FIND_DATAA data{};
-    EXPECT_EQ(FindFirstFileA("D:\\*.xyz", &data), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-}
-
 TEST_F(PosixFiles, AttributeWordsTellDirectoriesFilesReadOnlyAndHiddenEntries)
 {
     temp.MakeDirectory("dir");
@@ -194,7 +166,7 @@ TEST_F(PosixFiles, AttributeWordsTellDirectoriesFilesReadOnlyAndHiddenEntries)
     EXPECT_EQ(seen["file"], 0x20u);
     EXPECT_EQ(seen["locked"], 0x21u);
     EXPECT_EQ(seen[".hidden"], 0x22u);
-    EXPECT_EQ(seen["dirlink"], 0x10u);
+    EXPECT_EQ(seen["dirlink"], 0x410u) << "a directory link is a reparse point";
     EXPECT_EQ(seen["dangling"], 0x20u);
     EXPECT_EQ(GetFileAttributesA("D:\\locked"), 0x21u);
 
@@ -206,35 +178,6 @@ TEST_F(PosixFiles, AttributeWordsTellDirectoriesFilesReadOnlyAndHiddenEntries)
     EXPECT_EQ(dots[".."], 0x11u);
     chmod((temp.Path() + "/dir").c_str(), 0755);
     EXPECT_EQ(GetFileAttributesA("D:\\"), 0x10u);
-}
-
-TEST_F(PosixFiles, JapaneseNamesWithBackslashSecondBytesAreDirectoriesOfTheirOwn)
-{
-    // 表 (95 5C) and ソ (83 5C).
-    temp.MakeFile("\xE8\xA1\xA8/\xE3\x82\xBD.txt", "x");
-    const std::string dir = "D:\\" + Bytes("95 5C");
-    EXPECT_EQ(GetFileAttributesA(dir.c_str()), 0x10u);
-    EXPECT_EQ(Names(dir), (std::vector<std::string>{Bytes("95 5C")}));
-    EXPECT_EQ(Names(dir + "\\*.*"), (std::vector<std::string>{".", "..", Bytes("83 5C 2E 74 78 74")}));
-    EXPECT_EQ(Short(dir + "\\" + Bytes("83 5C") + ".txt"), dir + "\\" + Bytes("83 5C") + ".txt");
-    // "/" as separator next to them.
-    const std::string slashed = "D:/" + Bytes("95 5C") + "/" + Bytes("83 5C") + ".txt";
-    EXPECT_EQ(Short(slashed), slashed);
-    EXPECT_EQ(Names("D:/" + Bytes("95 5C") + "/*.*").size(), 3u);
-    EXPECT_EQ(Identity(slashed), LinuxIdentity(temp.Path() + "/\xE8\xA1\xA8/\xE3\x82\xBD.txt"));
-}
-
-TEST_F(PosixFiles, NamesDifferingOnlyInCaseAreAllListedAndTheExactOneWins)
-{
-    temp.MakeDirectory("Data");
-    temp.MakeFile("DATA");
-    EXPECT_EQ(Names("D:\\*.*"), (std::vector<std::string>{"DATA", "Data"}));
-    EXPECT_EQ(GetFileAttributesA("D:\\Data"), 0x10u);
-    EXPECT_EQ(GetFileAttributesA("D:\\DATA"), 0x20u);
-    EXPECT_EQ(GetFileAttributesA("D:\\data"), 0x20u); // the first in order
-    temp.MakeFile("home/user/Notes.txt");
-    EXPECT_EQ(GetFileAttributesA("D:\\HOME\\USER\\NOTES.TXT"), 0x20u);
-    EXPECT_EQ(Identity("d:/home/user/notes.txt"), LinuxIdentity(temp.Path() + "/home/user/Notes.txt"));
 }
 
 TEST_F(PosixFiles, LossyNamesShowQuestionMarksAndStillResolve)
@@ -257,7 +200,7 @@ TEST_F(PosixFiles, LossyNamesShowQuestionMarksAndStillResolve)
     EXPECT_EQ(Short("D:\\caf?.txt"), "D:\\CAF_~1.TXT");
 }
 
-TEST_F(PosixFiles, NamesShownAlikeAreShownByTheirAliasFromTheSecondOn)
+TEST_F(PosixFiles, NamesShownAlikeAreNumberedFromTheSecondOn)
 {
     temp.MakeFile("caf\xC3\xA8", "e-grave"); // cafè sorts before café
     temp.MakeFile("caf\xC3\xA9", "e-acute");
@@ -265,54 +208,11 @@ TEST_F(PosixFiles, NamesShownAlikeAreShownByTheirAliasFromTheSecondOn)
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].name, "caf?");
     EXPECT_EQ(entries[0].alias, "CAF_~1");
-    EXPECT_EQ(entries[1].name, "CAF_~2");
-    EXPECT_EQ(entries[1].alias, "");
+    EXPECT_EQ(entries[1].name, "caf?~2");
+    EXPECT_EQ(entries[1].alias, "CAF_~2");
     EXPECT_EQ(Identity("D:\\caf?"), LinuxIdentity(temp.Path() + "/caf\xC3\xA8"));
+    EXPECT_EQ(Identity("D:\\CAF?~2"), LinuxIdentity(temp.Path() + "/caf\xC3\xA9"));
     EXPECT_EQ(Identity("D:\\CAF_~2"), LinuxIdentity(temp.Path() + "/caf\xC3\xA9"));
-}
-
-TEST_F(PosixFiles, ShortPathsCopyLegalNamesAsGivenAndReplaceTheOthers)
-{
-    temp.MakeFile("Program Files/readme.txt");
-    temp.MakeFile("program data/x");
-    // "PROGRAM DATA" comes before "PROGRAM FILES".
-    EXPECT_EQ(Short("D:\\Program Files\\readme.txt"), "D:\\PROGRA~2\\readme.txt");
-    EXPECT_EQ(Short("d:/program data/X"), "d:/PROGRA~1/X");
-    EXPECT_EQ(Short("D:\\Program Files\\"), "D:\\PROGRA~2\\");
-    EXPECT_EQ(Short("D:\\PROGRA~1\\x"), "D:\\PROGRA~1\\x");
-    EXPECT_EQ(Identity("D:\\progra~2\\README.TXT"), LinuxIdentity(temp.Path() + "/Program Files/readme.txt"));
-
-    // Relative paths stay relative; "." and ".." are copied.
-    ASSERT_TRUE(SetCurrentDirectoryA("D:\\program data"));
-    EXPECT_EQ(Short("..\\Program Files\\.\\readme.txt"), "..\\PROGRA~2\\.\\readme.txt");
-    EXPECT_EQ(Short("x"), "x");
-    EXPECT_EQ(Short("D:..\\Program Files"), "D:..\\PROGRA~2");
-    ASSERT_TRUE(SetCurrentDirectoryA("C:\\"));
-}
-
-TEST_F(PosixFiles, ShortPathsNumberOneToFourThenHash)
-{
-    for (int i = 1; i <= 5; ++i) temp.MakeFile("longfilename" + std::to_string(i) + ".txt");
-    EXPECT_EQ(Short("D:\\longfilename1.txt"), "D:\\LONGFI~1.TXT");
-    EXPECT_EQ(Short("D:\\longfilename4.txt"), "D:\\LONGFI~4.TXT");
-    EXPECT_EQ(Short("D:\\longfilename5.txt"), "D:\\LO3600~1.TXT");
-    EXPECT_EQ(Identity("D:\\LO3600~1.TXT"), LinuxIdentity(temp.Path() + "/longfilename5.txt"));
-}
-
-TEST_F(PosixFiles, ShortPathBufferRulesAndFailuresAreWindows)
-{
-    temp.MakeFile("Long Name.txt");
-    char buffer[32];
-    std::memset(buffer, 'Z', sizeof buffer);
-    // "D:\LONGNA~1.TXT" is 15 bytes: a buffer of 15 is one too small.
-    EXPECT_EQ(GetShortPathNameA("D:\\Long Name.txt", buffer, 15), 16u);
-    EXPECT_EQ(buffer[0], 'Z');
-    EXPECT_EQ(GetShortPathNameA("D:\\Long Name.txt", buffer, 16), 15u);
-    EXPECT_STREQ(buffer, "D:\\LONGNA~1.TXT");
-    EXPECT_EQ(GetShortPathNameA("D:\\missing.txt", buffer, sizeof buffer), 0u);
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(GetShortPathNameA("D:\\missing\\x.txt", buffer, sizeof buffer), 0u);
-    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
 TEST_F(PosixFiles, AChangedDirectoryGetsANewTable)
@@ -436,17 +336,28 @@ TEST_F(PosixFilesWithFewWatches, ShortPathsSeeChangesInDirectoriesNoLongerWatche
 TEST_F(PosixFilesWithFewWatches, DirectoriesThatPathsGoThroughAreWatchedBeforeThoseHoldingLastNames)
 {
     constexpr int count = 2 * WatchLimit;
-    for (int i = 0; i < count; ++i) temp.MakeFile("leaf" + std::to_string(i) + "/file.txt");
+    std::vector<std::string> tree;
+    for (int i = 0; i < count; ++i) tree.push_back(temp.MakeDirectory("leaf" + std::to_string(i)));
     temp.MakeFile("trunk/branch/twig/file.txt");
-    for (int i = 0; i < count; ++i) ASSERT_EQ(Names("D:\\leaf" + std::to_string(i) + "\\*.*").size(), 3u) << i;
+    for (const char* name : {"trunk", "trunk/branch", "trunk/branch/twig"}) tree.push_back(temp.Path() + "/" + name);
+    // Of this tree's directories (the process may watch others too).
+    const auto watchedInTree = [&] {
+        const std::set<ino_t> watched = WatchedInodes();
+        std::size_t n = 0;
+        for (const std::string& directory : tree) n += watched.count(InodeOf(directory));
+        return n;
+    };
+    for (int i = 0; i < count; ++i) ASSERT_EQ(Names("D:\\leaf" + std::to_string(i) + "\\*.*").size(), 2u) << i;
+    const std::size_t before = watchedInTree();
+    EXPECT_LE(before, static_cast<std::size_t>(WatchLimit));
+    EXPECT_GT(before, static_cast<std::size_t>(WatchLimit) / 2);
     std::set<ino_t> watched = WatchedInodes();
-    EXPECT_EQ(watched.size(), static_cast<std::size_t>(WatchLimit));
     EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/leaf0")), 1u) << "the first directories keep their watches";
     EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/leaf" + std::to_string(count - 1))), 0u);
 
     EXPECT_EQ(Names("D:\\trunk\\branch\\twig\\*.*"), (std::vector<std::string>{".", "..", "file.txt"}));
+    EXPECT_EQ(watchedInTree(), before) << "taken from others, not added";
     watched = WatchedInodes();
-    EXPECT_EQ(watched.size(), static_cast<std::size_t>(WatchLimit));
     EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/trunk")), 1u);
     EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/trunk/branch")), 1u);
     EXPECT_EQ(watched.count(InodeOf(temp.Path() + "/trunk/branch/twig")), 0u);
@@ -454,8 +365,37 @@ TEST_F(PosixFilesWithFewWatches, DirectoriesThatPathsGoThroughAreWatchedBeforeTh
         << "the longest-watched last directory gave its watch";
 
     // A change in a directory that gave its watch is still seen.
+    temp.MakeFile("leaf0/made.txt");
+    EXPECT_EQ(Names("D:\\leaf0\\*.*"), (std::vector<std::string>{".", "..", "made.txt"}));
+}
+
+// Watches are borrowed from the user's allowance: a bounded number while
+// calls come, none once the program has been idle for a while, and a
+// change made meanwhile is seen all the same.
+TEST_F(PosixFilesWithFewWatches, WatchesAreBoundedAndGivenBackWhenTheProgramIsIdle)
+{
+    constexpr int count = 2 * WatchLimit;
+    for (int i = 0; i < count; ++i) temp.MakeFile("leaf" + std::to_string(i) + "/file.txt");
+    PosixSources sources = Sources(temp.Path(), WatchLimit);
+    sources.idleMilliseconds = 300;
+    PosixPlatform idle(sources);
+    ScopedPlatform scoped(idle.Interfaces());
+    const auto watchedLeaves = [&] {
+        const std::set<ino_t> watched = WatchedInodes();
+        std::size_t leaves = 0;
+        for (int i = 0; i < count; ++i) leaves += watched.count(InodeOf(temp.Path() + "/leaf" + std::to_string(i)));
+        return leaves;
+    };
+    for (int i = 0; i < count; ++i) ASSERT_EQ(Names("D:\\leaf" + std::to_string(i) + "\\*.*").size(), 3u) << i;
+    EXPECT_GT(watchedLeaves(), 0u);
+    EXPECT_LE(watchedLeaves(), static_cast<std::size_t>(WatchLimit));
+    EXPECT_EQ(WatchedInodes().count(InodeOf(temp.Path() + "/leaf0")), 1u);
+
+    usleep(1000000);
+    EXPECT_EQ(watchedLeaves(), 0u) << "all given back";
     ASSERT_EQ(rename((temp.Path() + "/leaf0/file.txt").c_str(), (temp.Path() + "/leaf0/renamed.txt").c_str()), 0);
     EXPECT_EQ(Names("D:\\leaf0\\*.*"), (std::vector<std::string>{".", "..", "renamed.txt"}));
+    EXPECT_EQ(WatchedInodes().count(InodeOf(temp.Path() + "/leaf0")), 1u) << "watched again when used again";
 }
 
 // A run of look-ups in a directory no longer watched leaves it unwatched;
@@ -490,37 +430,6 @@ TEST_F(PosixFilesWithFewWatches, ShortPathsInTurnSeeChangesInADirectoryLeftUnwat
     EXPECT_EQ(Short("D:\\d1\\moved\\last long name.txt"), "D:\\d1\\moved\\LASTLO~1.TXT");
 }
 
-TEST_F(PosixFiles, BadPathsGetWindowsErrorCodes)
-{
-    temp.MakeFile("file.txt");
-    temp.MakeDirectory("sub");
-    const auto errorOf = [](const char* path) {
-        SetLastError(0);
-        EXPECT_EQ(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES) << path;
-        return GetLastError();
-    };
-    EXPECT_EQ(errorOf(""), ERROR_PATH_NOT_FOUND);
-    EXPECT_EQ(errorOf("\\\\\\\\"), ERROR_INVALID_NAME);
-    EXPECT_EQ(errorOf("Q:\\x"), ERROR_PATH_NOT_FOUND);
-    EXPECT_EQ(errorOf("\\\\nohost\\share\\x"), ERROR_BAD_NETPATH);
-    EXPECT_EQ(errorOf("D:\\s*b\\x"), ERROR_INVALID_NAME);
-    EXPECT_EQ(errorOf("D:\\file.txt\\x"), ERROR_PATH_NOT_FOUND);
-    EXPECT_EQ(errorOf("D:\\missing"), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(errorOf("D:\\missing\\x"), ERROR_PATH_NOT_FOUND);
-    EXPECT_EQ(errorOf(std::string(40000, 'a').c_str()), ERROR_FILENAME_EXCED_RANGE);
-    EXPECT_EQ(errorOf(nullptr), ERROR_INVALID_PARAMETER);
-
-    WIN32_FIND_DATAA data{};
-    EXPECT_EQ(FindFirstFileA("D:\\file.txt\\*.*", &data), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_DIRECTORY);
-    EXPECT_EQ(FindFirstFileA("D:\\missing\\*.*", &data), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
-    EXPECT_FALSE(SetCurrentDirectoryA("D:\\file.txt"));
-    EXPECT_EQ(GetLastError(), ERROR_DIRECTORY);
-    EXPECT_FALSE(FindNextFileA(12345, &data));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-}
-
 TEST_F(PosixFiles, EachDriveKeepsItsCurrentDirectoryAndTheProcessFollows)
 {
     temp.MakeDirectory("sub/inner");
@@ -546,65 +455,6 @@ TEST_F(PosixFiles, EachDriveKeepsItsCurrentDirectoryAndTheProcessFollows)
     // Too small a buffer: the size needed, with the zero.
     EXPECT_EQ(GetCurrentDirectoryA(5, current), 13u);
     ASSERT_TRUE(SetCurrentDirectoryA("C:\\"));
-}
-
-TEST_F(PosixFiles, CreatedFilesAreWrittenTruncatedAndHeldWithoutSharing)
-{
-    const std::string path = "D:\\result.txt";
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS, 0), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(file, "long content\r\n", 14, &written));
-    EXPECT_EQ(written, 14u);
-    ASSERT_TRUE(CloseHandle(file));
-    EXPECT_EQ(Contents(temp.Path() + "/result.txt"), "long content\r\n");
-
-    file = CreateFileA("D:\\RESULT.TXT", GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-    ASSERT_TRUE(WriteFile(file, "new", 3, &written));
-    ASSERT_TRUE(CloseHandle(file));
-    EXPECT_EQ(Contents(temp.Path() + "/result.txt"), "new");
-    EXPECT_FALSE(CloseHandle(file));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-}
-
-TEST_F(PosixFiles, ReadOnlyFilesAndFilesHeldElsewhereCannotBeReplaced)
-{
-    const std::string locked = temp.MakeFile("locked.txt", "keep");
-    chmod(locked.c_str(), 0444);
-    EXPECT_EQ(CreateFileA("D:\\locked.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, 0), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(Contents(locked), "keep");
-
-    const std::string held = temp.MakeFile("held.txt", "held");
-    const int other = open(held.c_str(), O_RDONLY);
-    ASSERT_EQ(flock(other, LOCK_SH), 0);
-    EXPECT_EQ(CreateFileA("D:\\held.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, 0), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
-    EXPECT_EQ(Contents(held), "held");
-    temp.MakeFile("new.txt", "new");
-    EXPECT_FALSE(MoveFileExA("D:\\new.txt", "D:\\held.txt", MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
-    close(other);
-}
-
-TEST_F(PosixFiles, MoveReplacesOnlyWhenAsked)
-{
-    temp.MakeFile("a.tmp", "new");
-    temp.MakeFile("a.txt", "old");
-    EXPECT_FALSE(MoveFileExA("D:\\a.tmp", "D:\\a.txt", 0));
-    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-    ASSERT_TRUE(MoveFileExA("D:\\a.tmp", "D:\\A.TXT", MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(Contents(temp.Path() + "/a.txt"), "new");
-    EXPECT_EQ(GetFileAttributesA("D:\\a.tmp"), INVALID_FILE_ATTRIBUTES);
-    EXPECT_FALSE(MoveFileExA("D:\\gone.tmp", "D:\\a.txt", MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-    ASSERT_TRUE(DeleteFileA("D:\\a.txt"));
-    EXPECT_FALSE(DeleteFileA("D:\\a.txt"));
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(PosixFiles, SettingAttributesMapsReadOnlyToTheOwnersWriteBit)
@@ -687,7 +537,7 @@ TEST_F(PosixFiles, ALinkBackToAnAncestorIsTheAncestorItself)
 {
     temp.MakeDirectory("loop/inner");
     ASSERT_EQ(symlink("..", (temp.Path() + "/loop/inner/up").c_str()), 0);
-    EXPECT_EQ(GetFileAttributesA("D:\\loop\\inner\\up"), 0x10u);
+    EXPECT_EQ(GetFileAttributesA("D:\\loop\\inner\\up"), 0x410u);
     EXPECT_EQ(Identity("D:\\loop\\inner\\up"), Identity("D:\\loop"));
     EXPECT_EQ(Names("D:\\loop\\inner\\up\\*.*"), (std::vector<std::string>{".", "..", "inner"}));
 }

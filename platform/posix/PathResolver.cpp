@@ -1,0 +1,194 @@
+#include "platform/posix/PathResolver.h"
+
+#include "platform/WindowsPath.h"
+#include "platform/posix/Errors.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace kivra::platform::posix {
+
+namespace {
+constexpr int DirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+} // namespace
+
+PathResolver::PathResolver(DirectoryCache& cache, std::size_t descriptors)
+    : cache_(cache),
+      budget_(std::max<std::size_t>(descriptors, 3))
+{}
+
+PathResolver::~PathResolver() { Reset(); }
+
+void PathResolver::Reset()
+{
+    Truncate(0);
+    root_.clear();
+}
+
+void PathResolver::Close(std::size_t level)
+{
+    if (levels_[level].fd < 0) return;
+    close(levels_[level].fd);
+    levels_[level].fd = -1;
+    --held_;
+}
+
+void PathResolver::Truncate(std::size_t size)
+{
+    while (levels_.size() > size) {
+        Close(levels_.size() - 1);
+        levels_.pop_back();
+    }
+}
+
+// Gives a level its descriptor; past the budget, the shallowest levels above
+// it that have one give theirs up (never the root): a level is opened from
+// the one above it, which is not needed once it is.
+void PathResolver::Keep(std::size_t level, int fd)
+{
+    levels_[level].fd = fd;
+    levels_[level].read = false;
+    ++held_;
+    for (std::size_t i = 1; held_ > budget_ && i < level; ++i) Close(i);
+}
+
+// Out of descriptors: every level but the root and `spare` lets its go.
+void PathResolver::ReleaseDescriptors(std::size_t spare)
+{
+    for (std::size_t i = 1; i < levels_.size(); ++i)
+        if (i != spare) Close(i);
+}
+
+// Opens an entry of level `parent` as a directory; out of descriptors, the
+// levels' descriptors are let go and the open is tried once more.
+int PathResolver::OpenChild(std::size_t parent, const char* linuxName, int& error)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int fd = openat(levels_[parent].fd, linuxName, DirectoryFlags);
+        if (fd >= 0) return fd;
+        error = errno;
+        if (!OutOfDescriptors(error)) return -1;
+        ReleaseDescriptors(parent);
+    }
+    return -1;
+}
+
+int PathResolver::Descriptor(std::size_t level, DWORD* error)
+{
+    if (levels_[level].fd >= 0) return levels_[level].fd;
+    std::size_t from = level;
+    while (levels_[from].fd < 0) --from; // the root always has one
+    for (std::size_t i = from + 1; i <= level; ++i) {
+        DirectoryNode& parent = *levels_[i - 1].node;
+        int failure = 0;
+        const int fd = parent.table && parent.serial == levels_[i].parentSerial
+                           ? OpenChild(i - 1, (*parent.table)[levels_[i].entry].linuxName.c_str(), failure)
+                           : (failure = ENOENT, -1);
+        struct stat st {};
+        if (fd >= 0 && (fstat(fd, &st) != 0 || DirectoryCache::IdentityOf(st) != levels_[i].node->id)) {
+            close(fd);
+            failure = ENOENT;
+        } else if (fd >= 0) {
+            Keep(i, fd);
+            continue;
+        }
+        // Gone or replaced since it was a level: so is everything below it.
+        Truncate(i);
+        *error = ErrorFromErrno(failure, ERROR_PATH_NOT_FOUND);
+        return -1;
+    }
+    return levels_[level].fd;
+}
+
+const DirectoryTable* PathResolver::Table(std::size_t level, DWORD& error)
+{
+    DirectoryNode& node = *levels_[level].node;
+    if (node.table && node.watch >= 0) return node.table.get();
+    const int fd = Descriptor(level, &error);
+    if (fd < 0) return nullptr;
+    const bool rewind = levels_[level].read;
+    levels_[level].read = true;
+    return cache_.TableOf(node, fd, rewind, error);
+}
+
+DWORD PathResolver::OpenRoot(const std::string& root)
+{
+    Reset();
+    int fd = open(root.c_str(), DirectoryFlags);
+    if (fd < 0 && OutOfDescriptors(errno)) return ERROR_TOO_MANY_OPEN_FILES;
+    if (fd < 0) return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_NOT_READY;
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        close(fd);
+        return ERROR_NOT_READY;
+    }
+    levels_.push_back(Level{-1, &cache_.NodeOf(st), 0, 0});
+    Keep(0, fd);
+    root_ = root;
+    return ERROR_SUCCESS;
+}
+
+// From level `depth` to its entry `name`, as the next level.
+DWORD PathResolver::Step(std::size_t depth, const Text& name, bool last, DWORD lastMissing)
+{
+    DWORD error = ERROR_SUCCESS;
+    const DirectoryTable* table = Table(depth, error);
+    if (table == nullptr) return error;
+    const std::size_t entry = table->Find(name);
+    if (entry == DirectoryTable::NotFound) {
+        Truncate(depth + 1);
+        if (HasWildcard(name)) return ERROR_INVALID_NAME;
+        return last ? lastMissing : ERROR_PATH_NOT_FOUND;
+    }
+    int failure = 0;
+    error = Enter(depth, entry, failure);
+    if (failure == ENOTDIR) return last ? ERROR_DIRECTORY : ERROR_PATH_NOT_FOUND;
+    if (failure == ENOENT) return last ? lastMissing : ERROR_PATH_NOT_FOUND;
+    return error;
+}
+
+DWORD PathResolver::Enter(std::size_t depth, std::size_t entry, int& failure)
+{
+    DWORD error = ERROR_SUCCESS;
+    const DirectoryTable* table = Table(depth, error);
+    if (table == nullptr) return error;
+    const std::uint64_t serial = levels_[depth].node->serial;
+    if (levels_.size() > depth + 1 && levels_[depth + 1].parentSerial == serial && levels_[depth + 1].entry == entry)
+        return ERROR_SUCCESS; // the same as last time, and the levels below it too
+    Truncate(depth + 1);
+    if (Descriptor(depth, &error) < 0) return error;
+    const int fd = OpenChild(depth, (*table)[entry].linuxName.c_str(), failure);
+    if (fd < 0) return ErrorFromErrno(failure, ERROR_PATH_NOT_FOUND);
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        close(fd);
+        return ERROR_PATH_NOT_FOUND;
+    }
+    DirectoryNode& node = cache_.NodeOf(st);
+    cache_.Current(node, fd, &st);
+    levels_[depth].node->children[entry] = &node;
+    levels_.push_back(Level{-1, &node, serial, entry});
+    Keep(depth + 1, fd);
+    return ERROR_SUCCESS;
+}
+
+DWORD PathResolver::Walk(const std::string& root, const std::vector<Text>& names, std::size_t begin, std::size_t end,
+                         DWORD lastMissing)
+{
+    if (levels_.empty() || root_ != root)
+        if (const DWORD error = OpenRoot(root); error != ERROR_SUCCESS) return error;
+    for (std::size_t i = begin; i < end; ++i) {
+        const std::size_t depth = i - begin;
+        if (const DWORD error = Step(depth, names[i], i + 1 == end, lastMissing); error != ERROR_SUCCESS) {
+            Truncate(std::min(levels_.size(), depth + 1));
+            return error;
+        }
+    }
+    Truncate(end - begin + 1);
+    return ERROR_SUCCESS;
+}
+
+} // namespace kivra::platform::posix

@@ -1,0 +1,77 @@
+#pragma once
+// Resolution of a path's names, one directory table after the other, from
+// a drive's root. The directories of the last path resolved stay as levels,
+// so that the next path, which mostly goes the same way, reuses them. Only
+// a bounded number of them keep a descriptor open, whatever the depth: a
+// level without one is opened again from the nearest ancestor that has one.
+
+#include "platform/CodePage.h"
+#include "platform/posix/DirectoryCache.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace kivra::platform::posix {
+
+class PathResolver {
+public:
+    // At most `descriptors` levels keep a descriptor (the root's among them).
+    PathResolver(DirectoryCache& cache, std::size_t descriptors);
+    ~PathResolver();
+    PathResolver(const PathResolver&) = delete;
+    PathResolver& operator=(const PathResolver&) = delete;
+
+    // Goes from the directory `root` (a mount point) through names[begin,
+    // end) as directories. A missing name is 3, or `lastMissing` when it is
+    // the last; a name with wildcards that matches no shown name 123; a file
+    // on the way 3, or 267 when it is the last. The directory reached is the
+    // deepest level afterwards.
+    DWORD Walk(const std::string& root, const std::vector<Text>& names, std::size_t begin, std::size_t end,
+               DWORD lastMissing);
+
+    // Levels of the last walk: 0 is the root, level i + 1 the entry Entry(i
+    // + 1) of level i's table.
+    std::size_t Depth() const { return levels_.size() - 1; }
+    DirectoryNode& Node(std::size_t level) { return *levels_[level].node; }
+    std::size_t Entry(std::size_t level) const { return levels_[level].entry; }
+    // An open descriptor of a level (opened again when it has none); -1
+    // with *error set when that fails.
+    int Descriptor(std::size_t level, DWORD* error);
+    // The current table of a level.
+    const DirectoryTable* Table(std::size_t level, DWORD& error);
+
+    // Goes from level `depth` (of the last walk) to the entry `entry` of its
+    // table as the next level (the levels below it stay when that is where
+    // they were). On failure, `failure` holds the errno of the open, 0 when
+    // it did not come to that.
+    DWORD Enter(std::size_t depth, std::size_t entry, int& failure);
+
+    // Closes every level: the nodes they point to are gone.
+    void Reset();
+
+private:
+    struct Level {
+        int fd = -1;
+        DirectoryNode* node = nullptr;
+        std::uint64_t parentSerial = 0;
+        std::size_t entry = 0;
+        bool read = false; // its descriptor has been read from
+    };
+
+    DWORD OpenRoot(const std::string& root);
+    DWORD Step(std::size_t depth, const Text& name, bool last, DWORD lastMissing);
+    int OpenChild(std::size_t parent, const char* linuxName, int& error);
+    void Truncate(std::size_t size);
+    void Keep(std::size_t level, int fd);
+    void Close(std::size_t level);
+    void ReleaseDescriptors(std::size_t spare);
+
+    DirectoryCache& cache_;
+    std::size_t budget_;
+    std::size_t held_ = 0;
+    std::string root_;
+    std::vector<Level> levels_;
+};
+
+} // namespace kivra::platform::posix
