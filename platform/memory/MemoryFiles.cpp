@@ -195,6 +195,10 @@ HANDLE MemoryPlatform::CreateFileA(const char* path, DWORD access, DWORD shareMo
     Entry* entry = Impl::Lookup(parent, full.Names().back());
     Node* node = entry ? entry->node : nullptr;
     if (node != nullptr) {
+        if (disposition == CREATE_NEW) {
+            SetLastError(ERROR_FILE_EXISTS_CODE);
+            return INVALID_HANDLE_VALUE;
+        }
         if (node->directory) {
             SetLastError(ERROR_ACCESS_DENIED);
             return INVALID_HANDLE_VALUE;
@@ -202,10 +206,6 @@ HANDLE MemoryPlatform::CreateFileA(const char* path, DWORD access, DWORD shareMo
         const bool othersShare = !node->heldOpen && node->openHandles == node->sharedReaders;
         if (impl_->Busy(node) && !(sharedReader && othersShare)) {
             SetLastError(ERROR_SHARING_VIOLATION);
-            return INVALID_HANDLE_VALUE;
-        }
-        if (disposition == CREATE_NEW) {
-            SetLastError(ERROR_FILE_EXISTS_CODE);
             return INVALID_HANDLE_VALUE;
         }
         if ((writable || disposition == CREATE_ALWAYS) &&

@@ -61,13 +61,15 @@ HANDLE PosixFileSystem::CreateFileA(const char* path, DWORD access, DWORD shareM
     std::string linuxName;
     const bool exists = target.entry != DirectoryTable::NotFound;
     if (exists) {
+        // A name taken by anything at all is refused to a new file before
+        // anything else is asked of the entry.
+        if (disposition == CREATE_NEW) return Fail(ERROR_FILE_EXISTS), INVALID_HANDLE_VALUE;
         linuxName = (*target.table)[target.entry].linuxName;
         struct stat st {};
         if (fstatat(target.dirFd, linuxName.c_str(), &st, 0) == 0) {
             if (S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
             if (write && (st.st_mode & S_IWUSR) == 0) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
         }
-        if (disposition == CREATE_NEW) return Fail(ERROR_FILE_EXISTS), INVALID_HANDLE_VALUE;
     } else {
         if (disposition == OPEN_EXISTING)
             return Fail(HasWildcard(target.name) ? ERROR_INVALID_NAME : ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;

@@ -503,6 +503,25 @@ TEST_P(PlatformContract, ReadOnlyAndHeldFilesCannotBeReplacedMovedOverOrRemoved)
     EXPECT_EQ(world->Contents("held.txt"), "held");
 }
 
+TEST_P(PlatformContract, ANewFileIsRefusedWhereverTheNameIsTakenWhateverTakesIt)
+{
+    world->File("plain.txt", "plain");
+    world->File("locked.txt", "keep");
+    world->ReadOnly("locked.txt");
+    world->File("held.txt", "held");
+    world->HeldElsewhere("held.txt");
+    world->Directory("dir");
+    world->Ready();
+    for (const char* taken : {"D:\\PLAIN.TXT", "D:\\locked.txt", "D:\\held.txt", "D:\\DIR"}) {
+        SetLastError(0);
+        EXPECT_EQ(CreateFileA(taken, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW, 0), INVALID_HANDLE_VALUE) << taken;
+        EXPECT_EQ(GetLastError(), 80u) << taken;
+    }
+    EXPECT_EQ(world->Contents("plain.txt"), "plain");
+    EXPECT_EQ(world->Contents("locked.txt"), "keep");
+    EXPECT_EQ(world->Contents("held.txt"), "held");
+}
+
 TEST_P(PlatformContract, MovesReplaceOnlyWhenAskedAndRemovedFilesAreGone)
 {
     world->File("a.tmp", "new");
