@@ -13,6 +13,10 @@ namespace kivra::platform::posix {
 
 namespace {
 constexpr int DirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+// A directory its user may search but not list can still be made current,
+// as Windows lets one pass into a folder with traverse rights alone; such a
+// descriptor names the directory and reads nothing.
+constexpr int TraverseFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 } // namespace
 
 PathResolver::PathResolver(DirectoryCache& cache, std::size_t descriptors)
@@ -62,12 +66,19 @@ void PathResolver::ReleaseDescriptors(std::size_t spare)
         if (i != spare) Close(i);
 }
 
-// Opens an entry of level `parent` as a directory; out of descriptors, the
+// Opens an entry of level `parent` as a directory, for reading or else, when
+// reading is refused, for passing into it alone; out of descriptors, the
 // levels' descriptors are let go and the open is tried once more.
-int PathResolver::OpenChild(std::size_t parent, const char* linuxName, int& error)
+int PathResolver::OpenChild(std::size_t parent, const char* linuxName, int& error, bool& traverseOnly)
 {
+    traverseOnly = false;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const int fd = openat(levels_[parent].fd, linuxName, DirectoryFlags);
+        int fd = openat(levels_[parent].fd, linuxName, DirectoryFlags);
+        if (fd < 0 && errno == EACCES) {
+            fd = openat(levels_[parent].fd, linuxName, TraverseFlags);
+            traverseOnly = fd >= 0;
+            if (fd < 0 && errno != EACCES && !OutOfDescriptors(errno)) errno = EACCES;
+        }
         if (fd >= 0) return fd;
         error = errno;
         if (!OutOfDescriptors(error)) return -1;
@@ -84,15 +95,18 @@ int PathResolver::Descriptor(std::size_t level, DWORD* error)
     for (std::size_t i = from + 1; i <= level; ++i) {
         DirectoryNode& parent = *levels_[i - 1].node;
         int failure = 0;
-        const int fd = parent.table && parent.serial == levels_[i].parentSerial
-                           ? OpenChild(i - 1, (*parent.table)[levels_[i].entry].linuxName.c_str(), failure)
-                           : (failure = ENOENT, -1);
+        bool traverseOnly = false;
+        const int fd =
+            parent.table && parent.serial == levels_[i].parentSerial
+                ? OpenChild(i - 1, (*parent.table)[levels_[i].entry].linuxName.c_str(), failure, traverseOnly)
+                : (failure = ENOENT, -1);
         struct stat st {};
         if (fd >= 0 && (fstat(fd, &st) != 0 || DirectoryCache::IdentityOf(st) != levels_[i].node->id)) {
             close(fd);
             failure = ENOENT;
         } else if (fd >= 0) {
             Keep(i, fd);
+            levels_[i].traverseOnly = traverseOnly;
             continue;
         }
         // Gone or replaced since it was a level: so is everything below it.
@@ -109,6 +123,10 @@ const DirectoryTable* PathResolver::Table(std::size_t level, DWORD& error)
     if (node.table && node.watch >= 0) return node.table.get();
     const int fd = Descriptor(level, &error);
     if (fd < 0) return nullptr;
+    if (levels_[level].traverseOnly) {
+        error = ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
     const bool rewind = levels_[level].read;
     levels_[level].read = true;
     return cache_.TableOf(node, fd, rewind, error);
@@ -160,7 +178,8 @@ DWORD PathResolver::Enter(std::size_t depth, std::size_t entry, int& failure)
         return ERROR_SUCCESS; // the same as last time, and the levels below it too
     Truncate(depth + 1);
     if (Descriptor(depth, &error) < 0) return error;
-    const int fd = OpenChild(depth, (*table)[entry].linuxName.c_str(), failure);
+    bool traverseOnly = false;
+    const int fd = OpenChild(depth, (*table)[entry].linuxName.c_str(), failure, traverseOnly);
     if (fd < 0) return ErrorFromErrno(failure, ERROR_PATH_NOT_FOUND);
     struct stat st {};
     if (fstat(fd, &st) != 0) {
@@ -172,6 +191,7 @@ DWORD PathResolver::Enter(std::size_t depth, std::size_t entry, int& failure)
     levels_[depth].node->children[entry] = &node;
     levels_.push_back(Level{-1, &node, serial, entry});
     Keep(depth + 1, fd);
+    levels_.back().traverseOnly = traverseOnly;
     return ERROR_SUCCESS;
 }
 

@@ -56,12 +56,13 @@ private:
         DirectoryNode* node = nullptr;
         std::uint64_t parentSerial = 0;
         std::size_t entry = 0;
-        bool read = false; // its descriptor has been read from
+        bool read = false;         // its descriptor has been read from
+        bool traverseOnly = false; // may be passed into but not listed: its descriptor only names it
     };
 
     DWORD OpenRoot(const std::string& root);
     DWORD Step(std::size_t depth, const Text& name, bool last, DWORD lastMissing);
-    int OpenChild(std::size_t parent, const char* linuxName, int& error);
+    int OpenChild(std::size_t parent, const char* linuxName, int& error, bool& traverseOnly);
     void Truncate(std::size_t size);
     void Keep(std::size_t level, int fd);
     void Close(std::size_t level);

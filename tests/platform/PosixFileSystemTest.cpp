@@ -582,6 +582,36 @@ TEST_F(PosixFiles, AnUnreadableDirectoryCannotBeSearched)
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
+TEST_F(PosixFiles, ADirectoryThatMayBeSearchedButNotListedCanBeMadeCurrentAndNotSearched)
+{
+    temp.MakeFile("passage/inside.txt");
+    chmod(temp.Path().c_str(), 0755);
+    chmod((temp.Path() + "/passage").c_str(), 0111);
+    const std::string root = temp.Path();
+    int status = 0;
+    const bool ran = RunAsNobody(
+        [&root] {
+            PosixPlatform own(PosixFiles::Sources(root));
+            ScopedPlatform scoped(own.Interfaces());
+            if (!SetCurrentDirectoryA("D:\\PASSAGE")) return 1;
+            char buffer[MAX_PATH] = {};
+            const DWORD length = GetCurrentDirectoryA(sizeof buffer, buffer);
+            if (std::string(buffer, length) != "D:\\PASSAGE") return 2;
+            char working[4096] = {};
+            if (getcwd(working, sizeof working) == nullptr || working != root + "/passage") return 3;
+            WIN32_FIND_DATAA data{};
+            if (FindFirstFileA("D:\\passage\\*.*", &data) != INVALID_HANDLE_VALUE) return 4;
+            if (GetLastError() != ERROR_ACCESS_DENIED) return 5;
+            if (FindFirstFileA("*.*", &data) != INVALID_HANDLE_VALUE || GetLastError() != ERROR_ACCESS_DENIED) return 6;
+            if (!SetCurrentDirectoryA("D:\\")) return 7;
+            return 0;
+        },
+        status);
+    if (!ran) GTEST_SKIP() << "cannot run a child process as nobody here";
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the step of the child that failed";
+}
+
 // Removes a tree too deep for path names, from descriptors.
 void RemoveDeep(int parent, const char* name)
 {
