@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "app/QtText.h"
 #include "platform/WinApi.h"
+#include "platform/WindowsPath.h"
 #include "resources/Texts.h"
 #include "selectors/CurrentDirectory.h"
 #include "selectors/SelectorImages.h"
@@ -50,14 +51,10 @@ Text CutFirstDirectory(const Text& directory)
 Text PathDrive(const Text& path)
 {
     if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2);
-    if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
-        // "\\host\share": up to the backslash that follows the share name.
-        const std::size_t afterHost = platform::FindSeparator(path, 2);
-        if (afterHost == platform::NoPosition) return path;
-        const std::size_t afterShare = platform::FindSeparator(path, afterHost + 1);
-        return afterShare == platform::NoPosition ? path : path.substr(0, afterShare);
-    }
-    return {};
+    if (path.size() < 2 || path[0] != '\\' || path[1] != '\\') return {};
+    // "\\host\share", up to the separator that follows the share's name,
+    // as every Windows path is read.
+    return path.substr(0, platform::SplitPathText(path).startLength);
 }
 
 Text JoinPath(const Text& directory, const Text& name)
