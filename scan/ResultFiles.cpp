@@ -65,10 +65,12 @@ HANDLE CreateNewFile(const Text& path, Text& created)
     return platform::INVALID_HANDLE_VALUE;
 }
 
-// Closes the new file (when still open) and removes it.
+// Closes the new file (when still open) and removes it; a file mask that
+// leaves new files read-only does not keep it there.
 void Discard(HANDLE file, const Text& created)
 {
     if (file != platform::INVALID_HANDLE_VALUE) platform::CloseHandle(file);
+    platform::SetFileAttributesA(created.c_str(), platform::FILE_ATTRIBUTE_NORMAL);
     platform::DeleteFileA(created.c_str());
 }
 
@@ -162,6 +164,7 @@ DWORD CheckResultDirectory(const Text& directory)
     const HANDLE file = CreateNewFile(directory + texts::Texts().ResultFileLongNames, created);
     if (file == platform::INVALID_HANDLE_VALUE) return LastErrorOr(platform::ERROR_ACCESS_DENIED);
     platform::CloseHandle(file);
+    platform::SetFileAttributesA(created.c_str(), platform::FILE_ATTRIBUTE_NORMAL);
     if (!platform::DeleteFileA(created.c_str())) return LastErrorOr(platform::ERROR_ACCESS_DENIED);
     return platform::ERROR_SUCCESS;
 }

@@ -132,6 +132,8 @@ struct RunOptions {
     rlim_t fileSizeLimit = 0;
     // Standard output goes here instead of being read back ("/dev/full").
     std::string standardOutput;
+    // The file mode creation mask of the child (umask).
+    mode_t fileMask = 022;
 };
 
 RunOptions InLocale(std::string locale)
@@ -215,6 +217,7 @@ protected:
             const int input = open("/dev/null", O_RDONLY);
             if (input < 0 || dup2(input, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0) _exit(126);
             if (chdir(base.c_str()) != 0) _exit(126);
+            umask(options.fileMask);
             if (options.workingDirectoryDeleted && (chdir(gone.c_str()) != 0 || rmdir(gone.c_str()) != 0)) _exit(126);
             if (options.fileSizeLimit) {
                 const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
@@ -491,6 +494,21 @@ TEST_F(KivraScanEndToEndTest, NothingNewIsLeftWhenAFileCannotBeWritten)
         EXPECT_EQ(stderrText, "kivra-scan: cannot write the result files into 'closed': Permission denied\n");
         EXPECT_TRUE(fs::is_empty(closed));
     }
+}
+
+TEST_F(KivraScanEndToEndTest, AMaskThatMakesNewFilesReadOnlyLeavesNothingNewBehind)
+{
+    Write(root / "README.TXT", "r");
+    RunOptions readOnly;
+    readOnly.fileMask = 0222;
+    // Read-only files can be made and put in place...
+    ASSERT_EQ(Run({"-o", out.string(), root.string()}, readOnly), 0) << stderrText;
+    EXPECT_EQ(Names(out), (std::set<std::string>(std::begin(ResultNames), std::end(ResultNames))));
+    // ...but a read-only result file cannot be replaced, as on Windows; the
+    // new file made for it does not stay.
+    EXPECT_EQ(Run({"-o", out.string(), root.string()}, readOnly), 2);
+    EXPECT_EQ(stderrText, "kivra-scan: cannot write '" + (out / "KIVRALNG.TXT").string() + "': Permission denied\n");
+    EXPECT_EQ(Names(out), (std::set<std::string>(std::begin(ResultNames), std::end(ResultNames))));
 }
 
 TEST_F(KivraScanEndToEndTest, StandardOutputThatCannotBeWrittenEndsWithStatusTwo)
