@@ -82,6 +82,7 @@ int PathResolver::OpenChild(std::size_t parent, const char* linuxName, int& erro
         if (fd >= 0) return fd;
         error = errno;
         if (!OutOfDescriptors(error)) return -1;
+        if (releaseOthers_) releaseOthers_();
         ReleaseDescriptors(parent);
     }
     return -1;
@@ -193,6 +194,15 @@ DWORD PathResolver::Enter(std::size_t depth, std::size_t entry, int& failure)
     Keep(depth + 1, fd);
     levels_.back().traverseOnly = traverseOnly;
     return ERROR_SUCCESS;
+}
+
+void PathResolver::Adopt(std::size_t depth, std::size_t entry, DirectoryNode& node, int fd)
+{
+    Truncate(depth + 1);
+    levels_[depth].node->children[entry] = &node;
+    levels_.push_back(Level{-1, &node, levels_[depth].node->serial, entry});
+    Keep(depth + 1, fd);
+    levels_.back().read = true;
 }
 
 DWORD PathResolver::Walk(const std::string& root, const std::vector<Text>& names, std::size_t begin, std::size_t end,

@@ -9,6 +9,7 @@
 #include "platform/posix/DirectoryCache.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,8 +48,17 @@ public:
     // it did not come to that.
     DWORD Enter(std::size_t depth, std::size_t entry, int& failure);
 
+    // Enters the entry `entry` of level `depth`'s table as the next level,
+    // the directory `node` already open on `fd` (which the level takes; its
+    // position is past the directory's start).
+    void Adopt(std::size_t depth, std::size_t entry, DirectoryNode& node, int fd);
+
     // Closes every level: the nodes they point to are gone.
     void Reset();
+
+    // Asked to give its descriptors back when the process runs out of them,
+    // before the levels give theirs.
+    void OnOutOfDescriptors(std::function<void()> release) { releaseOthers_ = std::move(release); }
 
 private:
     struct Level {
@@ -73,6 +83,7 @@ private:
     std::size_t held_ = 0;
     std::string root_;
     std::vector<Level> levels_;
+    std::function<void()> releaseOthers_;
 };
 
 } // namespace kivra::platform::posix
