@@ -92,11 +92,23 @@ bool Flush(HANDLE file, Text& buffer)
     return written;
 }
 
+// Lines written so far, told to a progress every so many.
+struct Written {
+    SaveProgress* progress = nullptr;
+    std::size_t lines = 0;
+
+    void One()
+    {
+        if (++lines % SaveProgress::SavedEvery == 0 && progress) progress->Saved(lines);
+    }
+};
+
 // The lines, each followed by CR LF.
-bool WriteLines(HANDLE file, const TStringList& list, Text& buffer)
+bool WriteLines(HANDLE file, const TStringList& list, Text& buffer, Written& written)
 {
     buffer.clear();
     for (const Line& line : *list.Snapshot()) {
+        written.One();
         if (line.size() >= PieceBytes) {
             // A line as long as a piece goes out as it is.
             if (!Flush(file, buffer) || !WriteWhole(file, line.data(), line.size())) return false;
@@ -116,14 +128,14 @@ struct Outcome {
 
 // Writes the file through its new file. Nothing of the attempt is left
 // behind on any way out, exhausted memory included.
-Outcome Save(const TStringList& list, const Text& path, Text& buffer)
+Outcome Save(const TStringList& list, const Text& path, Text& buffer, Written& counted)
 {
     Text created;
     const HANDLE file = CreateNewFile(path, created);
     if (file == platform::INVALID_HANDLE_VALUE) return {LastErrorOr(platform::ERROR_ACCESS_DENIED), false};
     bool written = false;
     try {
-        written = WriteLines(file, list, buffer);
+        written = WriteLines(file, list, buffer, counted);
     } catch (...) {
         Discard(file, created);
         throw;
@@ -151,7 +163,8 @@ Outcome Save(const TStringList& list, const Text& path, Text& buffer)
 void SaveListToFile(const TStringList& list, const Text& path)
 {
     Text buffer;
-    const Outcome outcome = Save(list, path, buffer);
+    Written written;
+    const Outcome outcome = Save(list, path, buffer, written);
     if (outcome.error == platform::ERROR_SUCCESS) return;
     const Text message = EInOutError(outcome.error).Message();
     if (outcome.writing) throw EWriteError(message);
@@ -169,7 +182,8 @@ DWORD CheckResultDirectory(const Text& directory)
     return platform::ERROR_SUCCESS;
 }
 
-bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory, SaveFailureReporter& reporter)
+bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory, SaveFailureReporter& reporter,
+                     SaveProgress* progress)
 {
     const auto& texts = texts::Texts();
     struct Row {
@@ -185,12 +199,13 @@ bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory,
         {texts.ResultFileKomojiFiles, lists.KomojiFileList, texts.SaveFailedKomojiFiles},
     };
     Text buffer;
+    Written written{progress};
     for (const Row& row : rows) {
         Text path;
         Outcome outcome;
         try {
             path = directory() + row.fileName;
-            outcome = Save(row.list, path, buffer);
+            outcome = Save(row.list, path, buffer, written);
         } catch (const std::bad_alloc&) {
             outcome.error = platform::ERROR_NOT_ENOUGH_MEMORY;
         } catch (...) {
@@ -206,17 +221,18 @@ bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory,
     return true;
 }
 
-bool SaveResultFiles(const ResultLists& lists, const Text& directory, SaveFailureReporter& reporter)
+bool SaveResultFiles(const ResultLists& lists, const Text& directory, SaveFailureReporter& reporter,
+                     SaveProgress* progress)
 {
     Text prefix = directory;
     if (!prefix.empty() && !platform::EndsWithSeparator(prefix) && prefix.back() != ':') prefix.push_back('\\');
     return SaveResultFiles(
-        lists, [&prefix] { return prefix; }, reporter);
+        lists, [&prefix] { return prefix; }, reporter, progress);
 }
 
-bool SaveResultFiles(const ResultLists& lists, SaveFailureReporter& reporter)
+bool SaveResultFiles(const ResultLists& lists, SaveFailureReporter& reporter, SaveProgress* progress)
 {
-    return SaveResultFiles(lists, ResultDirectory(platform::ExecutableDirectory), reporter);
+    return SaveResultFiles(lists, ResultDirectory(platform::ExecutableDirectory), reporter, progress);
 }
 
 } // namespace kivra::scan
