@@ -100,7 +100,7 @@ ReadAhead::~ReadAhead()
 {
     std::unique_lock lock(mutex_);
     stopping_ = true;
-    changed_.notify_all();
+    workerWake_.notify_all();
     lock.unlock();
     if (worker_.joinable()) worker_.join();
     lock.lock();
@@ -121,11 +121,16 @@ void ReadAhead::Release(Descriptors::iterator descriptor)
 }
 
 // After a change: wakes who waits for one, and tells the calls whether
-// there is anything here for them.
+// there is anything here for them. The worker, once the descriptors ran out,
+// is woken when a quarter of them are free again (or nothing it read waits
+// to be taken), not for each one the walk gives back.
 void ReadAhead::Wake()
 {
     attention_.store(!jobs_.empty() || !dropped_.empty() || reading_ > 0, std::memory_order_release);
-    if (waiting_ > 0) changed_.notify_all();
+    if (takersWaiting_ > 0) takerWake_.notify_all();
+    Jobs::iterator job;
+    if (workerWaiting_ && (read_ == 0 || descriptors_.size() + reading_ + budget_ / 4 <= budget_) && Startable(job))
+        workerWake_.notify_one();
 }
 
 void ReadAhead::QueueFirst(int fd, const std::shared_ptr<const DirectoryTable>& table,
@@ -213,6 +218,7 @@ void ReadAhead::Read(Jobs::iterator job, std::unique_lock<std::mutex>& lock)
     }
     const std::vector<Subdirectory> below = SubdirectoriesOf(prepared.entries, prepared.table->Size());
     job->own = Hold(prepared.fd, 1 + below.size());
+    ++read_;
     readEntries_ += prepared.entries.size();
     job->prepared = std::move(prepared);
     job->state = Job::State::Read;
@@ -234,6 +240,7 @@ void ReadAhead::Drop(Jobs::iterator job)
     case Job::State::Reading: job->dropped = true; return;
     case Job::State::Queued: Release(job->parent); break;
     case Job::State::Read:
+        --read_;
         readEntries_ -= job->prepared.entries.size();
         if (job->prepared.watch.watch >= 0) dropped_.push_back(job->prepared.watch);
         Release(job->own);
@@ -266,15 +273,16 @@ ReadAhead::Outcome ReadAhead::Take(const DirectoryTable* parent, std::size_t ent
             Read(other, lock);
             continue;
         }
-        ++waiting_;
-        changed_.wait(lock);
-        --waiting_;
+        ++takersWaiting_;
+        takerWake_.wait(lock);
+        --takersWaiting_;
     }
     if (job->state == Job::State::Unread) {
         jobs_.erase(job);
         Wake();
         return Outcome::Unread;
     }
+    --read_;
     readEntries_ -= job->prepared.entries.size();
     prepared = std::move(job->prepared);
     const Descriptors::iterator own = job->own;
@@ -321,9 +329,9 @@ void ReadAhead::Work()
             Read(job, lock);
             continue;
         }
-        ++waiting_;
-        const bool woken = changed_.wait_for(lock, WorkerIdle) == std::cv_status::no_timeout;
-        --waiting_;
+        workerWaiting_ = true;
+        const bool woken = workerWake_.wait_for(lock, WorkerIdle) == std::cv_status::no_timeout;
+        workerWaiting_ = false;
         if (!woken && !Startable(job)) break;
     }
     running_ = false;

@@ -127,14 +127,17 @@ private:
     const std::size_t budget_;
 
     mutable std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable workerWake_; // the worker waits for room or work
+    std::condition_variable takerWake_;  // a call waits for a directory another thread reads
     Jobs jobs_;
     Descriptors descriptors_;
     std::size_t readEntries_ = 0; // entries of directories read and not taken
     std::size_t reading_ = 0;     // directories being read
-    std::size_t waiting_ = 0;     // threads waiting for a change
-    bool starved_ = false;        // out of descriptors: nothing more is started until queued anew
-    bool running_ = false;        // the worker runs
+    std::size_t read_ = 0;        // directories read and not taken
+    bool workerWaiting_ = false;
+    std::size_t takersWaiting_ = 0;
+    bool starved_ = false; // out of descriptors: nothing more is started until queued anew
+    bool running_ = false; // the worker runs
     bool stopping_ = false;
     std::vector<ChangeWatch::Ticket> dropped_;
     std::atomic<bool> attention_{false};
