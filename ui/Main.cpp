@@ -403,7 +403,15 @@ void TForm1::RunOffGuiThread(const platform::Text& step, const std::atomic<std::
         });
         caption.start(ProgressInterval);
     }
-    app::RunOffGuiThread(work);
+    // The count is the step's progress: once the step is over, however it
+    // ended, the caption tells the step alone.
+    try {
+        app::RunOffGuiThread(work);
+    } catch (...) {
+        if (entries) SetProgressCaption(step);
+        throw;
+    }
+    if (entries) SetProgressCaption(step);
 }
 
 scan::ResultLists TForm1::Lists()
