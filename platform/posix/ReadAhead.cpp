@@ -9,6 +9,7 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -28,13 +29,32 @@ constexpr std::chrono::seconds WorkerIdle{2};
 // worker when that ends, idle.
 thread_local bool ownDirectory = false;
 
+// Directories of more entries than this have them examined by every thread
+// that would otherwise wait, in parts of ExaminedTogether entries.
+constexpr std::size_t ShareAbove = 256;
+constexpr std::size_t ExaminedTogether = 64;
+
+} // namespace
+
+std::vector<Subdirectory> SubdirectoriesOf(const std::vector<EntryLook>& looks, std::size_t tableSize, std::size_t from)
+{
+    std::vector<Subdirectory> subdirectories;
+    for (std::size_t i = from; i < looks.size(); ++i) {
+        const EntryLook& look = looks[i];
+        if (look.entry < tableSize && (look.attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(look.attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            subdirectories.push_back(Subdirectory{look.entry, look.identity});
+    }
+    return subdirectories;
+}
+
 // Reads the subdirectory `entry` of the directory open on `parentFd` as a
 // search of all its entries would: opened, its stat taken, watched, read
 // into its table, each entry examined. False when it cannot be (what was
 // set up is in `out`, the descriptor closed); `error` is the errno of a
-// failed open, else 0.
-bool ReadSubdirectory(int parentFd, const TableEntry& entry, const FileIdentity& identity, ChangeWatch& watch,
-                      PreparedDirectory& out, int& error)
+// failed open, else 0. Called without the lock.
+bool ReadAhead::ReadSubdirectory(int parentFd, const TableEntry& entry, const FileIdentity& identity,
+                                 PreparedDirectory& out, int& error)
 {
     error = 0;
     out.fd = openat(parentFd, entry.linuxName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -49,33 +69,92 @@ bool ReadSubdirectory(int parentFd, const TableEntry& entry, const FileIdentity&
     };
     // The directory the parent's search found, and no other put in its place.
     if (fstat(out.fd, &out.st) != 0 || DirectoryCache::IdentityOf(out.st) != identity) return fail();
-    out.watch = watch.WatchAside(out.fd, static_cast<std::uint64_t>(out.st.st_dev), ownDirectory);
+    out.watch = watch_.WatchAside(out.fd, static_cast<std::uint64_t>(out.st.st_dev), ownDirectory);
     DWORD failure = ERROR_SUCCESS;
     out.table = ReadDirectoryTable(out.fd, false, &failure);
     if (!out.table) return fail();
-    const std::uint64_t device = static_cast<std::uint64_t>(out.st.st_dev);
-    out.entries.reserve(out.table->Size());
-    for (std::size_t i = 0; i < out.table->Size(); ++i) {
-        EntryLook look;
-        look.entry = i;
-        if (EntryAttributes(out.fd, device, (*out.table)[i], look.attributes, &look.identity))
-            out.entries.push_back(look);
-    }
+    Examine(out.fd, static_cast<std::uint64_t>(out.st.st_dev), *out.table, out.entries);
     return true;
 }
 
-} // namespace
+// The entries of a large directory, examined by several threads.
+struct ReadAhead::Sharing {
+    int fd = -1;
+    std::uint64_t device = 0;
+    const DirectoryTable* table = nullptr;
+    std::size_t parts = 0;
+    std::atomic<std::size_t> next{0};     // the next part nobody examines yet
+    std::atomic<std::size_t> finished{0}; // parts examined
+    std::atomic<std::size_t> helpers{0};  // threads of others that may still touch this
+    std::vector<EntryLook> looks;         // by entry
+    std::vector<unsigned char> present;   // by entry: still there
 
-std::vector<Subdirectory> SubdirectoriesOf(const std::vector<EntryLook>& looks, std::size_t tableSize, std::size_t from)
-{
-    std::vector<Subdirectory> subdirectories;
-    for (std::size_t i = from; i < looks.size(); ++i) {
-        const EntryLook& look = looks[i];
-        if (look.entry < tableSize && (look.attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            !(look.attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            subdirectories.push_back(Subdirectory{look.entry, look.identity});
+    // Examines parts until none is left.
+    void Examine()
+    {
+        for (std::size_t part = next.fetch_add(1); part < parts; part = next.fetch_add(1)) {
+            const std::size_t end = std::min(table->Size(), (part + 1) * ExaminedTogether);
+            for (std::size_t i = part * ExaminedTogether; i < end; ++i) {
+                looks[i].entry = i;
+                present[i] = EntryAttributes(fd, device, (*table)[i], looks[i].attributes, &looks[i].identity);
+            }
+            finished.fetch_add(1, std::memory_order_release);
+        }
     }
-    return subdirectories;
+};
+
+// Examines every entry of the directory open on `fd`; a large one is offered
+// to the threads that would wait meanwhile.
+void ReadAhead::Examine(int fd, std::uint64_t device, const DirectoryTable& table, std::vector<EntryLook>& entries)
+{
+    entries.reserve(table.Size());
+    if (table.Size() <= ShareAbove) {
+        for (std::size_t i = 0; i < table.Size(); ++i) {
+            EntryLook look;
+            look.entry = i;
+            if (EntryAttributes(fd, device, table[i], look.attributes, &look.identity)) entries.push_back(look);
+        }
+        return;
+    }
+    Sharing sharing;
+    sharing.fd = fd;
+    sharing.device = device;
+    sharing.table = &table;
+    sharing.parts = (table.Size() + ExaminedTogether - 1) / ExaminedTogether;
+    sharing.looks.resize(table.Size());
+    sharing.present.resize(table.Size());
+    {
+        std::lock_guard lock(mutex_);
+        sharing_.push_back(&sharing);
+        if (takersWaiting_ > 0) takerWake_.notify_all();
+        if (workerWaiting_) workerWake_.notify_one();
+    }
+    sharing.Examine();
+    {
+        std::lock_guard lock(mutex_);
+        sharing_.erase(std::find(sharing_.begin(), sharing_.end(), &sharing));
+    }
+    // Parts others took are done soon.
+    while (sharing.finished.load(std::memory_order_acquire) < sharing.parts || sharing.helpers.load() > 0)
+        std::this_thread::yield();
+    for (std::size_t i = 0; i < table.Size(); ++i)
+        if (sharing.present[i]) entries.push_back(sharing.looks[i]);
+}
+
+// Helps examine the entries of a large directory another thread reads, with
+// the lock let go meanwhile; false when there is none.
+bool ReadAhead::Help(std::unique_lock<std::mutex>& lock)
+{
+    for (Sharing* sharing : sharing_) {
+        if (sharing->next.load() >= sharing->parts) continue;
+        sharing->helpers.fetch_add(1);
+        lock.unlock();
+        sharing->Examine();
+        sharing->helpers.fetch_sub(1);
+        lock.lock();
+        return true;
+    }
+    return false;
 }
 
 struct ReadAhead::Job {
@@ -106,6 +185,7 @@ ReadAhead::~ReadAhead()
     lock.lock();
     for (auto job = jobs_.begin(); job != jobs_.end();) Drop(job++);
     for (const Descriptor& descriptor : descriptors_) close(descriptor.fd);
+    for (const int fd : closing_) close(fd);
 }
 
 ReadAhead::Descriptors::iterator ReadAhead::Hold(int fd, std::size_t users)
@@ -197,7 +277,7 @@ void ReadAhead::Read(Jobs::iterator job, std::unique_lock<std::mutex>& lock)
     lock.unlock();
     PreparedDirectory prepared;
     int error = 0;
-    const bool read = ReadSubdirectory(parentFd, entry, identity, watch_, prepared, error);
+    const bool read = ReadSubdirectory(parentFd, entry, identity, prepared, error);
     lock.lock();
     --reading_;
     Release(job->parent);
@@ -267,12 +347,14 @@ ReadAhead::Outcome ReadAhead::Take(const DirectoryTable* parent, std::size_t ent
             continue;
         }
         if (job->state != Job::State::Reading) break;
-        // Another thread reads it: read what comes after it meanwhile.
+        // Another thread reads it: read what comes after it meanwhile, or
+        // help with the entries of a large directory.
         Jobs::iterator other;
         if (Startable(other)) {
             Read(other, lock);
             continue;
         }
+        if (Help(lock)) continue;
         ++takersWaiting_;
         takerWake_.wait(lock);
         --takersWaiting_;
@@ -306,9 +388,32 @@ ReadAhead::Outcome ReadAhead::Take(const DirectoryTable* parent, std::size_t ent
 
 void ReadAhead::Cancel()
 {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     for (auto job = jobs_.begin(); job != jobs_.end();) Drop(job++);
+    CloseNow(lock);
     Wake();
+}
+
+void ReadAhead::CloseLater(int fd)
+{
+    std::unique_lock lock(mutex_);
+    if (!running_ || stopping_ || closing_.size() >= budget_ / 2) {
+        lock.unlock();
+        close(fd);
+        return;
+    }
+    closing_.push_back(fd);
+    if (workerWaiting_ && closing_.size() >= budget_ / 4) workerWake_.notify_one();
+}
+
+// Closes the descriptors waiting to be closed, with the lock let go.
+void ReadAhead::CloseNow(std::unique_lock<std::mutex>& lock)
+{
+    if (closing_.empty()) return;
+    std::vector<int> fds = std::exchange(closing_, {});
+    lock.unlock();
+    for (const int fd : fds) close(fd);
+    lock.lock();
 }
 
 std::vector<ChangeWatch::Ticket> ReadAhead::DroppedWatches()
@@ -324,17 +429,20 @@ void ReadAhead::Work()
     ownDirectory = unshare(CLONE_FS) == 0;
     std::unique_lock lock(mutex_);
     while (!stopping_) {
+        CloseNow(lock);
         Jobs::iterator job;
         if (Startable(job)) {
             Read(job, lock);
             continue;
         }
+        if (Help(lock)) continue;
         workerWaiting_ = true;
         const bool woken = workerWake_.wait_for(lock, WorkerIdle) == std::cv_status::no_timeout;
         workerWaiting_ = false;
-        if (!woken && !Startable(job)) break;
+        if (!woken && !Startable(job) && closing_.empty()) break;
     }
     running_ = false;
+    CloseNow(lock);
 }
 
 } // namespace kivra::platform::posix

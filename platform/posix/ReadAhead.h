@@ -11,6 +11,9 @@
 // search of a directory then takes what was read, if it still stands
 // (DirectoryCache::Adopt), instead of reading it itself.
 //
+// The entries of a large directory are examined in parts by every thread
+// that would otherwise wait.
+//
 // Bounds: the descriptors held here (each directory read ahead keeps one
 // until the walk takes it, or while its own subdirectories wait to be opened
 // from it) and the entries of the directories read ahead and not yet taken.
@@ -100,6 +103,10 @@ public:
     // done).
     void Cancel();
 
+    // Closes a descriptor, on the worker when it runs (a few wait for it
+    // there; past those, here at once).
+    void CloseLater(int fd);
+
     // Watches of directories read ahead and dropped since the last time: the
     // caller gives them back (DirectoryCache::Dispose).
     std::vector<ChangeWatch::Ticket> DroppedWatches();
@@ -114,14 +121,20 @@ private:
     using Descriptors = std::list<Descriptor>;
     struct Job;
     using Jobs = std::list<Job>;
+    struct Sharing;
 
     Descriptors::iterator Hold(int fd, std::size_t users);
     void Release(Descriptors::iterator descriptor);
     bool Startable(Jobs::iterator& found);
     void Read(Jobs::iterator job, std::unique_lock<std::mutex>& lock);
+    bool ReadSubdirectory(int parentFd, const TableEntry& entry, const FileIdentity& identity, PreparedDirectory& out,
+                          int& error);
+    void Examine(int fd, std::uint64_t device, const DirectoryTable& table, std::vector<EntryLook>& entries);
+    bool Help(std::unique_lock<std::mutex>& lock);
     void Drop(Jobs::iterator job);
     void Wake();
     void Work();
+    void CloseNow(std::unique_lock<std::mutex>& lock);
 
     ChangeWatch& watch_;
     const std::size_t budget_;
@@ -140,6 +153,8 @@ private:
     bool running_ = false; // the worker runs
     bool stopping_ = false;
     std::vector<ChangeWatch::Ticket> dropped_;
+    std::vector<Sharing*> sharing_; // large directories whose entries others may help examine
+    std::vector<int> closing_;      // descriptors the worker is to close
     std::atomic<bool> attention_{false};
     std::thread worker_;
 };
