@@ -35,7 +35,10 @@ void PathResolver::Reset()
 void PathResolver::Close(std::size_t level)
 {
     if (levels_[level].fd < 0) return;
-    close(levels_[level].fd);
+    if (close_)
+        close_(levels_[level].fd);
+    else
+        close(levels_[level].fd);
     levels_[level].fd = -1;
     --held_;
 }

@@ -59,6 +59,8 @@ public:
     // Asked to give its descriptors back when the process runs out of them,
     // before the levels give theirs.
     void OnOutOfDescriptors(std::function<void()> release) { releaseOthers_ = std::move(release); }
+    // Closes the descriptors the levels give up (by default, at once).
+    void CloseWith(std::function<void(int)> close) { close_ = std::move(close); }
 
 private:
     struct Level {
@@ -84,6 +86,7 @@ private:
     std::string root_;
     std::vector<Level> levels_;
     std::function<void()> releaseOthers_;
+    std::function<void(int)> close_;
 };
 
 } // namespace kivra::platform::posix

@@ -29,7 +29,13 @@ PosixFileSystem::PosixFileSystem(const std::vector<Drive>& drives, CurrentDirect
       readAhead_(watch_, limits.descriptors),
       readingAhead_(limits.readAhead)
 {
-    resolver_.OnOutOfDescriptors([this] { StopReadingAhead(); });
+    resolver_.OnOutOfDescriptors([this] {
+        StopReadingAhead();
+        readAhead_.Cancel();
+    });
+    // A walk gives up a descriptor for each directory it leaves: the
+    // read-ahead's worker closes them.
+    if (readingAhead_) resolver_.CloseWith([this](int fd) { readAhead_.CloseLater(fd); });
 }
 
 PosixFileSystem::~PosixFileSystem()
