@@ -209,7 +209,10 @@ void ReadAhead::Wake()
     attention_.store(!jobs_.empty() || !dropped_.empty() || reading_ > 0, std::memory_order_release);
     if (takersWaiting_ > 0) takerWake_.notify_all();
     Jobs::iterator job;
-    if (workerWaiting_ && (read_ == 0 || descriptors_.size() + reading_ + budget_ / 4 <= budget_) && Startable(job))
+    if (workerWaiting_ &&
+        (read_ == 0 || descriptors_.size() + reading_ + budget_ / 4 <= budget_ ||
+         jobs_.front().state == Job::State::Queued) &&
+        Startable(job))
         workerWake_.notify_one();
 }
 
@@ -250,17 +253,22 @@ bool ReadAhead::Empty() const
 }
 
 // The first directory queued that nobody reads yet, near enough to the front
-// and within the bounds.
+// and within the bounds. When the walk reads a directory itself, those below
+// it are queued before what was read ahead already, and are needed first:
+// such a directory may take up to twice the descriptors, so that what was
+// read ahead does not keep the worker from them.
 bool ReadAhead::Startable(Jobs::iterator& found)
 {
-    if (starved_ || stopping_ || descriptors_.size() + reading_ >= budget_ || readEntries_ >= MostReadEntries)
-        return false;
+    const std::size_t held = descriptors_.size() + reading_;
+    if (starved_ || stopping_ || held >= 2 * budget_ || readEntries_ >= MostReadEntries) return false;
+    bool beforeAnyRead = true;
     std::size_t looked = 0;
     for (auto job = jobs_.begin(); job != jobs_.end() && looked < 4 * budget_; ++job, ++looked) {
-        if (job->state == Job::State::Queued) {
-            found = job;
-            return true;
-        }
+        if (job->state == Job::State::Read) beforeAnyRead = false;
+        if (job->state != Job::State::Queued) continue;
+        if (held >= budget_ && !beforeAnyRead) return false;
+        found = job;
+        return true;
     }
     return false;
 }

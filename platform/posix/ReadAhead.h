@@ -69,7 +69,8 @@ struct PreparedDirectory {
 
 class ReadAhead {
 public:
-    // At most `descriptors` descriptors held (at least two).
+    // At most `descriptors` descriptors held (at least two), twice as many
+    // for directories needed before any read ahead already.
     ReadAhead(ChangeWatch& watch, std::size_t descriptors);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
