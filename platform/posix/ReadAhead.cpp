@@ -165,9 +165,9 @@ struct ReadAhead::Job {
     FileIdentity identity;
     Descriptors::iterator parent; // where it is opened from; held until it is read
     State state = State::Queued;
-    bool dropped = false; // dropped while being read: thrown away once read
-    PreparedDirectory prepared;
-    Descriptors::iterator own; // once read: its descriptor, held until taken
+    bool dropped = false;                        // dropped while being read: thrown away once read
+    std::unique_ptr<PreparedDirectory> prepared; // once read (a queued one is small)
+    Descriptors::iterator own;                   // once read: its descriptor, held until taken
 };
 
 ReadAhead::ReadAhead(ChangeWatch& watch, std::size_t descriptors)
@@ -283,9 +283,10 @@ void ReadAhead::Read(Jobs::iterator job, std::unique_lock<std::mutex>& lock)
     const TableEntry entry = (*job->parentTable)[job->entry];
     const FileIdentity identity = job->identity;
     lock.unlock();
-    PreparedDirectory prepared;
+    auto read = std::make_unique<PreparedDirectory>();
+    PreparedDirectory& prepared = *read;
     int error = 0;
-    const bool read = ReadSubdirectory(parentFd, entry, identity, prepared, error);
+    const bool wasRead = ReadSubdirectory(parentFd, entry, identity, prepared, error);
     lock.lock();
     --reading_;
     Release(job->parent);
@@ -298,7 +299,7 @@ void ReadAhead::Read(Jobs::iterator job, std::unique_lock<std::mutex>& lock)
         Wake();
         return;
     }
-    if (!read) {
+    if (!wasRead) {
         if (prepared.watch.watch >= 0) dropped_.push_back(prepared.watch);
         job->state = Job::State::Unread;
         Wake();
@@ -308,12 +309,12 @@ void ReadAhead::Read(Jobs::iterator job, std::unique_lock<std::mutex>& lock)
     job->own = Hold(prepared.fd, 1 + below.size());
     ++read_;
     readEntries_ += prepared.entries.size();
-    job->prepared = std::move(prepared);
+    job->prepared = std::move(read);
     job->state = Job::State::Read;
     const auto after = std::next(job);
     for (const Subdirectory& subdirectory : below) {
         Job& queued = *jobs_.emplace(after);
-        queued.parentTable = job->prepared.table;
+        queued.parentTable = job->prepared->table;
         queued.entry = subdirectory.entry;
         queued.identity = subdirectory.identity;
         queued.parent = job->own;
@@ -329,8 +330,8 @@ void ReadAhead::Drop(Jobs::iterator job)
     case Job::State::Queued: Release(job->parent); break;
     case Job::State::Read:
         --read_;
-        readEntries_ -= job->prepared.entries.size();
-        if (job->prepared.watch.watch >= 0) dropped_.push_back(job->prepared.watch);
+        readEntries_ -= job->prepared->entries.size();
+        if (job->prepared->watch.watch >= 0) dropped_.push_back(job->prepared->watch);
         Release(job->own);
         break;
     case Job::State::Unread: break;
@@ -373,8 +374,8 @@ ReadAhead::Outcome ReadAhead::Take(const DirectoryTable* parent, std::size_t ent
         return Outcome::Unread;
     }
     --read_;
-    readEntries_ -= job->prepared.entries.size();
-    prepared = std::move(job->prepared);
+    readEntries_ -= job->prepared->entries.size();
+    prepared = std::move(*job->prepared);
     const Descriptors::iterator own = job->own;
     jobs_.erase(job);
     if (own->users == 1) {
