@@ -147,7 +147,7 @@ DWORD PathResolver::OpenRoot(const std::string& root)
         close(fd);
         return ERROR_NOT_READY;
     }
-    levels_.push_back(Level{-1, &cache_.NodeOf(st), 0, 0});
+    Push(Level{-1, &cache_.NodeOf(st), 0, 0});
     Keep(0, fd);
     root_ = root;
     return ERROR_SUCCESS;
@@ -193,17 +193,33 @@ DWORD PathResolver::Enter(std::size_t depth, std::size_t entry, int& failure)
     DirectoryNode& node = cache_.NodeOf(st);
     cache_.Current(node, fd, &st);
     levels_[depth].node->children[entry] = &node;
-    levels_.push_back(Level{-1, &node, serial, entry});
+    Push(Level{-1, &node, serial, entry});
     Keep(depth + 1, fd);
     levels_.back().traverseOnly = traverseOnly;
     return ERROR_SUCCESS;
+}
+
+void PathResolver::Push(Level level)
+{
+    level.stamp = ++stamps_;
+    levels_.push_back(level);
+}
+
+bool PathResolver::Stands(std::size_t level)
+{
+    DWORD error = ERROR_SUCCESS;
+    for (std::size_t i = 0; i <= level; ++i) {
+        if (i > 0 && levels_[i].parentSerial != levels_[i - 1].node->serial) return false;
+        if (Table(i, error) == nullptr) return false;
+    }
+    return true;
 }
 
 void PathResolver::Adopt(std::size_t depth, std::size_t entry, DirectoryNode& node, int fd)
 {
     Truncate(depth + 1);
     levels_[depth].node->children[entry] = &node;
-    levels_.push_back(Level{-1, &node, levels_[depth].node->serial, entry});
+    Push(Level{-1, &node, levels_[depth].node->serial, entry});
     Keep(depth + 1, fd);
     levels_.back().read = true;
 }

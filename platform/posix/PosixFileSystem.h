@@ -104,7 +104,8 @@ private:
         // directory searched as it stood.
         std::string prefix;
         DirectoryNode* node = nullptr;
-        std::size_t level = 0; // the resolver's level it was at
+        std::size_t level = 0;   // the resolver's level it was at
+        std::uint64_t stamp = 0; // that level's stamp then
         std::uint64_t serial = 0;
         std::uint64_t generation = 0;
     };
@@ -128,8 +129,8 @@ private:
     static void AddDots(const DirectoryState* directory, bool dot, bool dotDot, Search& search);
     // A walk going down: the search `pattern` is "*.*" (or "*") in the
     // directory the last search has just reported.
-    const Search* DescentOf(std::string_view pattern, std::string_view namePattern);
-    bool SearchReadAhead(const WindowsPath& directory, const Search& parent, Place& place, Search& search);
+    const Search* DescentOf(std::string_view pattern);
+    bool SearchReadAhead(const Search& parent, Place& place, Search& search);
     void ReadAheadBelow(const Place& place, const Search& parent, const Search& search);
     void StopReadingAhead();
     void DisposeDroppedWatches();

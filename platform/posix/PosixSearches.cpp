@@ -62,9 +62,9 @@ void PosixFileSystem::Report(const Search& search, const Search::Item& item, WIN
     entry.alias.copy(data->cAlternateFileName, 13);
 }
 
-// The search a walk makes of a directory it goes down into: every entry of
-// the directory that the last search has just reported.
-const PosixFileSystem::Search* PosixFileSystem::DescentOf(std::string_view pattern, std::string_view namePattern)
+// The search a walk makes of a directory it goes down into: every entry
+// ("*.*" or "*") of the directory that the last search has just reported.
+const PosixFileSystem::Search* PosixFileSystem::DescentOf(std::string_view pattern)
 {
     if (!readingAhead_) return nullptr;
     const auto found = searches_.find(lastSearch_);
@@ -75,22 +75,28 @@ const PosixFileSystem::Search* PosixFileSystem::DescentOf(std::string_view patte
     if (item.entry == Dot || item.entry == DotDot || (item.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
         (item.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
         return nullptr;
-    if (namePattern != "*.*" && namePattern != "*") return nullptr;
     const std::string_view name = (*search.table)[item.entry].name;
     const std::string_view prefix = search.prefix;
-    if (pattern.size() != prefix.size() + name.size() + 1 + namePattern.size() || !pattern.starts_with(prefix) ||
-        pattern.substr(prefix.size(), name.size()) != name || pattern[prefix.size() + name.size()] != '\\')
+    if (pattern.size() <= prefix.size() + name.size() || !pattern.starts_with(prefix) ||
+        pattern.substr(prefix.size(), name.size()) != name)
         return nullptr;
+    const std::string_view rest = pattern.substr(prefix.size() + name.size());
+    if (rest != "\\*.*" && rest != "\\*") return nullptr;
     return &search;
 }
 
 // The search of a directory a walk goes down into, from what was read ahead
-// of the walk; false when nothing read ahead stands for it.
-bool PosixFileSystem::SearchReadAhead(const WindowsPath& directory, const Search& parent, Place& place, Search& search)
+// of the walk; false when nothing read ahead stands for it. The resolver
+// still holds the searched directory's parent as it was when that was
+// searched, through the same levels, each of which still stands: the path,
+// which is the parent's search's own with one more name, leads where it did.
+bool PosixFileSystem::SearchReadAhead(const Search& parent, Place& place, Search& search)
 {
-    WindowsPath parentPath = directory;
-    parentPath.names.pop_back();
-    if (ResolveDirectory(parentPath, place) != ERROR_SUCCESS) return false;
+    place = Place{};
+    place.level = parent.level;
+    if (resolver_.Depth() < place.level || resolver_.Stamp(place.level) != parent.stamp ||
+        !resolver_.Stands(place.level))
+        return false;
     DirectoryNode& parentNode = resolver_.Node(place.level);
     if (&parentNode != parent.node || parentNode.table != parent.table) return false;
     const std::size_t entry = parent.items[parent.position - 1].entry;
@@ -114,7 +120,6 @@ bool PosixFileSystem::SearchReadAhead(const WindowsPath& directory, const Search
     resolver_.Adopt(place.level, entry, node, prepared.fd);
     place.level = resolver_.Depth();
     place.dirFd = prepared.fd;
-    place.isRoot = false;
     search.table = node.table;
     const DirectoryState* state = cache_.StateOf(node, prepared.fd);
     if (node.table != prepared.table) {
@@ -147,22 +152,21 @@ void PosixFileSystem::ReadAheadBelow(const Place& place, const Search& parent, c
 
 HANDLE PosixFileSystem::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data)
 {
-    if (data == nullptr) return Fail(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
+    if (data == nullptr || pattern == nullptr) return Fail(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
     Call call(*this, true);
-    WindowsPath full;
-    if (const DWORD error = Parse(pattern, full); error != ERROR_SUCCESS) return Fail(error), INVALID_HANDLE_VALUE;
     const std::string_view given(pattern);
-    if (full.names.empty() || EndsWithSeparator(given) || given.back() == '/')
-        return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
-    const Text namePattern = full.names.back();
-    full.names.pop_back();
-
-    const Search* parent = DescentOf(given, namePattern);
+    const Search* parent = DescentOf(given);
     if (parent == nullptr) StopReadingAhead();
     Place place;
     Search search;
-    if (parent == nullptr || full.names.empty() || !SearchReadAhead(full, *parent, place, search)) {
+    if (parent == nullptr || !SearchReadAhead(*parent, place, search)) {
         search = Search{};
+        WindowsPath full;
+        if (const DWORD error = Parse(pattern, full); error != ERROR_SUCCESS) return Fail(error), INVALID_HANDLE_VALUE;
+        if (full.names.empty() || EndsWithSeparator(given) || given.back() == '/')
+            return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+        const Text namePattern = full.names.back();
+        full.names.pop_back();
         if (DWORD error = ResolveDirectory(full, place); error != ERROR_SUCCESS) {
             if (error == ERROR_FILE_NOT_FOUND) error = ERROR_PATH_NOT_FOUND;
             return Fail(error), INVALID_HANDLE_VALUE;
@@ -187,6 +191,7 @@ HANDLE PosixFileSystem::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* da
         search.prefix.assign(given.substr(0, LastSeparator(given) + 1));
         search.node = &resolver_.Node(place.level);
         search.level = place.level;
+        search.stamp = resolver_.Stamp(place.level);
         search.serial = search.node->serial;
         search.generation = generation_;
     }
