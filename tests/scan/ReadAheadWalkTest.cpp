@@ -11,6 +11,7 @@
 #include "platform/posix/PosixPlatform.h"
 #include "scan/Classify.h"
 #include "scan/TreeWalk.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -234,24 +235,6 @@ void ExpectSame(const Outcome& alone, const Outcome& ahead)
     for (std::size_t i = 0; i < alone.steps.size(); ++i) ASSERT_EQ(ahead.steps[i], alone.steps[i]) << "step " << i;
 }
 
-// Runs a check in a child process, as "nobody" when asked; its exit status
-// tells the step that failed. False when the child could not become nobody.
-bool InChild(const std::function<int()>& check, int& status, bool asNobody = false, rlim_t descriptors = 0)
-{
-    const pid_t child = fork();
-    if (child < 0) return false;
-    if (child == 0) {
-        if (asNobody && getuid() == 0 && (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0))
-            _exit(99);
-        if (asNobody && getuid() == 0) _exit(99);
-        const rlimit limit{descriptors, descriptors};
-        if (descriptors > 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(98);
-        _exit(check());
-    }
-    waitpid(child, &status, 0);
-    return !(WIFEXITED(status) && WEXITSTATUS(status) == 99);
-}
-
 // The same comparison in a child: 0 when equal, else the part that differs.
 int CompareInChild(const std::string& tree)
 {
@@ -301,7 +284,13 @@ TEST_F(ReadAheadWalk, ReportsTheSameWithSixtyFourDescriptors)
     close(fd);
     const std::string tree = temp.Path() + "/tree";
     int status = 0;
-    ASSERT_TRUE(InChild([&] { return CompareInChild(tree); }, status, false, 64));
+    ASSERT_TRUE(test::InChild(
+        [&] {
+            const rlimit limit{64, 64};
+            if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 98;
+            return CompareInChild(tree);
+        },
+        status));
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the part that differs";
 }
@@ -320,7 +309,7 @@ TEST_F(ReadAheadWalk, ReportsTheSameDirectoriesThatCannotBeSearchedOrOnlyRead)
     chmod((temp.Path() + "/tree/sub0/locked too").c_str(), 0);
     const std::string tree = temp.Path() + "/tree";
     int status = 0;
-    const bool ran = InChild(
+    const bool ran = test::InChild(
         [&] {
             const Outcome alone = Scan(tree, false);
             if (alone.failures.size() != 3) return 7;
