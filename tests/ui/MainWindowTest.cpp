@@ -615,6 +615,37 @@ protected:
         QTest::mouseClick(window->BtnRun, Qt::LeftButton);
     }
 
+    // A directory opened with the mouse and with Enter, the File menu by its
+    // access key and Exit by its letter, a view button, the run button, and
+    // a drive picked with the keyboard.
+    static void TryEverything(TForm1& form)
+    {
+        testing::EnterSubdirectory(*form.DirectoryListBox1, "SLOW", testing::Gesture::DoubleClick);
+        testing::EnterSubdirectory(*form.DirectoryListBox1, "MANY", testing::Gesture::TypeAndEnter);
+        QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
+        if (QWidget* menu = QApplication::activePopupWidget()) QTest::keyClick(menu, Qt::Key_X);
+        QTest::mouseClick(form.BtnLongName, Qt::LeftButton);
+        QTest::mouseClick(form.BtnRun, Qt::LeftButton);
+        form.DriveComboBox1->setFocus();
+        QTest::keyClick(form.DriveComboBox1, Qt::Key_Down);
+        Wait(100);
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "no menu opened";
+    }
+
+    // None of that took effect: one run, ended by its verdict, and nothing
+    // else used the platform meanwhile.
+    void ExpectNothingTookEffect(TForm1& form, int currentRow, const DialogAnswerer& answerer)
+    {
+        EXPECT_EQ(form.DriveComboBox1->Drive(), 'c');
+        EXPECT_EQ(Readable(form.DirectoryListBox1->Directory()), "C:\\DATA");
+        EXPECT_EQ(form.DirectoryListBox1->currentRow(), currentRow);
+        EXPECT_EQ(Readable(app::ToText(form.Edit1->text())), "C:\\DATA");
+        EXPECT_FALSE(app::Application().QuitRequested());
+        ASSERT_EQ(answerer.Seen().size(), 1u) << "one run, ended by its verdict";
+        EXPECT_EQ(Readable(answerer.Seen()[0].text), Readable(Texts().VerdictFound));
+        EXPECT_EQ(held.CallsWhileHeld(), std::vector<std::string>{});
+    }
+
     // Lets the window's event loop run for a while, as a user waits.
     static void Wait(int milliseconds)
     {
@@ -647,6 +678,20 @@ private:
     QWidget* window_;
 };
 
+// Asks every control of the window, the selectors too, to be drawn again,
+// and lets the window run a while: the paints that came.
+int PaintsWhenAsked(TForm1& form, const PaintCounter& counter)
+{
+    const int before = counter.paints;
+    form.repaint();
+    for (QWidget* control : form.findChildren<QWidget*>()) control->update();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    return counter.paints - before;
+}
+
 TEST_F(LongStepsTest, TheWindowRepaintsAndCountsTheEntriesWhileTheWalkWaits)
 {
     TForm1& form = OpenWindow();
@@ -656,12 +701,7 @@ TEST_F(LongStepsTest, TheWindowRepaintsAndCountsTheEntriesWhileTheWalkWaits)
     int paintsWhileHeld = 0;
     Text captionWhileHeld;
     RunWhileTheWalkIsHeld([&] {
-        // Every control of the window is drawn again, the selectors too.
-        const int before = counter.paints;
-        form.repaint();
-        for (QWidget* control : form.findChildren<QWidget*>()) control->update();
-        Wait(300);
-        paintsWhileHeld = counter.paints - before;
+        paintsWhileHeld = PaintsWhenAsked(form, counter);
         captionWhileHeld = form.Caption();
     });
 
@@ -684,30 +724,8 @@ TEST_F(LongStepsTest, UserInputDuringTheWalkDoesNothing)
     DialogAnswerer answerer(&form);
     PickRootDirectory("DATA");
     const int currentRow = form.DirectoryListBox1->currentRow();
-    RunWhileTheWalkIsHeld([&] {
-        // A directory opened with the mouse and with Enter, the File menu by
-        // its access key and Exit by its letter, a view button, the run
-        // button, and a drive picked with the keyboard.
-        testing::EnterSubdirectory(*form.DirectoryListBox1, "SLOW", testing::Gesture::DoubleClick);
-        testing::EnterSubdirectory(*form.DirectoryListBox1, "MANY", testing::Gesture::TypeAndEnter);
-        QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
-        if (QWidget* menu = QApplication::activePopupWidget()) QTest::keyClick(menu, Qt::Key_X);
-        QTest::mouseClick(form.BtnLongName, Qt::LeftButton);
-        QTest::mouseClick(form.BtnRun, Qt::LeftButton);
-        form.DriveComboBox1->setFocus();
-        QTest::keyClick(form.DriveComboBox1, Qt::Key_Down);
-        Wait(100);
-        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "no menu opened";
-    });
-
-    EXPECT_EQ(form.DriveComboBox1->Drive(), 'c');
-    EXPECT_EQ(Readable(form.DirectoryListBox1->Directory()), "C:\\DATA");
-    EXPECT_EQ(form.DirectoryListBox1->currentRow(), currentRow);
-    EXPECT_EQ(Readable(app::ToText(form.Edit1->text())), "C:\\DATA");
-    EXPECT_FALSE(app::Application().QuitRequested());
-    ASSERT_EQ(answerer.Seen().size(), 1u) << "one run, ended by its verdict";
-    EXPECT_EQ(Readable(answerer.Seen()[0].text), Readable(Texts().VerdictFound));
-    EXPECT_EQ(held.CallsWhileHeld(), std::vector<std::string>{});
+    RunWhileTheWalkIsHeld([&] { TryEverything(form); });
+    ExpectNothingTookEffect(form, currentRow, answerer);
 }
 
 TEST_F(LongStepsTest, AWindowCloseDuringTheWalkTakesEffectOnceTheWalkIsOver)
@@ -777,11 +795,7 @@ TEST_F(LongStepsTest, TheWindowRepaintsAndCountsTheLinesWrittenWhileTheSaveWaits
     Text captionWhileHeld;
     bool longNamesWrittenWhileHeld = false;
     RunWhileTheSaveIsHeld("KIVRASHT.TXT", [&] {
-        const int before = counter.paints;
-        form.repaint();
-        for (QWidget* control : form.findChildren<QWidget*>()) control->update();
-        Wait(300);
-        paintsWhileHeld = counter.paints - before;
+        paintsWhileHeld = PaintsWhenAsked(form, counter);
         captionWhileHeld = form.Caption();
         longNamesWrittenWhileHeld = world.FileContents("C:\\BIN\\KIVRALNG.TXT").has_value();
     });
@@ -811,28 +825,14 @@ TEST_F(LongStepsTest, UserInputDuringTheSaveDoesNothing)
     std::optional<WindowState> whileHeld;
     RunWhileTheSaveIsHeld("KIVRADIF.TXT", [&] {
         // The command buttons are enabled by now, and still nothing starts.
-        QTest::mouseClick(form.BtnLongName, Qt::LeftButton);
-        QTest::mouseClick(form.BtnRun, Qt::LeftButton);
-        testing::EnterSubdirectory(*form.DirectoryListBox1, "SLOW", testing::Gesture::DoubleClick);
-        QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
-        if (QWidget* menu = QApplication::activePopupWidget()) QTest::keyClick(menu, Qt::Key_X);
-        form.DriveComboBox1->setFocus();
-        QTest::keyClick(form.DriveComboBox1, Qt::Key_Down);
-        Wait(100);
-        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "no menu opened";
+        TryEverything(form);
         whileHeld = StateOf(form);
     });
 
     ASSERT_TRUE(whileHeld);
     EXPECT_EQ(whileHeld->buttons, AllEnabled);
     EXPECT_EQ(whileHeld->rows, 0) << "no view was shown";
-    EXPECT_EQ(form.DriveComboBox1->Drive(), 'c');
-    EXPECT_EQ(Readable(form.DirectoryListBox1->Directory()), "C:\\DATA");
-    EXPECT_EQ(form.DirectoryListBox1->currentRow(), currentRow);
-    EXPECT_FALSE(app::Application().QuitRequested());
-    ASSERT_EQ(answerer.Seen().size(), 1u) << "one run, ended by its verdict";
-    EXPECT_EQ(Readable(answerer.Seen()[0].text), Readable(Texts().VerdictFound));
-    EXPECT_EQ(held.CallsWhileHeld(), std::vector<std::string>{});
+    ExpectNothingTookEffect(form, currentRow, answerer);
 }
 
 TEST_F(LongStepsTest, AFileThatCannotBeWrittenIsToldOnceTheSaveHasStopped)
