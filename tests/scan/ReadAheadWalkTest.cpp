@@ -257,14 +257,18 @@ protected:
 TEST_F(ReadAheadWalk, ReportsEveryKindOfNameAsAWalkOnOneThreadDoes)
 {
     MakeTree(temp, "tree", 3);
+    // Large directories, whose entries both threads examine, one of them
+    // with subdirectories of its own.
+    for (int i = 0; i < 700; ++i) temp.MakeFile("tree/sub0/large/File Number " + std::to_string(i) + ".txt");
+    for (int i = 0; i < 300; ++i) temp.MakeFile("tree/dir/many/d" + std::to_string(i) + "/x.txt");
     const std::string tree = temp.Path() + "/tree";
     const Outcome alone = Scan(tree, false);
     const Outcome ahead = Scan(tree, true);
-    ASSERT_GT(alone.lines.size(), 6000u);
+    ASSERT_GT(alone.lines.size(), 7000u);
     ExpectSame(alone, ahead);
     // Every directory but those below the root's first, which the walk
     // enters before it knows it walks.
-    EXPECT_GT(ahead.readAhead, 200u) << "of 259 directories";
+    EXPECT_GT(ahead.readAhead, 500u) << "of 561 directories";
 }
 
 TEST_F(ReadAheadWalk, ReportsTheSameWithSixtyFourDescriptors)
