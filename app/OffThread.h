@@ -1,7 +1,7 @@
 #pragma once
-// Long work of a command (the tree walk and the classification)
-// done off the GUI thread, while the GUI thread keeps the windows painted
-// and lets nothing else start.
+// Long work of a command (the tree walk, the classification and the save of
+// the result files) done off the GUI thread, while the GUI thread keeps the
+// windows painted and lets nothing else start.
 
 #include <functional>
 

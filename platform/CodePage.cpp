@@ -487,6 +487,10 @@ int CompareStringA(DWORD /*locale*/, DWORD flags, const char* a, int lengthA, co
 
 bool EndsWithSeparator(std::string_view text)
 {
+    // Only a text whose last byte is "\" can end with one; whether that byte
+    // is a character of its own or the second byte of a pair takes a reading
+    // from the start.
+    if (text.empty() || text.back() != '\\') return false;
     std::size_t last = NoPosition;
     EachCharacter(text, 0, [&](std::size_t at) {
         last = at;

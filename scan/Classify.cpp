@@ -5,7 +5,10 @@
 #include "resources/Texts.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -62,6 +65,83 @@ Line ShortPathOf(const Line& LongPath)
     return LongPath == buffer ? LongPath : Line(buffer);
 }
 
+namespace {
+
+// The part of the classification that needs no platform call: each path
+// against its upper case and its short form, and its groups. It runs on a
+// thread of its own, a little behind the thread that asks the platform for
+// the short forms, path by path.
+class Sorter {
+public:
+    // `shorts` will point at the short forms, in ShortNameList.
+    Sorter(const ResultLists& lists, const std::vector<const Line*>& shorts) : lists_(lists), shorts_(shorts) {}
+
+    // Paths [0, count) have their short forms.
+    void Ready(std::size_t count)
+    {
+        ready_.store(count, std::memory_order_release);
+        if (count % Batch == 0 || count == shorts_.size()) ready_.notify_one();
+    }
+    // No more short forms will come (the asking thread failed).
+    void Abandon()
+    {
+        abandoned_.store(true);
+        ready_.fetch_add(0);
+        ready_.notify_one();
+    }
+    // A failure of the sorting itself, raised again on the asking thread.
+    std::exception_ptr failure;
+
+    void Run()
+    {
+        try {
+            Sort();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+
+private:
+    static constexpr std::size_t Batch = 256;
+
+    void Sort()
+    {
+        constexpr unsigned char LongName = 1;
+        constexpr unsigned char LowerCase = 2;
+        // The upper-case form of each path goes to one buffer, used again
+        // for every path (the same as UpperCaseText without a text per path).
+        Text upper;
+        for (std::size_t i = 0; i < shorts_.size(); ++i) {
+            for (std::size_t ready = ready_.load(std::memory_order_acquire); ready <= i;
+                 ready = ready_.load(std::memory_order_acquire)) {
+                if (abandoned_.load()) return;
+                ready_.wait(ready, std::memory_order_acquire);
+            }
+            const Line& longPath = lists_.LongNameList[i];
+            const Line& shortPath = *shorts_[i];
+            upper.assign(longPath.View());
+            platform::CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+            const unsigned char kinds =
+                (longPath != shortPath ? LongName : 0) | (longPath != std::string_view(upper) ? LowerCase : 0);
+            if (kinds & LongName) {
+                AddGroup(lists_.DifferentList, longPath, shortPath);
+                AddGroup(lists_.LongFileList, longPath, shortPath);
+            }
+            if (kinds & LowerCase) {
+                AddGroup(lists_.DifferentList, longPath, shortPath);
+                AddGroup(lists_.KomojiFileList, longPath, shortPath);
+            }
+        }
+    }
+
+    const ResultLists& lists_;
+    const std::vector<const Line*>& shorts_;
+    std::atomic<std::size_t> ready_{0};
+    std::atomic<bool> abandoned_{false};
+};
+
+} // namespace
+
 void ClassifyPaths(const ResultLists& lists, ClassifyProgress* progress)
 {
     const auto& texts = texts::Texts();
@@ -69,53 +149,36 @@ void ClassifyPaths(const ResultLists& lists, ClassifyProgress* progress)
     // inserts at the end do not have to grow the lists' storage.
     const std::size_t count = lists.LongNameList.Count();
     lists.LongNameList.Reserve(count + 1);
-    const std::size_t firstShort = lists.ShortNameList.Count();
-    lists.ShortNameList.Reserve(firstShort + count + 1);
-    // The kinds of every path first, so that each group list is given its
-    // exact room once: growing lists of a million lines step by step would
-    // move every line several times and keep twice the room while it moves.
-    constexpr unsigned char LongName = 1;
-    constexpr unsigned char LowerCase = 2;
-    std::vector<unsigned char> kinds(count);
-    std::size_t longNames = 0;
-    std::size_t lowerCases = 0;
-    // The upper-case form of each path goes to one buffer, used again for
-    // every path (the same as UpperCaseText without a text per path).
-    Text upper;
-    // The loops do not change LongNameList, so its lines stay where they are.
-    for (std::size_t i = 0; i < count; ++i) {
-        const Line& longPath = lists.LongNameList[i];
-        Line shortPath = ShortPathOf(longPath);
-        upper.assign(longPath.View());
-        platform::CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
-        if (longPath != shortPath) {
-            kinds[i] |= LongName;
-            ++longNames;
+    lists.ShortNameList.Reserve(lists.ShortNameList.Count() + count + 1);
+    // The group lists are given room for the most groups they can get, once:
+    // growing lists of a million lines step by step would move every line
+    // several times and keep twice the room while it moves. Room not written
+    // is never touched, so it takes no memory.
+    lists.DifferentList.Reserve(lists.DifferentList.Count() + 6 * count + 2);
+    lists.LongFileList.Reserve(lists.LongFileList.Count() + 3 * count + 2);
+    lists.KomojiFileList.Reserve(lists.KomojiFileList.Count() + 3 * count + 2);
+
+    // This thread asks the platform for the short forms; another compares
+    // and groups them as they come. Neither changes LongNameList, and
+    // ShortNameList has its room: their lines stay where they are.
+    std::vector<const Line*> shorts(count);
+    Sorter sorter(lists, shorts);
+    std::thread sorting([&sorter] { sorter.Run(); });
+    try {
+        for (std::size_t i = 0; i < count; ++i) {
+            lists.ShortNameList.Add(ShortPathOf(lists.LongNameList[i]));
+            shorts[i] = &lists.ShortNameList[lists.ShortNameList.Count() - 1];
+            sorter.Ready(i + 1);
+            if (progress && (i + 1) % ClassifyProgress::ClassifiedEvery == 0) progress->Classified(i + 1);
         }
-        if (longPath != std::string_view(upper)) {
-            kinds[i] |= LowerCase;
-            ++lowerCases;
-        }
-        lists.ShortNameList.Add(std::move(shortPath));
-        if (progress && (i + 1) % ClassifyProgress::ClassifiedEvery == 0) progress->Classified(i + 1);
+    } catch (...) {
+        sorter.Abandon();
+        sorting.join();
+        throw;
     }
-    // Three lines a group, and the header and its empty line.
-    lists.DifferentList.Reserve(lists.DifferentList.Count() + 3 * (longNames + lowerCases) + 2);
-    lists.LongFileList.Reserve(lists.LongFileList.Count() + 3 * longNames + 2);
-    lists.KomojiFileList.Reserve(lists.KomojiFileList.Count() + 3 * lowerCases + 2);
-    for (std::size_t i = 0; i < count; ++i) {
-        if (kinds[i] == 0) continue;
-        const Line& longPath = lists.LongNameList[i];
-        const Line& shortPath = lists.ShortNameList[firstShort + i];
-        if (kinds[i] & LongName) {
-            AddGroup(lists.DifferentList, longPath, shortPath);
-            AddGroup(lists.LongFileList, longPath, shortPath);
-        }
-        if (kinds[i] & LowerCase) {
-            AddGroup(lists.DifferentList, longPath, shortPath);
-            AddGroup(lists.KomojiFileList, longPath, shortPath);
-        }
-    }
+    sorting.join();
+    if (sorter.failure) std::rethrow_exception(sorter.failure);
+
     lists.LongNameList.Insert(0, texts.LongNameHeader);
     lists.ShortNameList.Insert(0, texts.ShortNameHeader);
     FinishResultList(lists.DifferentList, texts.DifferentHeader);

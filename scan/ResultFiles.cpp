@@ -4,9 +4,15 @@
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
 #include <new>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 namespace kivra::scan {
 
@@ -17,8 +23,9 @@ using platform::HANDLE;
 using platform::Text;
 
 // The text goes to WriteFile in pieces of about this size, put together in
-// one buffer that serves every piece of every file: the memory a save needs
-// does not grow with the lists, and what it touches stays in the caches.
+// a few buffers that serve every piece of every file: the memory a save
+// needs does not grow with the lists, and what it touches stays in the
+// caches.
 constexpr std::size_t PieceBytes = std::size_t{1} << 20;
 
 // Names tried for the new file before the save gives up: only a folder that
@@ -85,28 +92,130 @@ bool WriteWhole(HANDLE file, const char* data, std::size_t size)
     return false;
 }
 
-bool Flush(HANDLE file, Text& buffer)
-{
-    const bool written = WriteWhole(file, buffer.data(), buffer.size());
-    buffer.clear();
-    return written;
-}
+// Lines put together so far, told to a progress every so many.
+struct Written {
+    SaveProgress* progress = nullptr;
+    std::size_t lines = 0;
 
-// The lines, each followed by CR LF.
-bool WriteLines(HANDLE file, const TStringList& list, Text& buffer)
-{
-    buffer.clear();
-    for (const Line& line : *list.Snapshot()) {
-        if (line.size() >= PieceBytes) {
-            // A line as long as a piece goes out as it is.
-            if (!Flush(file, buffer) || !WriteWhole(file, line.data(), line.size())) return false;
-        } else {
-            buffer.append(line.data(), line.size());
-        }
-        buffer += "\r\n";
-        if (buffer.size() >= PieceBytes && !Flush(file, buffer)) return false;
+    void One()
+    {
+        if (++lines % SaveProgress::SavedEvery == 0 && progress) progress->Saved(lines);
     }
-    return Flush(file, buffer);
+};
+
+// The text of the lists to be saved, each line followed by CR LF, put
+// together in pieces of about PieceBytes on a thread of its own while the
+// pieces before are written: the writing thread makes every platform call,
+// this one none. Three buffers go round, so the memory stays a few pieces
+// whatever the lists.
+class Pieces {
+public:
+    Pieces(std::vector<const TStringList*> lists, SaveProgress* progress) : lists_(std::move(lists)), written_{progress}
+    {
+        for (Text& buffer : buffers_) free_.push_back(&buffer);
+        worker_ = std::thread([this] { Run(); });
+    }
+    ~Pieces()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+    }
+    Pieces(const Pieces&) = delete;
+    Pieces& operator=(const Pieces&) = delete;
+
+    // The next piece of the list being written, to be handed back with
+    // Done; null at the list's end, after which the pieces of the next list
+    // come. A failure in putting the text together is raised here.
+    Text* Next()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !ready_.empty() || failure_; });
+        if (ready_.empty()) std::rethrow_exception(failure_);
+        Text* piece = ready_.front();
+        ready_.pop_front();
+        return piece;
+    }
+    void Done(Text* piece)
+    {
+        {
+            std::lock_guard lock(mutex_);
+            free_.push_back(piece);
+        }
+        changed_.notify_all();
+    }
+
+private:
+    void Run()
+    {
+        try {
+            for (const TStringList* list : lists_) {
+                Text* piece = nullptr;
+                for (const Line& line : *list->Snapshot()) {
+                    if (!piece && !(piece = Take())) return;
+                    written_.One();
+                    piece->append(line.data(), line.size());
+                    *piece += "\r\n";
+                    if (piece->size() >= PieceBytes) {
+                        Put(piece);
+                        piece = nullptr;
+                    }
+                }
+                if (piece) Put(piece);
+                Put(nullptr);
+            }
+        } catch (...) {
+            std::lock_guard lock(mutex_);
+            failure_ = std::current_exception();
+        }
+        changed_.notify_all();
+    }
+
+    // A free buffer, emptied; null when the save has stopped.
+    Text* Take()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !free_.empty() || stopping_; });
+        if (stopping_) return nullptr;
+        Text* piece = free_.back();
+        free_.pop_back();
+        lock.unlock();
+        piece->clear();
+        return piece;
+    }
+    void Put(Text* piece)
+    {
+        {
+            std::lock_guard lock(mutex_);
+            ready_.push_back(piece);
+        }
+        changed_.notify_all();
+    }
+
+    const std::vector<const TStringList*> lists_;
+    Written written_;
+    Text buffers_[3];
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Text*> free_;
+    std::deque<Text*> ready_; // null marks a list's end
+    std::exception_ptr failure_;
+    bool stopping_ = false;
+    std::thread worker_;
+};
+
+// The pieces of one list, written as they come.
+bool WriteLines(HANDLE file, Pieces& pieces)
+{
+    while (Text* piece = pieces.Next()) {
+        const bool written = WriteWhole(file, piece->data(), piece->size());
+        pieces.Done(piece);
+        if (!written) return false;
+    }
+    return true;
 }
 
 struct Outcome {
@@ -116,14 +225,14 @@ struct Outcome {
 
 // Writes the file through its new file. Nothing of the attempt is left
 // behind on any way out, exhausted memory included.
-Outcome Save(const TStringList& list, const Text& path, Text& buffer)
+Outcome Save(const Text& path, Pieces& pieces)
 {
     Text created;
     const HANDLE file = CreateNewFile(path, created);
     if (file == platform::INVALID_HANDLE_VALUE) return {LastErrorOr(platform::ERROR_ACCESS_DENIED), false};
     bool written = false;
     try {
-        written = WriteLines(file, list, buffer);
+        written = WriteLines(file, pieces);
     } catch (...) {
         Discard(file, created);
         throw;
@@ -150,8 +259,8 @@ Outcome Save(const TStringList& list, const Text& path, Text& buffer)
 
 void SaveListToFile(const TStringList& list, const Text& path)
 {
-    Text buffer;
-    const Outcome outcome = Save(list, path, buffer);
+    Pieces pieces({&list}, nullptr);
+    const Outcome outcome = Save(path, pieces);
     if (outcome.error == platform::ERROR_SUCCESS) return;
     const Text message = EInOutError(outcome.error).Message();
     if (outcome.writing) throw EWriteError(message);
@@ -169,7 +278,8 @@ DWORD CheckResultDirectory(const Text& directory)
     return platform::ERROR_SUCCESS;
 }
 
-bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory, SaveFailureReporter& reporter)
+bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory, SaveFailureReporter& reporter,
+                     SaveProgress* progress)
 {
     const auto& texts = texts::Texts();
     struct Row {
@@ -184,13 +294,15 @@ bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory,
         {texts.ResultFileLongFiles, lists.LongFileList, texts.SaveFailedLongFiles},
         {texts.ResultFileKomojiFiles, lists.KomojiFileList, texts.SaveFailedKomojiFiles},
     };
-    Text buffer;
+    std::vector<const TStringList*> inOrder;
+    for (const Row& row : rows) inOrder.push_back(&row.list);
+    Pieces pieces(std::move(inOrder), progress);
     for (const Row& row : rows) {
         Text path;
         Outcome outcome;
         try {
             path = directory() + row.fileName;
-            outcome = Save(row.list, path, buffer);
+            outcome = Save(path, pieces);
         } catch (const std::bad_alloc&) {
             outcome.error = platform::ERROR_NOT_ENOUGH_MEMORY;
         } catch (...) {
@@ -206,17 +318,18 @@ bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory,
     return true;
 }
 
-bool SaveResultFiles(const ResultLists& lists, const Text& directory, SaveFailureReporter& reporter)
+bool SaveResultFiles(const ResultLists& lists, const Text& directory, SaveFailureReporter& reporter,
+                     SaveProgress* progress)
 {
     Text prefix = directory;
     if (!prefix.empty() && !platform::EndsWithSeparator(prefix) && prefix.back() != ':') prefix.push_back('\\');
     return SaveResultFiles(
-        lists, [&prefix] { return prefix; }, reporter);
+        lists, [&prefix] { return prefix; }, reporter, progress);
 }
 
-bool SaveResultFiles(const ResultLists& lists, SaveFailureReporter& reporter)
+bool SaveResultFiles(const ResultLists& lists, SaveFailureReporter& reporter, SaveProgress* progress)
 {
-    return SaveResultFiles(lists, ResultDirectory(platform::ExecutableDirectory), reporter);
+    return SaveResultFiles(lists, ResultDirectory(platform::ExecutableDirectory), reporter, progress);
 }
 
 } // namespace kivra::scan

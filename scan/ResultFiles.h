@@ -40,6 +40,15 @@ public:
     virtual void SaveFailed(const SaveFailure& failure) { ReportSaveFailure(failure.message); }
 };
 
+// Told every so many lines written (SavedEvery) with the lines of all the
+// files written so far, so that a long save shows progress.
+class SaveProgress {
+public:
+    static constexpr std::size_t SavedEvery = 1024;
+    virtual ~SaveProgress() = default;
+    virtual void Saved(std::size_t lines) = 0;
+};
+
 // Writes the lines of `list`, each followed by CR LF, as the file `path`
 // (see above: through a new file that replaces `path` once written whole).
 // Raises EFCreateError when the file cannot be created or put in place,
@@ -61,10 +70,12 @@ using ResultDirectory = std::function<platform::Text()>;
 // KIVRALFN.TXT and KIVRAKOM.TXT. At the first file that cannot be written,
 // reports that file's own message and returns false without touching the
 // files after it; true when all five were written.
-bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory, SaveFailureReporter& reporter);
+bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory, SaveFailureReporter& reporter,
+                     SaveProgress* progress = nullptr);
 // Into a fixed directory (a final "\" is added when missing).
-bool SaveResultFiles(const ResultLists& lists, const platform::Text& directory, SaveFailureReporter& reporter);
+bool SaveResultFiles(const ResultLists& lists, const platform::Text& directory, SaveFailureReporter& reporter,
+                     SaveProgress* progress = nullptr);
 // Beside the running executable (ExecutableDirectory, asked for each file).
-bool SaveResultFiles(const ResultLists& lists, SaveFailureReporter& reporter);
+bool SaveResultFiles(const ResultLists& lists, SaveFailureReporter& reporter, SaveProgress* progress = nullptr);
 
 } // namespace kivra::scan

@@ -28,6 +28,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <optional>
 #include <string>
 
 namespace kivra::ui {
@@ -50,10 +51,15 @@ constexpr std::int32_t OneSecond = 1000;
 // How often the caption tells the entries found so far.
 constexpr int ProgressInterval = 100;
 
-// What the window learns of the walk and the classification while they run
-// off the GUI thread: the number of entries so far, and the directories the
-// walk could not search (read only once the walk has ended).
-class RunProgress : public scan::WalkProgress, public scan::ClassifyProgress {
+// What the window learns of the walk, the classification and the save while
+// they run off the GUI thread: the number of entries (or lines written) so
+// far, the directories the walk could not search (read only once the walk
+// has ended), and the first result file that could not be written (told to
+// the user on the GUI thread once the save has ended).
+class RunProgress : public scan::WalkProgress,
+                    public scan::ClassifyProgress,
+                    public scan::SaveProgress,
+                    public scan::SaveFailureReporter {
 public:
     void Searching(const platform::Text&, std::size_t lines) override { Count(lines); }
     void Listed(std::size_t lines) override { Count(lines); }
@@ -62,11 +68,15 @@ public:
         failures.Add(directory, error);
     }
     void Classified(std::size_t paths) override { Count(paths); }
+    void Saved(std::size_t lines) override { Count(lines); }
+    void ReportSaveFailure(const platform::Text& message) override { SaveFailed(scan::SaveFailure{message, {}, 0}); }
+    void SaveFailed(const scan::SaveFailure& failure) override { saveFailure = failure; }
 
     void Count(std::size_t entries) { this->entries.store(entries, std::memory_order_relaxed); }
 
     std::atomic<std::size_t> entries{0};
     scan::SearchFailures failures;
+    std::optional<scan::SaveFailure> saveFailure;
 };
 
 // The form loader has to know the layout's own controls (the selectors and
@@ -262,7 +272,15 @@ void TForm1::BtnRunClick(QObject* Sender)
     SetProgressCaption(Texts().ProgressSaving);
     DelayTime(OneSecond);
 
-    if (!scan::SaveResultFiles(Lists(), *this)) return;
+    progress.Count(0);
+    bool saved = false;
+    RunOffGuiThread(Texts().ProgressSaving, &progress.entries,
+                    [&] { saved = scan::SaveResultFiles(Lists(), progress, &progress); });
+    if (!saved) {
+        // Told here, on the window's thread, once the step is over.
+        if (progress.saveFailure) SaveFailed(*progress.saveFailure);
+        return;
+    }
     SetCaption(BaseCaption);
     BtnDifferentClick(Sender);
     const bool found = DifferentList->Count() > 2;
@@ -385,7 +403,15 @@ void TForm1::RunOffGuiThread(const platform::Text& step, const std::atomic<std::
         });
         caption.start(ProgressInterval);
     }
-    app::RunOffGuiThread(work);
+    // The count is the step's progress: once the step is over, however it
+    // ended, the caption tells the step alone.
+    try {
+        app::RunOffGuiThread(work);
+    } catch (...) {
+        if (entries) SetProgressCaption(step);
+        throw;
+    }
+    if (entries) SetProgressCaption(step);
 }
 
 scan::ResultLists TForm1::Lists()

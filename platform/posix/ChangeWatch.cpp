@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <limits.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -53,81 +54,157 @@ ChangeWatch::~ChangeWatch()
 
 void ChangeWatch::Close()
 {
-    if (queue_ >= 0) close(queue_);
-    queue_ = -1;
-    count_ = 0;
+    const int queue = queue_.exchange(-1);
+    if (queue >= 0) close(queue);
+    count_.store(0);
     removed_.clear();
+    noticed_.clear();
 }
+
+void ChangeWatch::Enter()
+{
+    users_.fetch_add(1);
+    if (closing_.load()) {
+        // The idle thread holds the lock while it closes the queue.
+        std::lock_guard wait(mutex_);
+    }
+}
+
+void ChangeWatch::Leave() { users_.fetch_sub(1); }
 
 ChangeWatch::News ChangeWatch::BeginCall(const std::function<void(int, bool)>& changed)
 {
     News news;
     calls_.fetch_add(1, std::memory_order_relaxed);
-    inCall_.store(true);
-    if (closing_.load()) {
-        // The idle thread holds the lock while it closes the queue.
-        std::lock_guard wait(mutex_);
-    }
+    Enter();
     if (released_.load()) {
         released_.store(false);
+        noticed_.clear();
         news.released = true;
         return news;
     }
-    if (queue_ < 0 || count_ == 0) return news;
+    const int queue = queue_.load();
+    if (queue < 0 || Count() == 0) return news;
+    // Tagged before it reads: a notice of a watch set aside after the tag was
+    // taken comes with this tag or a later one.
+    const std::uint64_t tag = tag_.fetch_add(1) + 1;
+    // Nearly always empty: asking how much it holds costs the kernel less
+    // than a read that finds nothing.
+    int pending = 0;
+    if (ioctl(queue, FIONREAD, &pending) == 0 && pending == 0) return news;
     alignas(inotify_event) char buffer[16384];
     for (;;) {
-        const ssize_t length = read(queue_, buffer, sizeof buffer);
+        const ssize_t length = read(queue, buffer, sizeof buffer);
         if (length <= 0) break;
         for (ssize_t at = 0; at < length;) {
             inotify_event event{};
             std::memcpy(&event, buffer + at, sizeof event);
             at += static_cast<ssize_t>(sizeof(inotify_event) + event.len);
-            if (event.mask & IN_Q_OVERFLOW) news.lost = true;
+            if (event.mask & IN_Q_OVERFLOW) {
+                news.lost = true;
+                forgotten_ = tag;
+            }
+            if (event.wd < 0) continue;
+            noticed_[event.wd] = tag;
             const bool gone = (event.mask & IN_IGNORED) != 0;
             if (gone && removed_.erase(event.wd) > 0) continue; // counted when given back
-            if (event.wd >= 0) changed(event.wd, gone);
-            if (gone && count_ > 0) --count_;
+            changed(event.wd, gone);
+            if (gone && Count() > 0) count_.fetch_sub(1, std::memory_order_relaxed);
         }
         // Room left for the longest event: the queue was empty.
         if (static_cast<std::size_t>(length) + sizeof(inotify_event) + NAME_MAX + 1 <= sizeof buffer) break;
     }
+    // The record is kept short: past its size, what it held is forgotten.
+    if (noticed_.size() > 4096) {
+        noticed_.clear();
+        forgotten_ = tag;
+    }
     return news;
 }
 
-void ChangeWatch::EndCall() { inCall_.store(false); }
+void ChangeWatch::EndCall() { Leave(); }
+
+bool ChangeWatch::Watchable(int fd, std::uint64_t device)
+{
+    std::lock_guard lock(watchableMutex_);
+    auto known = watchable_.find(device);
+    if (known == watchable_.end()) {
+        struct statfs fs {};
+        if (fstatfs(fd, &fs) != 0) return false;
+        known = watchable_.emplace(device, Reported(static_cast<unsigned long>(fs.f_type))).first;
+    }
+    return known->second;
+}
+
+namespace {
+
+int AddWatch(int queue, int fd)
+{
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    return inotify_add_watch(queue, path.c_str(), Changes);
+}
+
+// The same from a thread whose working directory is its own.
+int AddWatchHere(int queue, int fd)
+{
+    if (fchdir(fd) != 0) return AddWatch(queue, fd);
+    return inotify_add_watch(queue, ".", Changes);
+}
+
+} // namespace
 
 int ChangeWatch::Watch(int fd, std::uint64_t device)
 {
     if (Full()) return -1;
-    if (queue_ < 0) {
+    if (queue_.load() < 0) {
         const int queue = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         if (queue < 0) return -1;
         {
             std::lock_guard lock(mutex_);
-            queue_ = queue;
+            queue_.store(queue);
+            queueNumber_.fetch_add(1);
         }
         if (!idleThread_.joinable()) idleThread_ = std::thread([this] { WaitForIdle(); });
         wake_.notify_all();
     }
-    auto known = watchable_.find(device);
-    if (known == watchable_.end()) {
-        struct statfs fs {};
-        if (fstatfs(fd, &fs) != 0) return -1;
-        known = watchable_.emplace(device, Reported(static_cast<unsigned long>(fs.f_type))).first;
-    }
-    if (!known->second) return -1;
-    const std::string path = "/proc/self/fd/" + std::to_string(fd);
-    const int watch = inotify_add_watch(queue_, path.c_str(), Changes);
-    if (watch < 0) return -1; // out of watches: compared instead
-    ++count_;
+    if (!Watchable(fd, device)) return -1;
+    count_.fetch_add(1, std::memory_order_relaxed);
+    const int watch = AddWatch(queue_.load(), fd);
+    if (watch < 0) count_.fetch_sub(1, std::memory_order_relaxed); // out of watches: compared instead
     return watch;
+}
+
+ChangeWatch::Ticket ChangeWatch::WatchAside(int fd, std::uint64_t device, bool ownDirectory)
+{
+    Ticket ticket;
+    Enter();
+    const int queue = queue_.load();
+    if (queue >= 0 && !Full() && Watchable(fd, device)) {
+        ticket.queue = queueNumber_.load();
+        ticket.from = tag_.load();
+        // Counted before it exists: a call that finds no watch counted reads
+        // no notices, and this watch's first notice must not be missed.
+        count_.fetch_add(1, std::memory_order_relaxed);
+        ticket.watch = ownDirectory ? AddWatchHere(queue, fd) : AddWatch(queue, fd);
+        if (ticket.watch < 0) count_.fetch_sub(1, std::memory_order_relaxed);
+    }
+    Leave();
+    return ticket;
+}
+
+bool ChangeWatch::Quiet(const Ticket& ticket) const
+{
+    if (ticket.watch < 0 || !OfThisQueue(ticket) || ticket.from <= forgotten_ || Removing(ticket.watch)) return false;
+    const auto noticed = noticed_.find(ticket.watch);
+    return noticed == noticed_.end() || noticed->second < ticket.from;
 }
 
 void ChangeWatch::Unwatch(int watch)
 {
-    if (queue_ < 0 || inotify_rm_watch(queue_, watch) != 0) return;
+    const int queue = queue_.load();
+    if (queue < 0 || inotify_rm_watch(queue, watch) != 0) return;
     removed_.insert(watch);
-    if (count_ > 0) --count_;
+    if (Count() > 0) count_.fetch_sub(1, std::memory_order_relaxed);
 }
 
 // Gives every watch back once no call has come for the idle time: closing
@@ -136,7 +213,7 @@ void ChangeWatch::WaitForIdle()
 {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
-        if (queue_ < 0) {
+        if (queue_.load() < 0) {
             wake_.wait(lock);
             continue;
         }
@@ -146,7 +223,7 @@ void ChangeWatch::WaitForIdle()
         wake_.wait_for(lock, idle_);
         if (stopping_ || calls_.load(std::memory_order_relaxed) != calls) continue;
         closing_.store(true);
-        if (!inCall_.load()) {
+        if (users_.load() == 0) {
             Close();
             released_.store(true);
         }

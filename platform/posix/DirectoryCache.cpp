@@ -27,6 +27,14 @@ bool Recent(const DirectoryState& seen)
     return nanoseconds(now) - latest < 100000000LL;
 }
 
+// Whether the listing shows subdirectories (or entries of unknown kind).
+bool Passage(const DirectoryTable& table)
+{
+    for (std::size_t i = 0; i < table.Size(); ++i)
+        if (table[i].kind == DT_DIR || table[i].kind == DT_UNKNOWN) return true;
+    return false;
+}
+
 } // namespace
 
 bool DirectoryCache::BeginCall()
@@ -114,9 +122,7 @@ bool DirectoryCache::Read(DirectoryNode& node, int fd, bool rewind, DWORD& error
     node.children.clear();
     node.serial = ++nextSerial_;
     if (!node.table) return false;
-    node.passage = false;
-    for (std::size_t i = 0; i < node.table->Size() && !node.passage; ++i)
-        node.passage = (*node.table)[i].kind == DT_DIR || (*node.table)[i].kind == DT_UNKNOWN;
+    node.passage = Passage(*node.table);
     node.checkedCall = call_;
     return true;
 }
@@ -146,18 +152,79 @@ const DirectoryTable* DirectoryCache::TableOf(DirectoryNode& node, int fd, bool 
     // Watched before it is read: no change can fall in between.
     if (node.watch < 0) StartWatch(node, fd);
     if (!Read(node, fd, rewind, error)) return nullptr;
-    // Past the limit, a directory that paths go through is watched after
-    // all, with the watch of one that only holds last names; a change made
-    // between its reading and its watch shows in its times.
-    if (node.watch < 0 && node.passage && watch_.Full() && TakeLeafWatch() && StartWatch(node, fd)) {
-        node.nowCall = 0;
-        const DirectoryState* now = StateOf(node, fd);
-        if ((now == nullptr || !node.seen.Same(*now) || Recent(node.seen)) && !Read(node, fd, true, error))
-            return nullptr;
-    }
+    return Settle(node, fd, error) ? node.table.get() : nullptr;
+}
+
+// Watches a directory whose table has been read; the table is read again
+// when its times have moved since, or cannot tell.
+bool DirectoryCache::WatchRead(DirectoryNode& node, int fd, DWORD& error)
+{
+    if (!StartWatch(node, fd)) return true;
+    node.nowCall = 0;
+    const DirectoryState* now = StateOf(node, fd);
+    if (now != nullptr && node.seen.Same(*now) && !Recent(node.seen)) return true;
+    return Read(node, fd, true, error);
+}
+
+// What follows a table's reading. Past the limit, a directory that paths go
+// through is watched after all, with the watch of one that only holds last
+// names; a change made between its reading and its watch shows in its times.
+bool DirectoryCache::Settle(DirectoryNode& node, int fd, DWORD& error)
+{
+    if (node.watch < 0 && node.passage && watch_.Full() && TakeLeafWatch() && !WatchRead(node, fd, error)) return false;
     if (node.watch >= 0 && !node.passage) leafWatches_.push_back(&node);
     node.unsettled = node.watch < 0 && Recent(node.seen);
-    return node.table.get();
+    return true;
+}
+
+bool DirectoryCache::Adopt(DirectoryNode& node, int fd, const struct stat& st,
+                           std::shared_ptr<const DirectoryTable> table, ChangeWatch::Ticket& ticket, DWORD& error)
+{
+    const DirectoryState seen = DirectoryState::Of(st);
+    if (ticket.watch >= 0) {
+        if (!watch_.Quiet(ticket)) return false;
+        const auto held = watched_.find(ticket.watch);
+        if (held != watched_.end()) {
+            // The kernel gave the directory's own watch once more.
+            if (held->second != &node) return false;
+            watch_.CountedTwice();
+        } else if (node.watch >= 0) {
+            return false;
+        } else {
+            node.watch = ticket.watch;
+            watched_[node.watch] = &node;
+        }
+        ticket.watch = -1;
+        node.now = seen;
+        node.nowCall = call_;
+    } else {
+        // Compared as any unwatched table is, and not within the clock tick
+        // of a change, which its times cannot tell.
+        node.nowCall = 0;
+        const DirectoryState* now = StateOf(node, fd);
+        if (now == nullptr || !seen.Same(*now) || Recent(seen)) return false;
+    }
+    node.seen = seen;
+    node.table = std::move(table);
+    node.children.clear();
+    node.serial = ++nextSerial_;
+    node.passage = Passage(*node.table);
+    node.checkedCall = call_;
+    // Read where no watch could be set: watched now, if it can be.
+    if (node.watch < 0 && !watch_.Full() && !WatchRead(node, fd, error)) return false;
+    return Settle(node, fd, error);
+}
+
+void DirectoryCache::Dispose(const ChangeWatch::Ticket& ticket)
+{
+    if (ticket.watch < 0 || !watch_.OfThisQueue(ticket)) return; // gone with its queue
+    // The kernel gives a directory watched already its watch again: that one
+    // stays, counted once. A watch being given back was counted once more.
+    if (watched_.count(ticket.watch) != 0 || watch_.Removing(ticket.watch)) {
+        watch_.CountedTwice();
+        return;
+    }
+    watch_.Unwatch(ticket.watch);
 }
 
 } // namespace kivra::platform::posix

@@ -90,6 +90,18 @@ public:
     // The directory's state as of this call (taken now if not yet).
     const DirectoryState* StateOf(DirectoryNode& node, int fd);
 
+    // Takes a table read ahead on another thread (ReadAhead.h) as the node's,
+    // when it still stands for the directory open on `fd`: watched before it
+    // was read, with no notice since; or, unwatched, its directory's times
+    // (`st`, taken before it was read) unchanged and settled then. False
+    // when it does not stand (the node keeps what it had, the ticket is
+    // left to Dispose), or on a failure of the directory (error set).
+    bool Adopt(DirectoryNode& node, int fd, const struct stat& st, std::shared_ptr<const DirectoryTable> table,
+               ChangeWatch::Ticket& ticket, DWORD& error);
+    // Gives back a watch set aside for a directory whose table was not taken
+    // (unless it is the one a node holds).
+    void Dispose(const ChangeWatch::Ticket& ticket);
+
     static FileIdentity IdentityOf(const struct stat& st)
     {
         return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
@@ -100,6 +112,8 @@ private:
     bool Read(DirectoryNode& node, int fd, bool rewind, DWORD& error);
     bool StartWatch(DirectoryNode& node, int fd);
     bool TakeLeafWatch();
+    bool WatchRead(DirectoryNode& node, int fd, DWORD& error);
+    bool Settle(DirectoryNode& node, int fd, DWORD& error);
 
     ChangeWatch& watch_;
     std::unordered_map<FileIdentity, DirectoryNode, IdentityHash> nodes_;

@@ -35,7 +35,10 @@ void PathResolver::Reset()
 void PathResolver::Close(std::size_t level)
 {
     if (levels_[level].fd < 0) return;
-    close(levels_[level].fd);
+    if (close_)
+        close_(levels_[level].fd);
+    else
+        close(levels_[level].fd);
     levels_[level].fd = -1;
     --held_;
 }
@@ -82,6 +85,7 @@ int PathResolver::OpenChild(std::size_t parent, const char* linuxName, int& erro
         if (fd >= 0) return fd;
         error = errno;
         if (!OutOfDescriptors(error)) return -1;
+        if (releaseOthers_) releaseOthers_();
         ReleaseDescriptors(parent);
     }
     return -1;
@@ -143,7 +147,7 @@ DWORD PathResolver::OpenRoot(const std::string& root)
         close(fd);
         return ERROR_NOT_READY;
     }
-    levels_.push_back(Level{-1, &cache_.NodeOf(st), 0, 0});
+    Push(Level{-1, &cache_.NodeOf(st), 0, 0});
     Keep(0, fd);
     root_ = root;
     return ERROR_SUCCESS;
@@ -189,10 +193,35 @@ DWORD PathResolver::Enter(std::size_t depth, std::size_t entry, int& failure)
     DirectoryNode& node = cache_.NodeOf(st);
     cache_.Current(node, fd, &st);
     levels_[depth].node->children[entry] = &node;
-    levels_.push_back(Level{-1, &node, serial, entry});
+    Push(Level{-1, &node, serial, entry});
     Keep(depth + 1, fd);
     levels_.back().traverseOnly = traverseOnly;
     return ERROR_SUCCESS;
+}
+
+void PathResolver::Push(Level level)
+{
+    level.stamp = ++stamps_;
+    levels_.push_back(level);
+}
+
+bool PathResolver::Stands(std::size_t level)
+{
+    DWORD error = ERROR_SUCCESS;
+    for (std::size_t i = 0; i <= level; ++i) {
+        if (i > 0 && levels_[i].parentSerial != levels_[i - 1].node->serial) return false;
+        if (Table(i, error) == nullptr) return false;
+    }
+    return true;
+}
+
+void PathResolver::Adopt(std::size_t depth, std::size_t entry, DirectoryNode& node, int fd)
+{
+    Truncate(depth + 1);
+    levels_[depth].node->children[entry] = &node;
+    Push(Level{-1, &node, levels_[depth].node->serial, entry});
+    Keep(depth + 1, fd);
+    levels_.back().read = true;
 }
 
 DWORD PathResolver::Walk(const std::string& root, const std::vector<Text>& names, std::size_t begin, std::size_t end,

@@ -9,6 +9,7 @@
 #include "platform/posix/DirectoryCache.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,13 @@ public:
     std::size_t Depth() const { return levels_.size() - 1; }
     DirectoryNode& Node(std::size_t level) { return *levels_[level].node; }
     std::size_t Entry(std::size_t level) const { return levels_[level].entry; }
+    // A level's stamp: it stays the same level, with the same levels above
+    // it, while the stamp is the same.
+    std::uint64_t Stamp(std::size_t level) const { return levels_[level].stamp; }
+    // Whether each level down to `level` was entered from its parent's table
+    // as that stands now, and stands for its directory now (looked at once
+    // per call where unwatched).
+    bool Stands(std::size_t level);
     // An open descriptor of a level (opened again when it has none); -1
     // with *error set when that fails.
     int Descriptor(std::size_t level, DWORD* error);
@@ -47,8 +55,19 @@ public:
     // it did not come to that.
     DWORD Enter(std::size_t depth, std::size_t entry, int& failure);
 
+    // Enters the entry `entry` of level `depth`'s table as the next level,
+    // the directory `node` already open on `fd` (which the level takes; its
+    // position is past the directory's start).
+    void Adopt(std::size_t depth, std::size_t entry, DirectoryNode& node, int fd);
+
     // Closes every level: the nodes they point to are gone.
     void Reset();
+
+    // Asked to give its descriptors back when the process runs out of them,
+    // before the levels give theirs.
+    void OnOutOfDescriptors(std::function<void()> release) { releaseOthers_ = std::move(release); }
+    // Closes the descriptors the levels give up (by default, at once).
+    void CloseWith(std::function<void(int)> close) { close_ = std::move(close); }
 
 private:
     struct Level {
@@ -58,7 +77,9 @@ private:
         std::size_t entry = 0;
         bool read = false;         // its descriptor has been read from
         bool traverseOnly = false; // may be passed into but not listed: its descriptor only names it
+        std::uint64_t stamp = 0;   // told apart from every level before it at that depth
     };
+    void Push(Level level);
 
     DWORD OpenRoot(const std::string& root);
     DWORD Step(std::size_t depth, const Text& name, bool last, DWORD lastMissing);
@@ -73,6 +94,9 @@ private:
     std::size_t held_ = 0;
     std::string root_;
     std::vector<Level> levels_;
+    std::uint64_t stamps_ = 0;
+    std::function<void()> releaseOthers_;
+    std::function<void(int)> close_;
 };
 
 } // namespace kivra::platform::posix

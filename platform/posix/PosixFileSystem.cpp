@@ -25,20 +25,47 @@ PosixFileSystem::PosixFileSystem(const std::vector<Drive>& drives, CurrentDirect
       executablePath_(std::move(executablePath)),
       watch_(limits.watches, limits.idle),
       cache_(watch_),
-      resolver_(cache_, limits.descriptors)
-{}
+      resolver_(cache_, limits.descriptors),
+      readAhead_(watch_, limits.descriptors),
+      readingAhead_(limits.readAhead)
+{
+    resolver_.OnOutOfDescriptors([this] {
+        StopReadingAhead();
+        readAhead_.Cancel();
+    });
+    // A walk gives up a descriptor for each directory it leaves: the
+    // read-ahead's worker closes them.
+    if (readingAhead_) resolver_.CloseWith([this](int fd) { readAhead_.CloseLater(fd); });
+}
 
 PosixFileSystem::~PosixFileSystem()
 {
     for (auto& [handle, file] : files_) close(file.fd);
 }
 
-PosixFileSystem::Call::Call(PosixFileSystem& files) : files_(files)
+PosixFileSystem::Call::Call(PosixFileSystem& files, bool walking) : files_(files)
 {
-    if (!files_.cache_.BeginCall()) return;
-    files_.resolver_.Reset();
-    files_.known_.clear();
-    ++files_.generation_;
+    if (files_.cache_.BeginCall()) {
+        files_.resolver_.Reset();
+        files_.known_.clear();
+        ++files_.generation_;
+        files_.StopReadingAhead();
+    }
+    if (!walking) files_.StopReadingAhead();
+    files_.DisposeDroppedWatches();
+}
+
+void PosixFileSystem::StopReadingAhead()
+{
+    if (readAhead_.Idle()) return;
+    readAhead_.Cancel();
+    DisposeDroppedWatches();
+}
+
+void PosixFileSystem::DisposeDroppedWatches()
+{
+    if (readAhead_.Idle()) return;
+    for (const ChangeWatch::Ticket& ticket : readAhead_.DroppedWatches()) cache_.Dispose(ticket);
 }
 
 PosixFileSystem::Call::~Call() { files_.cache_.EndCall(); }
@@ -168,7 +195,8 @@ BOOL PosixFileSystem::SetFileAttributesA(const char* path, DWORD attributes)
 BOOL PosixFileSystem::GetFileIdentity(const char* path, FileIdentity* identity)
 {
     if (identity == nullptr) return Fail(ERROR_INVALID_PARAMETER);
-    Call call(*this);
+    // A walk asks it between its searches: what was read ahead stays.
+    Call call(*this, true);
     if (IdentityOfLastFound(path, *identity)) {
         SetLastError(ERROR_SUCCESS);
         return true;

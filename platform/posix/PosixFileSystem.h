@@ -10,6 +10,7 @@
 #include "platform/posix/DirectoryCache.h"
 #include "platform/posix/Drives.h"
 #include "platform/posix/PathResolver.h"
+#include "platform/posix/ReadAhead.h"
 
 #include <sys/stat.h>
 
@@ -24,6 +25,7 @@ struct FileSystemLimits {
     std::size_t watches = 0;     // directories watched at most (0: none)
     std::size_t descriptors = 8; // directory descriptors held at most
     std::chrono::milliseconds idle{3000};
+    bool readAhead = true; // directories read ahead of a walk on a thread of their own
 };
 
 class PosixFileSystem final : public FileSystem {
@@ -56,6 +58,9 @@ public:
     // has none) the current directory, seen through C:.
     void StartIn(const char* workingDirectory);
 
+    // How many directories walks have found read ahead (and still as read).
+    std::size_t DirectoriesReadAhead() const { return adopted_; }
+
 private:
     // The Windows path (through C:) of an absolute Linux path, name by name
     // through the directories' tables; false with *error set when a name
@@ -76,10 +81,11 @@ private:
     };
 
     // One call of the platform: changes noticed since the last one are
-    // taken at its start.
+    // taken at its start. A call that is no step of a walk (`walking`
+    // false) drops whatever was read ahead.
     class Call {
     public:
-        explicit Call(PosixFileSystem& files);
+        explicit Call(PosixFileSystem& files, bool walking = false);
         ~Call();
         Call(const Call&) = delete;
         Call& operator=(const Call&) = delete;
@@ -90,11 +96,7 @@ private:
 
     struct Search {
         std::shared_ptr<const DirectoryTable> table;
-        struct Item {
-            std::size_t entry; // Dot, DotDot or an entry of the table
-            DWORD attributes;
-            FileIdentity identity; // of a directory
-        };
+        using Item = EntryLook; // its entry is Dot, DotDot or an entry of the table
         std::vector<Item> items;
         std::size_t position = 0;
         // A walk asks next for the identity of the directory just found: the
@@ -102,6 +104,8 @@ private:
         // directory searched as it stood.
         std::string prefix;
         DirectoryNode* node = nullptr;
+        std::size_t level = 0;   // the resolver's level it was at
+        std::uint64_t stamp = 0; // that level's stamp then
         std::uint64_t serial = 0;
         std::uint64_t generation = 0;
     };
@@ -122,6 +126,14 @@ private:
     DWORD PlaceAttributes(const Place& place, DWORD& attributes);
     bool MatchItems(const DirectoryTable& table, int fd, std::uint64_t device, const DirectoryState* directory,
                     std::string_view pattern, bool isRoot, Search& search);
+    static void AddDots(const DirectoryState* directory, bool dot, bool dotDot, Search& search);
+    // A walk going down: the search `pattern` is "*.*" (or "*") in the
+    // directory the last search has just reported.
+    const Search* DescentOf(std::string_view pattern);
+    bool SearchReadAhead(const Search& parent, Place& place, Search& search);
+    void ReadAheadBelow(const Place& place, const Search& parent, const Search& search);
+    void StopReadingAhead();
+    void DisposeDroppedWatches();
     void Report(const Search& search, const Search::Item& item, WIN32_FIND_DATAA* data) const;
     bool IdentityOfLastFound(const char* path, FileIdentity& identity);
     std::string ShortPathOf(std::string_view text, const WindowsPath& path, const Place& place);
@@ -138,6 +150,9 @@ private:
     ChangeWatch watch_;
     DirectoryCache cache_;
     PathResolver resolver_;
+    ReadAhead readAhead_;
+    bool readingAhead_;
+    std::size_t adopted_ = 0;
     HANDLE nextHandle_ = 0x1000;
     std::map<HANDLE, Search> searches_;
     HANDLE lastSearch_ = 0;        // the search that reported last

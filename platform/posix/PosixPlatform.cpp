@@ -72,6 +72,7 @@ posix::FileSystemLimits LimitsOf(const PosixSources& sources)
                                  : 1024;
     limits.descriptors = std::clamp<std::size_t>(open / 8, 4, 32);
     limits.idle = std::chrono::milliseconds(sources.idleMilliseconds);
+    limits.readAhead = sources.readAhead;
     return limits;
 }
 
@@ -100,6 +101,8 @@ PosixPlatform::PosixPlatform(const PosixSources& sources) : impl_(std::make_uniq
 PosixPlatform::~PosixPlatform() = default;
 
 Platform PosixPlatform::Interfaces() const { return Platform{&impl_->files, &impl_->volumes, &impl_->clock}; }
+
+std::size_t PosixPlatform::DirectoriesReadAhead() const { return impl_->files.DirectoriesReadAhead(); }
 
 Platform SystemPlatform()
 {

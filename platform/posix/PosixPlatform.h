@@ -49,6 +49,11 @@ struct PosixSources {
     std::size_t watchLimit = 0;
     // Every watch is given back after this long without a call.
     unsigned idleMilliseconds = 3000;
+    // A walk's next directories are read ahead on a thread of their own
+    // (opened, watched, read and their entries examined), so that the walk
+    // uses two processors; false: every directory is read by the call that
+    // searches it.
+    bool readAhead = true;
 };
 
 // One complete Linux platform: file system, drive table and clock sharing one
@@ -64,6 +69,9 @@ public:
 
     // The three interfaces, valid for this object's lifetime.
     Platform Interfaces() const;
+
+    // How many directories walks have found read ahead so far.
+    std::size_t DirectoriesReadAhead() const;
 
     class Impl;
 

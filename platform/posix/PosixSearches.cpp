@@ -8,12 +8,23 @@
 #include "platform/posix/DirectoryReader.h"
 #include "platform/posix/Errors.h"
 
+#include <unistd.h>
+
 namespace kivra::platform::posix {
 
+// "." and "..", when asked for: both carry the attribute word of the
+// directory searched; the parent's own would cost a look at it for an entry
+// that walks skip.
+void PosixFileSystem::AddDots(const DirectoryState* directory, bool dot, bool dotDot, Search& search)
+{
+    const bool readOnly = directory != nullptr && (directory->mode & S_IWUSR) == 0;
+    const DWORD attributes = FILE_ATTRIBUTE_DIRECTORY | (readOnly ? FILE_ATTRIBUTE_READONLY : 0);
+    if (dot) search.items.push_back({Dot, attributes, {}});
+    if (dotDot) search.items.push_back({DotDot, attributes, {}});
+}
+
 // The entries of a table that a pattern matches, with what a search reports
-// of each; "." and ".." first, outside a drive's root. Both carry the
-// attribute word of the directory searched: the parent's own would cost a
-// look at it for an entry that walks skip.
+// of each; "." and ".." first, outside a drive's root.
 bool PosixFileSystem::MatchItems(const DirectoryTable& table, int fd, std::uint64_t device,
                                  const DirectoryState* directory, std::string_view pattern, bool isRoot, Search& search)
 {
@@ -30,12 +41,7 @@ bool PosixFileSystem::MatchItems(const DirectoryTable& table, int fd, std::uint6
     const Text upper = UpperCaseText(pattern);
     const bool every = upper == "*" || upper == "*.*";
     const auto matches = [&](std::string_view upperName) { return every || MatchesPattern(upper, upperName); };
-    if (!isRoot && (matches(".") || matches(".."))) {
-        const bool readOnly = directory != nullptr && (directory->mode & S_IWUSR) == 0;
-        const DWORD attributes = FILE_ATTRIBUTE_DIRECTORY | (readOnly ? FILE_ATTRIBUTE_READONLY : 0);
-        if (matches(".")) search.items.push_back({Dot, attributes, {}});
-        if (matches("..")) search.items.push_back({DotDot, attributes, {}});
-    }
+    if (!isRoot) AddDots(directory, matches("."), matches(".."), search);
     for (std::size_t i = 0; i < table.Size(); ++i) {
         const TableEntry entry = table[i];
         if (every || matches(UpperCaseText(entry.name)) || (!entry.alias.empty() && matches(entry.alias))) add(i);
@@ -56,39 +62,136 @@ void PosixFileSystem::Report(const Search& search, const Search::Item& item, WIN
     entry.alias.copy(data->cAlternateFileName, 13);
 }
 
+// The search a walk makes of a directory it goes down into: every entry
+// ("*.*" or "*") of the directory that the last search has just reported.
+const PosixFileSystem::Search* PosixFileSystem::DescentOf(std::string_view pattern)
+{
+    if (!readingAhead_) return nullptr;
+    const auto found = searches_.find(lastSearch_);
+    if (found == searches_.end()) return nullptr;
+    const Search& search = found->second;
+    if (search.prefix.empty() || search.position == 0 || search.generation != generation_) return nullptr;
+    const Search::Item& item = search.items[search.position - 1];
+    if (item.entry == Dot || item.entry == DotDot || (item.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (item.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return nullptr;
+    const std::string_view name = (*search.table)[item.entry].name;
+    const std::string_view prefix = search.prefix;
+    if (pattern.size() <= prefix.size() + name.size() || !pattern.starts_with(prefix) ||
+        pattern.substr(prefix.size(), name.size()) != name)
+        return nullptr;
+    const std::string_view rest = pattern.substr(prefix.size() + name.size());
+    if (rest != "\\*.*" && rest != "\\*") return nullptr;
+    return &search;
+}
+
+// The search of a directory a walk goes down into, from what was read ahead
+// of the walk; false when nothing read ahead stands for it. The resolver
+// still holds the searched directory's parent as it was when that was
+// searched, through the same levels, each of which still stands: the path,
+// which is the parent's search's own with one more name, leads where it did.
+bool PosixFileSystem::SearchReadAhead(const Search& parent, Place& place, Search& search)
+{
+    place = Place{};
+    place.level = parent.level;
+    if (resolver_.Depth() < place.level || resolver_.Stamp(place.level) != parent.stamp ||
+        !resolver_.Stands(place.level))
+        return false;
+    DirectoryNode& parentNode = resolver_.Node(place.level);
+    if (&parentNode != parent.node || parentNode.table != parent.table) return false;
+    const std::size_t entry = parent.items[parent.position - 1].entry;
+    PreparedDirectory prepared;
+    switch (readAhead_.Take(parent.table.get(), entry, prepared)) {
+    case ReadAhead::Outcome::NotQueued:
+        // What was queued does not lead where the walk goes.
+        StopReadingAhead();
+        return false;
+    case ReadAhead::Outcome::Unread: return false;
+    case ReadAhead::Outcome::Read: break;
+    }
+    DirectoryNode& node = cache_.NodeOf(prepared.st);
+    DWORD error = ERROR_SUCCESS;
+    if (!cache_.Adopt(node, prepared.fd, prepared.st, prepared.table, prepared.watch, error)) {
+        close(prepared.fd);
+        cache_.Dispose(prepared.watch);
+        return false;
+    }
+    ++adopted_;
+    resolver_.Adopt(place.level, entry, node, prepared.fd);
+    place.level = resolver_.Depth();
+    place.dirFd = prepared.fd;
+    search.table = node.table;
+    const DirectoryState* state = cache_.StateOf(node, prepared.fd);
+    if (node.table != prepared.table) {
+        // Read again on the way (its times had moved).
+        MatchItems(*node.table, prepared.fd, node.id.volume, state, "*", false, search);
+        return true;
+    }
+    search.items.reserve(prepared.entries.size() + 2);
+    AddDots(state, true, true, search);
+    search.items.insert(search.items.end(), prepared.entries.begin(), prepared.entries.end());
+    return true;
+}
+
+// A walk has gone down into the directory just searched (not read ahead):
+// the directories it enters next are read ahead, those below it first, then,
+// when nothing else is queued, those after it in its parent's search (when
+// that still stands for the parent).
+void PosixFileSystem::ReadAheadBelow(const Place& place, const Search& parent, const Search& search)
+{
+    if (readAhead_.Empty() && place.level > 0 && &resolver_.Node(place.level - 1) == parent.node &&
+        parent.node->table == parent.table) {
+        DWORD error = ERROR_SUCCESS;
+        const int parentFd = resolver_.Descriptor(place.level - 1, &error);
+        const auto after = SubdirectoriesOf(parent.items, parent.table->Size(), parent.position);
+        if (parentFd >= 0 && !after.empty()) readAhead_.QueueFirst(parentFd, parent.table, after);
+    }
+    const auto below = SubdirectoriesOf(search.items, search.table->Size());
+    if (!below.empty()) readAhead_.QueueFirst(place.dirFd, search.table, below);
+}
+
 HANDLE PosixFileSystem::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data)
 {
-    if (data == nullptr) return Fail(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
-    Call call(*this);
-    WindowsPath full;
-    if (const DWORD error = Parse(pattern, full); error != ERROR_SUCCESS) return Fail(error), INVALID_HANDLE_VALUE;
+    if (data == nullptr || pattern == nullptr) return Fail(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
+    Call call(*this, true);
     const std::string_view given(pattern);
-    if (full.names.empty() || EndsWithSeparator(given) || given.back() == '/')
-        return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
-    const Text namePattern = full.names.back();
-    full.names.pop_back();
-
+    const Search* parent = DescentOf(given);
+    if (parent == nullptr) StopReadingAhead();
     Place place;
-    if (DWORD error = ResolveDirectory(full, place); error != ERROR_SUCCESS) {
-        if (error == ERROR_FILE_NOT_FOUND) error = ERROR_PATH_NOT_FOUND;
-        return Fail(error), INVALID_HANDLE_VALUE;
-    }
-    DWORD error = ERROR_SUCCESS;
-    const DirectoryTable* table = resolver_.Table(place.level, error);
-    if (table == nullptr) return Fail(error), INVALID_HANDLE_VALUE;
     Search search;
-    search.table = resolver_.Node(place.level).table;
-    const int fd = resolver_.Descriptor(place.level, &error);
-    if (fd < 0) return Fail(error), INVALID_HANDLE_VALUE;
-    const DirectoryState* directory = cache_.StateOf(resolver_.Node(place.level), fd);
-    const std::uint64_t device = resolver_.Node(place.level).id.volume;
-    if (!MatchItems(*table, fd, device, directory, namePattern, place.isRoot, search))
-        return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+    if (parent == nullptr || !SearchReadAhead(*parent, place, search)) {
+        search = Search{};
+        WindowsPath full;
+        if (const DWORD error = Parse(pattern, full); error != ERROR_SUCCESS) return Fail(error), INVALID_HANDLE_VALUE;
+        if (full.names.empty() || EndsWithSeparator(given) || given.back() == '/')
+            return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+        const Text namePattern = full.names.back();
+        full.names.pop_back();
+        if (DWORD error = ResolveDirectory(full, place); error != ERROR_SUCCESS) {
+            if (error == ERROR_FILE_NOT_FOUND) error = ERROR_PATH_NOT_FOUND;
+            return Fail(error), INVALID_HANDLE_VALUE;
+        }
+        DWORD error = ERROR_SUCCESS;
+        const DirectoryTable* table = resolver_.Table(place.level, error);
+        if (table == nullptr) return Fail(error), INVALID_HANDLE_VALUE;
+        search.table = resolver_.Node(place.level).table;
+        const int fd = resolver_.Descriptor(place.level, &error);
+        if (fd < 0) return Fail(error), INVALID_HANDLE_VALUE;
+        const DirectoryState* directory = cache_.StateOf(resolver_.Node(place.level), fd);
+        const std::uint64_t device = resolver_.Node(place.level).id.volume;
+        if (!MatchItems(*table, fd, device, directory, namePattern, place.isRoot, search))
+            return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+        place.dirFd = fd;
+        if (parent != nullptr && !place.isRoot) ReadAheadBelow(place, *parent, search);
+    }
+    if (search.items.empty()) return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
     Report(search, search.items[0], data);
     search.position = 1;
     if (DriveLetterOf(given) != 0 && given[2] == '\\' && given.find('/') == std::string_view::npos) {
         search.prefix.assign(given.substr(0, LastSeparator(given) + 1));
         search.node = &resolver_.Node(place.level);
+        search.level = place.level;
+        search.stamp = resolver_.Stamp(place.level);
         search.serial = search.node->serial;
         search.generation = generation_;
     }
@@ -123,12 +226,22 @@ bool PosixFileSystem::IdentityOfLastFound(const char* path, FileIdentity& identi
     if (search.prefix.empty() || search.position == 0 || search.generation != generation_) return false;
     const Search::Item& item = search.items[search.position - 1];
     if (item.entry == Dot || item.entry == DotDot || (item.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
-    std::string_view text(path);
-    if (EndsWithSeparator(text)) text.remove_suffix(1);
-    if (!text.starts_with(search.prefix) || text.substr(search.prefix.size()) != (*search.table)[item.entry].name)
-        return false;
-    const DirectoryNode& node = *search.node;
-    if (node.table != search.table || node.serial != search.serial || node.watch < 0) return false;
+    const std::string_view text(path);
+    if (!text.starts_with(search.prefix)) return false;
+    // The prefix ends at a character's end: the name alone tells whether the
+    // path ends with a separator.
+    std::string_view name = text.substr(search.prefix.size());
+    if (EndsWithSeparator(name)) name.remove_suffix(1);
+    if (name != (*search.table)[item.entry].name) return false;
+    DirectoryNode& node = *search.node;
+    if (node.watch < 0) {
+        // Unwatched: its times compared, when the resolver still holds it.
+        DWORD error = ERROR_SUCCESS;
+        if (resolver_.Depth() < search.level || &resolver_.Node(search.level) != &node) return false;
+        const int fd = resolver_.Descriptor(search.level, &error);
+        if (fd < 0 || !cache_.Current(node, fd)) return false;
+    }
+    if (node.table != search.table || node.serial != search.serial) return false;
     identity = item.identity;
     return true;
 }

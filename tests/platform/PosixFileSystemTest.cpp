@@ -430,6 +430,42 @@ TEST_F(PosixFilesWithFewWatches, ShortPathsInTurnSeeChangesInADirectoryLeftUnwat
     EXPECT_EQ(Short("D:\\d1\\moved\\last long name.txt"), "D:\\d1\\moved\\LASTLO~1.TXT");
 }
 
+// Paths in many unwatched directories side by side, as a scan asks for
+// them: each directory is looked at through its parent, never opened; a
+// change made to one between two look-ups is seen all the same, and so is a
+// directory put in the place of one.
+TEST_F(PosixFilesWithFewWatches, ShortPathsInUnwatchedDirectoriesSideBySideSeeTheirChanges)
+{
+    constexpr int count = 2 * WatchLimit;
+    const auto leaf = [](int i) { return "D:\\top\\mid\\leaf" + std::to_string(i) + "\\"; };
+    const auto shortForm = [](int i, const char* name) {
+        return "D:\\top\\mid\\leaf" + std::to_string(i) + "\\" + name;
+    };
+    for (int i = 0; i < count; ++i) temp.MakeFile("top/mid/leaf" + std::to_string(i) + "/first long name.txt");
+    usleep(150000);
+    for (int i = 0; i < count; ++i) ASSERT_EQ(Names(leaf(i) + "*.*").size(), 3u) << i;
+    for (int i = 0; i < count; ++i) ASSERT_EQ(Short(leaf(i) + "first long name.txt"), shortForm(i, "FIRSTL~1.TXT"));
+
+    // Past the watched ones, in turn as a scan asks, one of them changed.
+    const std::string mid = temp.Path() + "/top/mid/";
+    const int changed = count - 10;
+    ASSERT_EQ(rename((mid + "leaf" + std::to_string(changed) + "/first long name.txt").c_str(),
+                     (mid + "leaf" + std::to_string(changed) + "/second long name.txt").c_str()),
+              0);
+    for (int i = changed - 2; i < count; ++i)
+        EXPECT_EQ(Short(leaf(i) + "first long name.txt"), i == changed ? "<error 2>" : shortForm(i, "FIRSTL~1.TXT"))
+            << i;
+    EXPECT_EQ(Short(leaf(changed) + "second long name.txt"), shortForm(changed, "SECOND~1.TXT"));
+
+    // And one put aside, a new one made in its place.
+    const int replaced = count - 5;
+    const std::string old = mid + "leaf" + std::to_string(replaced);
+    ASSERT_EQ(rename(old.c_str(), (old + " old").c_str()), 0);
+    temp.MakeFile("top/mid/leaf" + std::to_string(replaced) + "/new long name.txt");
+    EXPECT_EQ(Short(leaf(replaced) + "first long name.txt"), "<error 2>");
+    EXPECT_EQ(Short(leaf(replaced) + "new long name.txt"), shortForm(replaced, "NEWLON~1.TXT"));
+}
+
 TEST_F(PosixFiles, EachDriveKeepsItsCurrentDirectoryAndTheProcessFollows)
 {
     temp.MakeDirectory("sub/inner");

@@ -7,6 +7,7 @@
 #include "platform/WinApi.h"
 #include "platform/posix/PosixPlatform.h"
 #include "scan/TreeWalk.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,8 @@
 namespace kivra::scan {
 namespace {
 
+using test::InChild;
+
 using platform::DWORD;
 using platform::Text;
 
@@ -48,22 +51,6 @@ platform::PosixSources TreeAsDriveD(const std::string& tree)
     sources.byLabelDirectory = "/nonexistent";
     sources.sysfsRoot = "/nonexistent";
     return sources;
-}
-
-// Runs a check in a child process (as "nobody" when asked); its exit status
-// tells the step that failed. False when the child could not become nobody.
-bool InChild(const std::function<int()>& check, int& status, bool asNobody = false)
-{
-    const pid_t child = fork();
-    if (child < 0) return false;
-    if (child == 0) {
-        if (asNobody && getuid() == 0 && (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0))
-            _exit(99);
-        if (asNobody && getuid() == 0) _exit(99);
-        _exit(check());
-    }
-    waitpid(child, &status, 0);
-    return !(WIFEXITED(status) && WEXITSTATUS(status) == 99);
 }
 
 class LinuxTreeWalk : public ::testing::Test {

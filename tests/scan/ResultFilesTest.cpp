@@ -152,6 +152,28 @@ TEST_F(ResultFilesTest, TheDirectoryIsAskedForEachFileAndMayBeGivenByTheCaller)
     EXPECT_EQ(fs.EntryNames("C:\\FIXED"), five);
 }
 
+TEST_F(ResultFilesTest, ALongSaveTellsTheLinesOfAllFilesWrittenSoFarInSteps)
+{
+    for (int i = 0; i < 1500; ++i) fs.AddFile("C:\\ROOT\\file" + std::to_string(i) + ".txt");
+    ScanEmptyRoot();
+    class Counts : public SaveProgress {
+    public:
+        void Saved(std::size_t lines) override { told.push_back(lines); }
+        std::vector<std::size_t> told;
+    } counts;
+    ASSERT_TRUE(SaveResultFiles(lists.Refs(), messages, &counts));
+    // 1,501 lines in each of the first two files; every name is lower case
+    // and its own short form: 4,502 lines in the difference and lower-case
+    // files, 2 in the long-name file.
+    const std::size_t lines = 1501 + 1501 + 4502 + 2 + 4502;
+    ASSERT_EQ(lists.LongNameList.Count() + lists.ShortNameList.Count() + lists.DifferentList.Count() +
+                  lists.LongFileList.Count() + lists.KomojiFileList.Count(),
+              lines);
+    std::vector<std::size_t> expected;
+    for (std::size_t n = SaveProgress::SavedEvery; n <= lines; n += SaveProgress::SavedEvery) expected.push_back(n);
+    EXPECT_EQ(counts.told, expected);
+}
+
 TEST_F(ResultFilesTest, NamesSomethingElseHoldsArePassedOverAndLeftAsTheyAre)
 {
     // At the names the new files would take: a file left by an earlier run,

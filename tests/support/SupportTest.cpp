@@ -2,6 +2,7 @@
 // everywhere else.
 #include "platform/WinApi.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/MockPlatform.h"
 #include "tests/support/TempDir.h"
 
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -78,6 +80,29 @@ void RemoveClosedSubtreesAsAnOrdinaryUser()
 TEST(TempDir, RemovesReadOnlyAndClosedSubtrees)
 {
     EXPECT_EXIT(RemoveClosedSubtreesAsAnOrdinaryUser(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(InChild, RunsTheCheckInAProcessOfItsOwnAndGivesItsExitStatus)
+{
+    int changed = 0;
+    int status = 0;
+    ASSERT_TRUE(InChild(
+        [&] {
+            changed = 1;
+            return getpid() == getppid() ? 1 : 7;
+        },
+        status));
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 7);
+    EXPECT_EQ(changed, 0) << "the child's memory is its own";
+}
+
+TEST(InChild, RunsAsNobodyWhenAsked)
+{
+    int status = 0;
+    if (!InChild([] { return geteuid() == 65534 && getegid() == 65534 ? 0 : 1; }, status, true))
+        GTEST_SKIP() << "cannot run a child process as nobody here";
+    EXPECT_EQ(WEXITSTATUS(status), getuid() == 0 ? 0 : 1) << "as nobody only when the tests run as root";
 }
 
 TEST(MockPlatform, IsActiveForItsLifetime)

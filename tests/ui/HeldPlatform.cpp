@@ -14,6 +14,25 @@ void HeldPlatform::HoldSearchOf(const Text& directory, std::function<void()> thr
     release_ = false;
 }
 
+void HeldPlatform::HoldWriteTo(const Text& name, DWORD error)
+{
+    std::lock_guard lock(mutex_);
+    heldWrite_ = name;
+    writeError_ = error;
+    heldFile_ = INVALID_HANDLE_VALUE;
+    release_ = false;
+}
+
+void HeldPlatform::Hold(std::unique_lock<std::mutex>& lock)
+{
+    holding_ = true;
+    holder_ = std::this_thread::get_id();
+    // A window that cannot act while the call waits would never let it go:
+    // after a while it goes by itself, and the test fails.
+    released_.wait_for(lock, std::chrono::seconds(10), [this] { return release_; });
+    holding_ = false;
+}
+
 bool HeldPlatform::Holding() const
 {
     std::lock_guard lock(mutex_);
@@ -48,12 +67,7 @@ HANDLE HeldPlatform::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data)
     {
         std::unique_lock lock(mutex_);
         if (!held_.empty() && Text(pattern).rfind(held_, 0) == 0) {
-            holding_ = true;
-            holder_ = std::this_thread::get_id();
-            // A window that cannot act while the search waits would never let
-            // it go: after a while it goes by itself, and the test fails.
-            released_.wait_for(lock, std::chrono::seconds(10), [this] { return release_; });
-            holding_ = false;
+            Hold(lock);
             held_.clear();
             thrown = std::move(thrown_);
         }
@@ -108,12 +122,29 @@ HANDLE HeldPlatform::CreateFileA(const char* path, DWORD access, DWORD shareMode
                                  DWORD flagsAndAttributes)
 {
     Note("CreateFileA");
-    return inner_.CreateFileA(path, access, shareMode, disposition, flagsAndAttributes);
+    const HANDLE file = inner_.CreateFileA(path, access, shareMode, disposition, flagsAndAttributes);
+    std::lock_guard lock(mutex_);
+    if (!heldWrite_.empty() && Text(path).find(heldWrite_) != Text::npos && file != INVALID_HANDLE_VALUE)
+        heldFile_ = file;
+    return file;
 }
 
 BOOL HeldPlatform::WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written)
 {
     Note("WriteFile");
+    {
+        std::unique_lock lock(mutex_);
+        if (file == heldFile_) {
+            Hold(lock);
+            heldFile_ = INVALID_HANDLE_VALUE;
+            heldWrite_.clear();
+            if (writeError_ != 0) {
+                if (written) *written = 0;
+                SetLastError(writeError_);
+                return false;
+            }
+        }
+    }
     return inner_.WriteFile(file, data, size, written);
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // A platform for the window's tests that stands in front of a memory
 // platform: every call is passed on, except that the search of one chosen
-// directory waits until the test lets it go. It also notes every call that
-// another thread makes while that search waits, so a test can tell that
-// nothing else used the platform meanwhile.
+// directory, or the first write to a file of a chosen name, waits until the
+// test lets it go. It also notes every call that another thread makes while
+// that call waits, so a test can tell that nothing else used the platform
+// meanwhile.
 
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
@@ -33,7 +34,11 @@ public:
     // `thrown`, when set, is called there after the release instead of
     // searching.
     void HoldSearchOf(const platform::Text& directory, std::function<void()> thrown = {});
-    // True while a search is held.
+    // The first WriteFile to a file created under a path that contains
+    // `name` waits in the same way; once let go, it fails with `error` when
+    // that is not 0 (writing nothing), else writes.
+    void HoldWriteTo(const platform::Text& name, platform::DWORD error = 0);
+    // True while a search or a write is held.
     bool Holding() const;
     void Release();
     // Calls made, while a search was held, by a thread other than the held
@@ -78,8 +83,14 @@ private:
     platform::MemoryPlatform& inner_;
     mutable std::mutex mutex_;
     std::condition_variable released_;
+    // Waits in the calling thread until the test lets it go.
+    void Hold(std::unique_lock<std::mutex>& lock);
+
     platform::Text held_;
     std::function<void()> thrown_;
+    platform::Text heldWrite_;
+    platform::DWORD writeError_ = 0;
+    platform::HANDLE heldFile_ = platform::INVALID_HANDLE_VALUE;
     bool holding_ = false;
     bool release_ = false;
     std::thread::id holder_;

@@ -564,9 +564,10 @@ TEST_F(MainWindowTest, ExitAsksTheProgramToEndAndLeavesTheWindowShown)
 // ---- The run's long steps, off the GUI thread ---------------------------------
 
 // The walk reaches C:\DATA\SLOW after 3,000 files and waits there, in the
-// file system, until the test lets it go; meanwhile the test acts on the
-// window from timers, which the window still dispatches.
-class LongWalkTest : public MainWindowTest {
+// file system, until the test lets it go (or the save waits so in its first
+// write to one of the result files); meanwhile the test acts on the window
+// from timers, which the window still dispatches.
+class LongStepsTest : public MainWindowTest {
 protected:
     void SetUp() override
     {
@@ -587,7 +588,22 @@ protected:
     void RunWhileTheWalkIsHeld(const std::function<void()>& whileHeld)
     {
         held.HoldSearchOf("C:\\DATA\\SLOW\\");
-        bool done = false;
+        RunWhileHeld(whileHeld);
+        EXPECT_TRUE(done) << "the walk reached the held directory";
+    }
+
+    // Calls `whileHeld` once the save waits in its first write to `file`,
+    // then lets the write go on (or fail with `error`).
+    void RunWhileTheSaveIsHeld(const Text& file, const std::function<void()>& whileHeld, platform::DWORD error = 0)
+    {
+        held.HoldWriteTo(file, error);
+        RunWhileHeld(whileHeld);
+        EXPECT_TRUE(done) << "the save reached the held file";
+    }
+
+    void RunWhileHeld(const std::function<void()>& whileHeld)
+    {
+        done = false;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
             if (done || !held.Holding()) return;
@@ -597,7 +613,37 @@ protected:
         });
         poll.start(5);
         QTest::mouseClick(window->BtnRun, Qt::LeftButton);
-        EXPECT_TRUE(done) << "the walk reached the held directory";
+    }
+
+    // A directory opened with the mouse and with Enter, the File menu by its
+    // access key and Exit by its letter, a view button, the run button, and
+    // a drive picked with the keyboard.
+    static void TryEverything(TForm1& form)
+    {
+        testing::EnterSubdirectory(*form.DirectoryListBox1, "SLOW", testing::Gesture::DoubleClick);
+        testing::EnterSubdirectory(*form.DirectoryListBox1, "MANY", testing::Gesture::TypeAndEnter);
+        QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
+        if (QWidget* menu = QApplication::activePopupWidget()) QTest::keyClick(menu, Qt::Key_X);
+        QTest::mouseClick(form.BtnLongName, Qt::LeftButton);
+        QTest::mouseClick(form.BtnRun, Qt::LeftButton);
+        form.DriveComboBox1->setFocus();
+        QTest::keyClick(form.DriveComboBox1, Qt::Key_Down);
+        Wait(100);
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "no menu opened";
+    }
+
+    // None of that took effect: one run, ended by its verdict, and nothing
+    // else used the platform meanwhile.
+    void ExpectNothingTookEffect(TForm1& form, int currentRow, const DialogAnswerer& answerer)
+    {
+        EXPECT_EQ(form.DriveComboBox1->Drive(), 'c');
+        EXPECT_EQ(Readable(form.DirectoryListBox1->Directory()), "C:\\DATA");
+        EXPECT_EQ(form.DirectoryListBox1->currentRow(), currentRow);
+        EXPECT_EQ(Readable(app::ToText(form.Edit1->text())), "C:\\DATA");
+        EXPECT_FALSE(app::Application().QuitRequested());
+        ASSERT_EQ(answerer.Seen().size(), 1u) << "one run, ended by its verdict";
+        EXPECT_EQ(Readable(answerer.Seen()[0].text), Readable(Texts().VerdictFound));
+        EXPECT_EQ(held.CallsWhileHeld(), std::vector<std::string>{});
     }
 
     // Lets the window's event loop run for a while, as a user waits.
@@ -610,6 +656,7 @@ protected:
     }
 
     testing::HeldPlatform held{world};
+    bool done = false;
 };
 
 // Counts the paint events that reach the widgets of one window.
@@ -631,7 +678,21 @@ private:
     QWidget* window_;
 };
 
-TEST_F(LongWalkTest, TheWindowRepaintsAndCountsTheEntriesWhileTheWalkWaits)
+// Asks every control of the window, the selectors too, to be drawn again,
+// and lets the window run a while: the paints that came.
+int PaintsWhenAsked(TForm1& form, const PaintCounter& counter)
+{
+    const int before = counter.paints;
+    form.repaint();
+    for (QWidget* control : form.findChildren<QWidget*>()) control->update();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    return counter.paints - before;
+}
+
+TEST_F(LongStepsTest, TheWindowRepaintsAndCountsTheEntriesWhileTheWalkWaits)
 {
     TForm1& form = OpenWindow();
     DialogAnswerer answerer(&form);
@@ -640,12 +701,7 @@ TEST_F(LongWalkTest, TheWindowRepaintsAndCountsTheEntriesWhileTheWalkWaits)
     int paintsWhileHeld = 0;
     Text captionWhileHeld;
     RunWhileTheWalkIsHeld([&] {
-        // Every control of the window is drawn again, the selectors too.
-        const int before = counter.paints;
-        form.repaint();
-        for (QWidget* control : form.findChildren<QWidget*>()) control->update();
-        Wait(300);
-        paintsWhileHeld = counter.paints - before;
+        paintsWhileHeld = PaintsWhenAsked(form, counter);
         captionWhileHeld = form.Caption();
     });
 
@@ -662,39 +718,17 @@ TEST_F(LongWalkTest, TheWindowRepaintsAndCountsTheEntriesWhileTheWalkWaits)
     EXPECT_EQ(form.LongNameList->Count(), 1u + 3006 + 1) << "the walk went on to its end: header, ..., DEEP";
 }
 
-TEST_F(LongWalkTest, UserInputDuringTheWalkDoesNothing)
+TEST_F(LongStepsTest, UserInputDuringTheWalkDoesNothing)
 {
     TForm1& form = OpenWindow();
     DialogAnswerer answerer(&form);
     PickRootDirectory("DATA");
     const int currentRow = form.DirectoryListBox1->currentRow();
-    RunWhileTheWalkIsHeld([&] {
-        // A directory opened with the mouse and with Enter, the File menu by
-        // its access key and Exit by its letter, a view button, the run
-        // button, and a drive picked with the keyboard.
-        testing::EnterSubdirectory(*form.DirectoryListBox1, "SLOW", testing::Gesture::DoubleClick);
-        testing::EnterSubdirectory(*form.DirectoryListBox1, "MANY", testing::Gesture::TypeAndEnter);
-        QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
-        if (QWidget* menu = QApplication::activePopupWidget()) QTest::keyClick(menu, Qt::Key_X);
-        QTest::mouseClick(form.BtnLongName, Qt::LeftButton);
-        QTest::mouseClick(form.BtnRun, Qt::LeftButton);
-        form.DriveComboBox1->setFocus();
-        QTest::keyClick(form.DriveComboBox1, Qt::Key_Down);
-        Wait(100);
-        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "no menu opened";
-    });
-
-    EXPECT_EQ(form.DriveComboBox1->Drive(), 'c');
-    EXPECT_EQ(Readable(form.DirectoryListBox1->Directory()), "C:\\DATA");
-    EXPECT_EQ(form.DirectoryListBox1->currentRow(), currentRow);
-    EXPECT_EQ(Readable(app::ToText(form.Edit1->text())), "C:\\DATA");
-    EXPECT_FALSE(app::Application().QuitRequested());
-    ASSERT_EQ(answerer.Seen().size(), 1u) << "one run, ended by its verdict";
-    EXPECT_EQ(Readable(answerer.Seen()[0].text), Readable(Texts().VerdictFound));
-    EXPECT_EQ(held.CallsWhileHeld(), std::vector<std::string>{});
+    RunWhileTheWalkIsHeld([&] { TryEverything(form); });
+    ExpectNothingTookEffect(form, currentRow, answerer);
 }
 
-TEST_F(LongWalkTest, AWindowCloseDuringTheWalkTakesEffectOnceTheWalkIsOver)
+TEST_F(LongStepsTest, AWindowCloseDuringTheWalkTakesEffectOnceTheWalkIsOver)
 {
     TForm1& form = OpenWindow();
     DialogAnswerer answerer(&form);
@@ -722,7 +756,7 @@ TEST_F(LongWalkTest, AWindowCloseDuringTheWalkTakesEffectOnceTheWalkIsOver)
     EXPECT_TRUE(app::Application().QuitRequested());
 }
 
-TEST_F(LongWalkTest, RunningOutOfMemoryInTheWalkIsReportedByTheGuardAndTheProgramGoesOn)
+TEST_F(LongStepsTest, RunningOutOfMemoryInTheWalkIsReportedByTheGuardAndTheProgramGoesOn)
 {
     TForm1& form = OpenWindow();
     DialogAnswerer answerer(&form);
@@ -749,6 +783,81 @@ TEST_F(LongWalkTest, RunningOutOfMemoryInTheWalkIsReportedByTheGuardAndTheProgra
     form.DriveComboBox1->setFocus();
     QTest::keyClick(form.DriveComboBox1, Qt::Key_Down);
     EXPECT_EQ(form.DriveComboBox1->Drive(), 'd') << "the window goes on taking input";
+}
+
+TEST_F(LongStepsTest, TheWindowRepaintsAndCountsTheLinesWrittenWhileTheSaveWaits)
+{
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("DATA");
+    PaintCounter counter(&form);
+    int paintsWhileHeld = 0;
+    Text captionWhileHeld;
+    bool longNamesWrittenWhileHeld = false;
+    RunWhileTheSaveIsHeld("KIVRASHT.TXT", [&] {
+        paintsWhileHeld = PaintsWhenAsked(form, counter);
+        captionWhileHeld = form.Caption();
+        longNamesWrittenWhileHeld = world.FileContents("C:\\BIN\\KIVRALNG.TXT").has_value();
+    });
+
+    EXPECT_GT(paintsWhileHeld, 10);
+    EXPECT_TRUE(longNamesWrittenWhileHeld) << "the first file was written before the second waited";
+    // The lines of the first file and of the second (all put together before
+    // its first write), counted in steps.
+    const std::size_t lines = form.LongNameList->Count() + form.ShortNameList->Count();
+    const std::size_t shown = lines / scan::SaveProgress::SavedEvery * scan::SaveProgress::SavedEvery;
+    EXPECT_EQ(Readable(captionWhileHeld),
+              Readable(Texts().FormCaption + Texts().ProgressGap + Texts().ProgressSaving +
+                       app::FormatText(Texts().ProgressCountFormat, {std::to_string(shown)})));
+    EXPECT_EQ(held.CallsWhileHeld(), std::vector<std::string>{})
+        << "nothing on the window's thread used the platform while the save did";
+    ASSERT_EQ(answerer.Seen().size(), 1u);
+    EXPECT_EQ(Readable(answerer.Seen()[0].text), Readable(Texts().VerdictFound));
+    EXPECT_TRUE(world.FileContents("C:\\BIN\\KIVRAKOM.TXT").has_value()) << "the save went on to its end";
+}
+
+TEST_F(LongStepsTest, UserInputDuringTheSaveDoesNothing)
+{
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("DATA");
+    const int currentRow = form.DirectoryListBox1->currentRow();
+    std::optional<WindowState> whileHeld;
+    RunWhileTheSaveIsHeld("KIVRADIF.TXT", [&] {
+        // The command buttons are enabled by now, and still nothing starts.
+        TryEverything(form);
+        whileHeld = StateOf(form);
+    });
+
+    ASSERT_TRUE(whileHeld);
+    EXPECT_EQ(whileHeld->buttons, AllEnabled);
+    EXPECT_EQ(whileHeld->rows, 0) << "no view was shown";
+    ExpectNothingTookEffect(form, currentRow, answerer);
+}
+
+TEST_F(LongStepsTest, AFileThatCannotBeWrittenIsToldOnceTheSaveHasStopped)
+{
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("DATA");
+    std::size_t dialogsWhileHeld = 1;
+    RunWhileTheSaveIsHeld(
+        "KIVRASHT.TXT",
+        [&] {
+            Wait(100);
+            dialogsWhileHeld = answerer.Seen().size();
+        },
+        platform::ERROR_DISK_FULL);
+
+    EXPECT_EQ(dialogsWhileHeld, 0u);
+    ASSERT_EQ(answerer.Seen().size(), 1u) << "the failure alone: no verdict follows";
+    EXPECT_EQ(Readable(answerer.Seen()[0].text), Readable(Texts().SaveFailedShortNames));
+    EXPECT_EQ(answerer.Seen()[0].buttons, std::vector<std::string>{"Abort"});
+    EXPECT_EQ(StateOf(form).caption, Texts().FormCaption + Texts().ProgressGap + Texts().ProgressSaving)
+        << "the saving caption stays, without a count";
+    EXPECT_EQ(StateOf(form).buttons, AllEnabled);
+    EXPECT_TRUE(world.FileContents("C:\\BIN\\KIVRALNG.TXT").has_value());
+    EXPECT_FALSE(world.FileContents("C:\\BIN\\KIVRADIF.TXT").has_value()) << "no file after the failed one";
 }
 
 // ---- The cooperative wait ---------------------------------------------------
