@@ -17,6 +17,7 @@
 
 #include "bench/scan/TreeGenerator.h"
 #include "platform/CodePage.h"
+#include "platform/WinApi.h"
 #include "platform/posix/PosixPlatform.h"
 #include "scan/Classify.h"
 #include "scan/ResultFiles.h"
@@ -47,13 +48,16 @@ double Seconds(Clock::time_point from, Clock::time_point to)
 
 double MiB(double bytes) { return bytes / (1024.0 * 1024.0); }
 
-// The Windows form of an absolute Linux path: drive C: is "/".
+// The Windows form of a Linux path, upper-cased as the run command takes
+// its root.
 std::string WindowsPath(const fs::path& path)
 {
-    std::string text = "C:" + path.string();
-    for (char& c : text)
-        if (c == '/') c = '\\';
-    return kivra::platform::UpperCaseText(kivra::platform::Cp932FromUtf8(text));
+    std::string text;
+    if (!kivra::platform::WindowsPathFromLinuxPath(path.string(), text)) {
+        std::fprintf(stderr, "no Windows path for %s\n", path.c_str());
+        std::exit(2);
+    }
+    return kivra::platform::UpperCaseText(text);
 }
 
 // Processor time (user and system) of this process or of its waited-for
@@ -145,10 +149,12 @@ Phases Scan(const fs::path& root, const fs::path& output)
 {
     Phases phases;
     kivra::scan::ScanLists lists;
+    const std::string rootText = WindowsPath(root);
+    const std::string outputText = output.empty() ? std::string() : WindowsPath(output);
     const double cpu = CpuSeconds(RUSAGE_SELF);
     const Processor p0 = Processor::Now();
     const auto t0 = Clock::now();
-    kivra::scan::ListFiles(WindowsPath(root), 0x3F, true, true, lists.LongNameList, true, true, false);
+    kivra::scan::ListFiles(rootText, 0x3F, true, true, lists.LongNameList, true, true, false);
     const auto t1 = Clock::now();
     const Processor p1 = Processor::Now();
     phases.peakAfterWalk = PeakKiB();
@@ -157,7 +163,7 @@ Phases Scan(const fs::path& root, const fs::path& output)
     const Processor p2 = Processor::Now();
     phases.peakAfterClassify = PeakKiB();
     Failures failures;
-    if (!output.empty()) kivra::scan::SaveResultFiles(lists.Refs(), WindowsPath(output), failures);
+    if (!output.empty()) kivra::scan::SaveResultFiles(lists.Refs(), outputText, failures);
     const auto t3 = Clock::now();
     const Processor p3 = Processor::Now();
     phases.walkCpu = p1 - p0;
