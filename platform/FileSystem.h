@@ -64,4 +64,10 @@ public:
     virtual BOOL LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) = 0;
 };
 
+// GetModuleFileNameA's answer for an executable's path, by its buffer rules,
+// for every implementation: the length without the zero; too small a buffer
+// takes the path cut to fit with its zero, and the call returns the capacity
+// with error 122.
+DWORD CopyModuleFileName(std::string_view path, char* buffer, DWORD capacity);
+
 } // namespace kivra::platform

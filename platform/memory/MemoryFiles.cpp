@@ -370,22 +370,7 @@ BOOL MemoryPlatform::DeleteFileA(const char* path)
 
 DWORD MemoryPlatform::GetModuleFileNameA(char* buffer, DWORD capacity)
 {
-    const Text& name = impl_->moduleFileName;
-    if (buffer == nullptr || capacity == 0) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    if (name.size() >= capacity) {
-        // As Windows: cut to fit, terminated, the capacity returned.
-        std::memcpy(buffer, name.data(), capacity - 1);
-        buffer[capacity - 1] = '\0';
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return capacity;
-    }
-    std::memcpy(buffer, name.data(), name.size());
-    buffer[name.size()] = '\0';
-    SetLastError(ERROR_SUCCESS);
-    return static_cast<DWORD>(name.size());
+    return CopyModuleFileName(impl_->moduleFileName, buffer, capacity);
 }
 
 BOOL MemoryPlatform::GetFileIdentity(const char* path, FileIdentity* identity)

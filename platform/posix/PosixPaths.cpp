@@ -175,18 +175,7 @@ DWORD PosixFileSystem::GetModuleFileNameA(char* buffer, DWORD capacity)
             for (char& c : path) c = c == '/' ? '\\' : c;
         }
     }
-    if (buffer == nullptr || capacity == 0) return Fail(ERROR_INSUFFICIENT_BUFFER), 0;
-    if (capacity <= path.size()) {
-        // As Windows does: cut to the buffer, with its zero, and say so.
-        std::memcpy(buffer, path.data(), capacity - 1);
-        buffer[capacity - 1] = '\0';
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return capacity;
-    }
-    std::memcpy(buffer, path.data(), path.size());
-    buffer[path.size()] = '\0';
-    SetLastError(ERROR_SUCCESS);
-    return static_cast<DWORD>(path.size());
+    return CopyModuleFileName(path, buffer, capacity);
 }
 
 } // namespace kivra::platform::posix
