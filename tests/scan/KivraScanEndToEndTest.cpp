@@ -211,6 +211,10 @@ protected:
         envp.push_back(nullptr);
         const fs::path gone = base / "gone";
         if (options.workingDirectoryDeleted) fs::create_directory(gone);
+        // Opened while the test may still reach it: a child that has become
+        // "nobody" may not pass through the folders above the build (/root).
+        const int program = open(KIVRA_SCAN_PATH, O_RDONLY | O_CLOEXEC);
+        EXPECT_GE(program, 0);
 
         const pid_t child = fork();
         if (child == 0) {
@@ -227,9 +231,10 @@ protected:
             if (options.asNobody && getuid() == 0 &&
                 (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
                 _exit(126);
-            execve(KIVRA_SCAN_PATH, argv.data(), envp.data());
+            fexecve(program, argv.data(), envp.data());
             _exit(127);
         }
+        close(program);
         close(outFd);
         close(errFd);
         int status = 0;
