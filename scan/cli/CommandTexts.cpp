@@ -39,6 +39,16 @@ constexpr TextPair Pairs[] = {
     {&CommandTexts::writeError, &ProgramTexts::ScanWriteError, &ProgramTexts::ScanWriteErrorEnglish},
 };
 
+// The window's "%d ... %s" message as a pattern of "%1 ... %2".
+Text Numbered(Text pattern)
+{
+    const std::size_t count = pattern.find("%d");
+    if (count != Text::npos) pattern.replace(count, 2, "%1");
+    const std::size_t path = pattern.find("%s");
+    if (path != Text::npos) pattern.replace(path, 2, "%2");
+    return pattern;
+}
+
 CommandTexts TextsIn(Language language)
 {
     const ProgramTexts& t = texts::Texts();
@@ -55,6 +65,7 @@ CommandTexts TextsIn(Language language)
         c.countKomojiFiles = t.CountKomojiFiles + "%1" + t.CountSuffix;
         c.verdictFound = Trimmed(t.VerdictFound);
         c.verdictNormal = Trimmed(t.VerdictNormal);
+        c.verdictNotReadWhole = Numbered(Trimmed(t.NotSearchedFormat));
         c.progress = t.ProgressLongNames;
     } else {
         c.countLongNames = t.ScanCountLongNamesEnglish;
@@ -64,6 +75,7 @@ CommandTexts TextsIn(Language language)
         c.countKomojiFiles = t.ScanCountKomojiFilesEnglish;
         c.verdictFound = t.ScanVerdictFoundEnglish;
         c.verdictNormal = t.ScanVerdictNormalEnglish;
+        c.verdictNotReadWhole = t.ScanNotReadWholeEnglish;
         c.progress = t.ScanProgressEnglish;
     }
     return c;

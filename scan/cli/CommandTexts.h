@@ -30,6 +30,9 @@ struct CommandTexts {
     // Counts (%1 the number), in the order of the five lists.
     platform::Text countLongNames, countShortNames, countDifferent, countLongFiles, countKomojiFiles;
     platform::Text verdictFound, verdictNormal;
+    // In place of the normal verdict, or after the found one, when
+    // directories could not be read: %1 how many, %2 the first.
+    platform::Text verdictNotReadWhole;
     platform::Text progress; // followed by the count and the directory
 
     // The reason for a platform error code, in this language.

@@ -131,7 +131,7 @@ public:
 
     void CouldNotSearch(const Text& directory, DWORD error) override
     {
-        ++failures_;
+        if (failures_++ == 0) first_ = names_.Of(directory);
         console_.ErrorLine(ErrorMessage(
             Message::Format(texts_.cannotSearch, {Message::Quoted(names_.Of(directory)), texts_.Reason(error)})));
     }
@@ -143,6 +143,7 @@ public:
     }
 
     std::size_t Failures() const { return failures_; }
+    const std::string& FirstFailure() const { return first_; }
 
 private:
     ScanConsole& console_;
@@ -152,6 +153,7 @@ private:
     bool shown_ = false;
     DWORD last_;
     std::size_t failures_ = 0;
+    std::string first_;
 };
 
 // Names the result file that could not be written, with the reason.
@@ -387,8 +389,15 @@ int RunScanCommand(const std::vector<std::string>& arguments, ScanConsole& conso
         count(texts.countKomojiFiles, GroupCount(lists.KomojiFileList));
     }
     const bool found = lists.DifferentList.Count() > 2;
-    if (!options.list) console.Line(Message(found ? texts.verdictFound : texts.verdictNormal));
-    if (walk.Failures() > 0) return ScanIncomplete;
+    const bool whole = walk.Failures() == 0;
+    if (!options.list) {
+        // A tree not read whole is never called normal.
+        if (found || whole) console.Line(Message(found ? texts.verdictFound : texts.verdictNormal));
+        if (!whole)
+            console.Line(Message::Format(texts.verdictNotReadWhole, {Message(std::to_string(walk.Failures())),
+                                                                     Message::Quoted(walk.FirstFailure())}));
+    }
+    if (!whole) return ScanIncomplete;
     return found ? ScanFound : ScanNormal;
 }
 

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -191,13 +192,29 @@ TEST_F(ScanCommandTest, EachDirectoryThatCannotBeReadIsNamedAndTheStatusSaysSoWh
     EXPECT_EQ(console.err, (Lines{"kivra-scan: cannot read directory '/home/u/data/sub': Device not ready",
                                   "kivra-scan: cannot read directory '/home/u/data/LOCKED': Permission denied"}))
         << "as Linux paths below ROOT as given, in the order the walk met them";
-    ASSERT_EQ(console.out.size(), 6u) << "the counts and the verdict of what could be read";
+    ASSERT_EQ(console.out.size(), 7u) << "the counts and the verdicts of what could be read";
     EXPECT_EQ(console.out[0], "Paths found: 4");
+    EXPECT_EQ(console.out[5], "Long-name or lower-case entries exist.");
+    EXPECT_EQ(console.out[6],
+              "Not read whole: 2 of the directories could not be read; the first is '/home/u/data/sub'.");
 
     fs.FailSearch("C:\\HOME\\U\\DATA\\sub", ERROR_SUCCESS);
     EXPECT_EQ(Run({"--output", "/OUT", "C:\\HOME\\U\\DATA"}), ScanIncomplete) << "even when all is normal";
     EXPECT_EQ(console.err, (Lines{"kivra-scan: cannot read directory '/HOME/U/DATA/LOCKED': Permission denied"}))
         << "below a Windows ROOT, the whole Linux path";
+    ASSERT_FALSE(console.out.empty());
+    EXPECT_EQ(console.out.back(),
+              "Not read whole: 1 of the directories could not be read; the first is '/HOME/U/DATA/LOCKED'.")
+        << "never called normal";
+    EXPECT_EQ(std::count(console.out.begin(), console.out.end(), "All is normal."), 0);
+
+    console.language = Language::Japanese;
+    EXPECT_EQ(Run({"--output", "/OUT", "C:\\HOME\\U\\DATA"}), ScanIncomplete);
+    ASSERT_FALSE(console.out.empty());
+    const std::string& notWhole = console.out.back();
+    EXPECT_TRUE(notWhole.starts_with("1 \x8C\xC2")) << "the count, then 個";
+    EXPECT_NE(notWhole.find(" '/HOME/U/DATA/LOCKED' "), std::string::npos) << "the first directory";
+    EXPECT_EQ(notWhole.find('%'), std::string::npos);
 }
 
 TEST_F(ScanCommandTest, ADeletedWorkingDirectoryIsRefusedForARelativeRootAndForTheDefaultOutput)
