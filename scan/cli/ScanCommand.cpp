@@ -131,9 +131,10 @@ public:
 
     void CouldNotSearch(const Text& directory, DWORD error) override
     {
-        if (failures_++ == 0) first_ = names_.Of(directory);
-        console_.ErrorLine(ErrorMessage(
-            Message::Format(texts_.cannotSearch, {Message::Quoted(names_.Of(directory)), texts_.Reason(error)})));
+        const std::string shown = names_.Of(directory);
+        if (failures_++ == 0) first_ = shown;
+        console_.ErrorLine(
+            ErrorMessage(Message::Format(texts_.cannotSearch, {Message::Quoted(shown), texts_.Reason(error)})));
     }
 
     void End()
