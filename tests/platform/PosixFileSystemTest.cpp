@@ -398,6 +398,34 @@ TEST_F(PosixFilesWithFewWatches, WatchesAreBoundedAndGivenBackWhenTheProgramIsId
     EXPECT_EQ(WatchedInodes().count(InodeOf(temp.Path() + "/leaf0")), 1u) << "watched again when used again";
 }
 
+// Watches name a directory through the descriptor table of the process that
+// adds them: a forked child watches its own directories, not whatever its
+// parent holds under the same numbers.
+TEST_F(PosixFilesWithFewWatches, AForkedChildWatchesTheDirectoriesItReads)
+{
+    temp.MakeFile("parent/long file name.txt");
+    temp.MakeFile("child/long file name.txt");
+    EXPECT_EQ(Short("D:\\parent\\long file name.txt"), "D:\\parent\\LONGFI~1.TXT");
+    ASSERT_EQ(WatchedInodes().count(InodeOf(temp.Path() + "/parent")), 1u);
+    const std::string root = temp.Path();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        PosixPlatform own(PosixFiles::Sources(root, WatchLimit));
+        ScopedPlatform scoped(own.Interfaces());
+        if (Short("D:\\child\\long file name.txt") != "D:\\child\\LONGFI~1.TXT") _exit(1);
+        if (WatchedInodes().count(InodeOf(root + "/child")) != 1) _exit(2);
+        if (rename((root + "/child/long file name.txt").c_str(), (root + "/child/other long name.txt").c_str()) != 0)
+            _exit(3);
+        if (Short("D:\\child\\other long name.txt") != "D:\\child\\OTHERL~1.TXT") _exit(4);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the step of the child that failed";
+}
+
 // A run of look-ups in a directory no longer watched leaves it unwatched;
 // a change made to it between two look-ups is still seen by the second.
 TEST_F(PosixFilesWithFewWatches, ShortPathsInTurnSeeChangesInADirectoryLeftUnwatched)
