@@ -3,7 +3,7 @@
 // tree, and the process's peak memory against the size of the five files.
 //
 //   kivra-scan-bench [--entries N] [--depth D] [--fanout F] [--flat N] [--keep] [--tree DIR] [--no-watches]
-//                    [--no-read-ahead]
+//                    [--watch-limit N] [--no-read-ahead]
 //
 // --tree DIR scans a tree made by an earlier run with --keep (or any tree:
 // /usr, for one a system holds) instead of making one; --keep leaves the
@@ -12,6 +12,10 @@
 // with N names of distinct prefixes, in one directory each.
 // --no-watches keeps the directory tables fresh by their directories' times
 // alone, without inotify watches.
+// --watch-limit N lets the platform hold up to N watches instead of its
+// share of the user's allowance: what a scan would cost if every directory of
+// a large tree could be watched (the kernel's fs.inotify.max_user_watches
+// must allow as many).
 // --no-read-ahead reads every directory on the walk's own thread, as before
 // the platform read ahead: the same program, to compare in the same minutes.
 
@@ -185,6 +189,7 @@ int main(int argc, char** argv)
     std::size_t flat = 0;
     bool keep = false;
     bool watches = true;
+    std::size_t watchLimit = 0;
     bool readAhead = true;
     fs::path given;
     for (int i = 1; i < argc; ++i) {
@@ -204,12 +209,14 @@ int main(int argc, char** argv)
             given = argv[++i];
         else if (arg == "--no-watches")
             watches = false;
+        else if (arg == "--watch-limit")
+            watchLimit = value();
         else if (arg == "--no-read-ahead")
             readAhead = false;
         else {
             std::fprintf(stderr,
                          "usage: %s [--entries N] [--depth D] [--fanout F] [--flat N] [--keep] [--tree DIR] "
-                         "[--no-watches] [--no-read-ahead]\n",
+                         "[--no-watches] [--watch-limit N] [--no-read-ahead]\n",
                          argv[0]);
             return 2;
         }
@@ -218,6 +225,7 @@ int main(int argc, char** argv)
     // The system's platform, as the program makes it, with what was asked.
     kivra::platform::PosixSources sources;
     sources.watchChanges = watches;
+    sources.watchLimit = watchLimit;
     sources.readAhead = readAhead;
     kivra::platform::PosixPlatform platform(sources);
     kivra::platform::ScopedPlatform scoped(platform.Interfaces());
