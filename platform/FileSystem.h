@@ -62,6 +62,10 @@ public:
     // The Linux path of an existing file or directory: the bytes of the
     // Linux names it stands for. Fails as a look-up of the path would (2, 3).
     virtual BOOL LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) = 0;
+    // The real name of the entry a search reported last: on Linux the bytes
+    // of the Linux name it showed, whatever became of the entry since. Fails
+    // with 6 for a search that is not open.
+    virtual BOOL FindRealName(HANDLE search, std::string& realName) = 0;
 };
 
 // GetModuleFileNameA's answer for an executable's path, by its buffer rules,

@@ -28,5 +28,6 @@ ScopedPlatform::~ScopedPlatform() { Current() = previous_; }
 
 DWORD GetLastError() { return lastError; }
 void SetLastError(DWORD code) { lastError = code; }
+DWORD LastErrorOr(DWORD otherwise) { return lastError != ERROR_SUCCESS ? lastError : otherwise; }
 
 } // namespace kivra::platform

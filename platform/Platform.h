@@ -40,5 +40,7 @@ private:
 // The calling thread's last error code, as every platform call leaves it.
 DWORD GetLastError();
 void SetLastError(DWORD code);
+// The last error code, or `otherwise` when the last call left none.
+DWORD LastErrorOr(DWORD otherwise);
 
 } // namespace kivra::platform

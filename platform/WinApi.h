@@ -65,6 +65,11 @@ inline BOOL LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& 
     return Active().files->LinuxPathFromWindowsPath(windowsPath, linuxPath);
 }
 
+inline BOOL FindRealName(HANDLE search, std::string& realName)
+{
+    return Active().files->FindRealName(search, realName);
+}
+
 inline DWORD GetLogicalDrives() { return Active().volumes->GetLogicalDrives(); }
 inline UINT GetDriveTypeA(const char* root) { return Active().volumes->GetDriveTypeA(root); }
 inline BOOL GetVolumeInformationA(const char* root, char* volumeName, DWORD volumeNameSize, DWORD* serialNumber,

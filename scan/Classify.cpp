@@ -43,11 +43,16 @@ void FinishResultList(TStringList& list, const Text& header)
 
 } // namespace
 
-Line ShortPathOf(const Line& LongPath)
+Line ShortPathOf(const Line& LongPath, DWORD* error)
 {
+    const auto none = [&] {
+        if (error) *error = platform::LastErrorOr(platform::ERROR_FILE_NOT_FOUND);
+        return LongPath;
+    };
+    if (error) *error = platform::ERROR_SUCCESS;
     char first[FirstCapacity + 1];
     DWORD length = platform::GetShortPathNameA(LongPath.c_str(), first, FirstCapacity);
-    if (length == 0) return LongPath;
+    if (length == 0) return none();
     // The same text shares the long path's bytes.
     if (length < FirstCapacity)
         return LongPath == std::string_view(first, length) ? LongPath : Line(std::string_view(first, length));
@@ -59,7 +64,7 @@ Line ShortPathOf(const Line& LongPath)
         // Grows on every round, whatever size the call names.
         buffer.assign(std::max<std::size_t>(length, buffer.size() + 1), '\0');
         length = platform::GetShortPathNameA(LongPath.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) return LongPath;
+        if (length == 0) return none();
     }
     buffer.resize(length);
     return LongPath == buffer ? LongPath : Line(buffer);
@@ -165,8 +170,10 @@ void ClassifyPaths(const ResultLists& lists, ClassifyProgress* progress)
     Sorter sorter(lists, shorts);
     std::thread sorting([&sorter] { sorter.Run(); });
     try {
+        DWORD error = platform::ERROR_SUCCESS;
         for (std::size_t i = 0; i < count; ++i) {
-            lists.ShortNameList.Add(ShortPathOf(lists.LongNameList[i]));
+            lists.ShortNameList.Add(ShortPathOf(lists.LongNameList[i], &error));
+            if (error != platform::ERROR_SUCCESS && progress) progress->NoShortForm(i, lists.LongNameList[i], error);
             shorts[i] = &lists.ShortNameList[lists.ShortNameList.Count() - 1];
             sorter.Ready(i + 1);
             if (progress && (i + 1) % ClassifyProgress::ClassifiedEvery == 0) progress->Classified(i + 1);

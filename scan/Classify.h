@@ -31,12 +31,21 @@ struct ScanLists {
 };
 
 // Told every so many paths (ClassifiedEvery) how many have been classified,
-// so that a long classification shows progress.
+// so that a long classification shows progress, and of each path whose short
+// form the platform could not give (it vanished or changed since the walk,
+// or access to it was denied), with the platform's error code.
 class ClassifyProgress {
 public:
     static constexpr std::size_t ClassifiedEvery = 1024;
     virtual ~ClassifyProgress() = default;
     virtual void Classified(std::size_t paths) = 0;
+    // `line` is the path's line (from 0) in LongNameList as the walk left it.
+    virtual void NoShortForm(std::size_t line, const Line& path, platform::DWORD error)
+    {
+        (void)line;
+        (void)path;
+        (void)error;
+    }
 };
 
 // Reads LongNameList as the walk left it (no header yet), expects the other
@@ -45,14 +54,16 @@ public:
 // short form and in KomojiFileList those that differ from their upper-case
 // form, each as a group of long path, short form and an empty line; both
 // kinds in DifferentList (long-name group first); a result list without any
-// group holds the normal line and an empty line.
+// group holds the normal line and an empty line. A path without a short form
+// keeps itself as its short form and is told to `progress`.
 void ClassifyPaths(const ResultLists& lists, ClassifyProgress* progress = nullptr);
 
 // The short form of a path as the platform gives it. A path whose short
 // form does not fit the usual 255 bytes is asked again with room enough.
 // When the platform gives none (the path has vanished since the walk), the
-// path itself, so that the entry does not count as a long name.
-Line ShortPathOf(const Line& LongPath);
+// path itself, so that the entry does not count as a long name; `error`
+// (when given) then holds the platform's error code, else ERROR_SUCCESS.
+Line ShortPathOf(const Line& LongPath, platform::DWORD* error = nullptr);
 
 // Number of entries a list describes, as the views count them: paths for
 // the two full lists (lines less the header), groups for the three result

@@ -31,6 +31,7 @@ struct Level {
     WIN32_FIND_DATAA entry;
     bool hasIdentity = false;
     FileIdentity identity;
+    std::string realPath; // only when the progress wants real paths
 };
 
 // The levels of the current branch; whatever way the walk ends, every search
@@ -51,13 +52,15 @@ public:
     // Starts the search of a directory (steps 1 and 3 of a call), whose
     // identity is known already or asked for here. A search that cannot
     // start leaves nothing on the branch.
-    void Push(Text path, bool markDirs, const FileIdentity* identity, WalkProgress* progress, std::size_t lines)
+    void Push(Text path, std::string realPath, bool markDirs, const FileIdentity* identity, WalkProgress* progress,
+              std::size_t lines)
     {
         if (!platform::EndsWithSeparator(path)) path.push_back('\\');
         if (progress) progress->Searching(path, lines);
         levels_.emplace_back();
         Level& level = levels_.back();
         level.path = std::move(path);
+        level.realPath = std::move(realPath);
         level.markDirs = markDirs;
         if (identity) {
             level.identity = *identity;
@@ -69,7 +72,7 @@ public:
         level.search = platform::FindFirstFileA(pattern.c_str(), &level.entry);
         if (level.search == platform::INVALID_HANDLE_VALUE) {
             const platform::DWORD error = platform::GetLastError();
-            if (progress && !NothingToFind(error)) progress->CouldNotSearch(level.path, error);
+            if (progress && !NothingToFind(error)) progress->NotSearched(level.path, level.realPath, error);
             levels_.pop_back();
             return;
         }
@@ -81,7 +84,9 @@ public:
     void Finish(WalkProgress* progress)
     {
         const platform::DWORD error = platform::GetLastError();
-        if (progress && error != platform::ERROR_NO_MORE_FILES) progress->CouldNotSearch(levels_.back().path, error);
+        const Level& level = levels_.back();
+        if (progress && error != platform::ERROR_NO_MORE_FILES)
+            progress->NotSearched(level.path, level.realPath, error);
         Pop();
     }
 
@@ -109,17 +114,41 @@ std::string_view NameOf(const WIN32_FIND_DATAA& entry)
     return {entry.cFileName, strnlen(entry.cFileName, sizeof entry.cFileName)};
 }
 
+// The real path of the walk's root, as the platform knows it now.
+std::string RealPathOf(const Text& root)
+{
+    Text path = root;
+    // A directory's final "\" is no name (a drive's root keeps it).
+    if (platform::EndsWithSeparator(path) && path.size() > 1 && path[path.size() - 2] != ':') path.pop_back();
+    std::string real;
+    if (!platform::LinuxPathFromWindowsPath(path, real)) real = platform::Utf8FromCp932(root);
+    return real;
+}
+
+// The real path of an entry of a directory.
+void JoinReal(std::string& full, const std::string& directory, std::string_view name)
+{
+    full.assign(directory);
+    if (full.empty() || full.back() != '/') full.push_back('/');
+    full += name;
+}
+
 } // namespace
 
 void ListFiles(Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList, TStringList& List, bool Recurse,
                bool MarkDirs, bool ClearAttrs, WalkProgress* progress)
 {
     if (ClearList) List.Clear();
+    const bool wantsReal = progress && progress->WantsRealPaths();
     Branch branch;
-    branch.Push(std::move(Path), MarkDirs, nullptr, progress, List.Count());
+    std::string rootReal = wantsReal ? RealPathOf(Path) : std::string();
+    branch.Push(std::move(Path), std::move(rootReal), MarkDirs, nullptr, progress, List.Count());
     // Each full path is put together here, in storage used again for every
-    // entry; the list keeps a copy of it.
+    // entry; the list keeps a copy of it. The same for the real path and
+    // the real name, when wanted.
     Text full;
+    std::string realName;
+    std::string fullReal;
 
     while (!branch.Empty()) {
         Level& level = branch.Top();
@@ -147,9 +176,14 @@ void ListFiles(Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList,
         // alone tells whether the whole ends with a separator.
         if (directory && level.markDirs && !platform::EndsWithSeparator(name)) full.push_back('\\');
 
+        if (wantsReal) {
+            if (!platform::FindRealName(level.search, realName)) realName = platform::Utf8FromCp932(name);
+            JoinReal(fullReal, level.realPath, realName);
+        }
         const bool selected = (Mask & (attributes & 0xFFFFu)) != 0 || (attributes == 0 && TakeZeroAttr);
         if (selected) {
             List.Add(full);
+            if (wantsReal) progress->Added(List.Count() - 1, fullReal);
             if (progress && List.Count() % WalkProgress::ListedEvery == 0) progress->Listed(List.Count());
         }
         const bool reparsePoint = (attributes & platform::FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -158,21 +192,9 @@ void ListFiles(Text Path, std::uint16_t Mask, bool TakeZeroAttr, bool ClearList,
             const bool known = platform::GetFileIdentity(full.c_str(), &identity);
             if (known && branch.OnBranch(identity)) continue;
             // `level` may move when the branch grows; it is not used after this.
-            branch.Push(full, true, known ? &identity : nullptr, progress, List.Count());
+            branch.Push(full, fullReal, true, known ? &identity : nullptr, progress, List.Count());
         }
     }
-}
-
-void SearchFailures::Add(const Text& directory, platform::DWORD error)
-{
-    ++count_;
-    if (first_.size() < KeptPaths) first_.push_back(Failure{directory, error});
-}
-
-void SearchFailures::Clear()
-{
-    count_ = 0;
-    first_.clear();
 }
 
 bool CanSearchDirectory(const Text& directory)

@@ -2,11 +2,12 @@
 // The tree walk: every entry below a directory, depth first, as full paths.
 
 #include "platform/CodePage.h"
+#include "scan/PathFailures.h"
 #include "scan/StringList.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <string_view>
 
 namespace kivra::scan {
 
@@ -30,28 +31,25 @@ public:
         (void)directory;
         (void)error;
     }
-};
 
-// The directories a walk could not search: how many, and the first of them
-// with their error codes.
-class SearchFailures {
-public:
-    static constexpr std::size_t KeptPaths = 1000;
-
-    struct Failure {
-        platform::Text directory;
-        platform::DWORD error = 0;
-    };
-
-    void Add(const platform::Text& directory, platform::DWORD error);
-    void Clear();
-    std::size_t Count() const { return count_; }
-    // At most KeptPaths, in the order the walk met them.
-    const std::vector<Failure>& First() const { return first_; }
-
-private:
-    std::size_t count_ = 0;
-    std::vector<Failure> first_;
+    // Real paths: on Linux the Linux path of each entry as the walk read it,
+    // whatever becomes of the entry later (the path of the program may no
+    // longer lead there, or show what 932 cannot hold). Told only to a
+    // progress that wants them.
+    virtual bool WantsRealPaths() const { return false; }
+    // The entry just added as line `line` (from 0) of the list.
+    virtual void Added(std::size_t line, std::string_view realPath)
+    {
+        (void)line;
+        (void)realPath;
+    }
+    // What the walk tells first of a directory it could not search, with its
+    // real path (empty when not wanted); by default, CouldNotSearch.
+    virtual void NotSearched(const platform::Text& directory, std::string_view realPath, platform::DWORD error)
+    {
+        (void)realPath;
+        CouldNotSearch(directory, error);
+    }
 };
 
 // True when a search of the directory's entries can start: the directory

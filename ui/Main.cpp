@@ -9,6 +9,7 @@
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 #include "scan/Classify.h"
+#include "scan/Run.h"
 #include "scan/TreeWalk.h"
 #include "selectors/DirectoryListBox.h"
 #include "selectors/DriveComboBox.h"
@@ -44,40 +45,9 @@ using app::AbortButton;
 using app::YesButton;
 using app::YesNoButtons;
 
-// Every attribute bit a walk can select: read-only, hidden, system, volume
-// label, directory, archive.
-constexpr std::uint16_t EveryKindOfEntry = 0x3F;
 constexpr std::int32_t OneSecond = 1000;
 // How often the caption tells the entries found so far.
 constexpr int ProgressInterval = 100;
-
-// What the window learns of the walk, the classification and the save while
-// they run off the GUI thread: the number of entries (or lines written) so
-// far, the directories the walk could not search (read only once the walk
-// has ended), and the first result file that could not be written (told to
-// the user on the GUI thread once the save has ended).
-class RunProgress : public scan::WalkProgress,
-                    public scan::ClassifyProgress,
-                    public scan::SaveProgress,
-                    public scan::SaveFailureReporter {
-public:
-    void Searching(const platform::Text&, std::size_t lines) override { Count(lines); }
-    void Listed(std::size_t lines) override { Count(lines); }
-    void CouldNotSearch(const platform::Text& directory, platform::DWORD error) override
-    {
-        failures.Add(directory, error);
-    }
-    void Classified(std::size_t paths) override { Count(paths); }
-    void Saved(std::size_t lines) override { Count(lines); }
-    void ReportSaveFailure(const platform::Text& message) override { SaveFailed(scan::SaveFailure{message, {}, 0}); }
-    void SaveFailed(const scan::SaveFailure& failure) override { saveFailure = failure; }
-
-    void Count(std::size_t entries) { this->entries.store(entries, std::memory_order_relaxed); }
-
-    std::atomic<std::size_t> entries{0};
-    scan::SearchFailures failures;
-    std::optional<scan::SaveFailure> saveFailure;
-};
 
 // The form loader has to know the layout's own controls (the selectors and
 // the list box) before the window's layout is read.
@@ -242,58 +212,85 @@ void TForm1::MenuHelpDspClick(QObject*)
 
 void TForm1::BtnRunClick(QObject* Sender)
 {
-    const platform::Text root = platform::UpperCaseText(RootField());
     // A directory whose entries cannot be listed is as missing to the run as
     // one that does not exist: its walk would find nothing at all.
     if (!selectors::IsExistingDirectory(RootField()) || !scan::CanSearchDirectory(RootField())) {
         app::ShowMessageDialog(Texts().RootMissing, MessageDialogType::Information, YesButton, 0);
         return;
     }
-    SetCommandButtons(false);
-    LongNameList->Clear();
-    ShortNameList->Clear();
-    DifferentList->Clear();
-    LongFileList->Clear();
-    KomojiFileList->Clear();
-    SetProgressCaption(Texts().ProgressLongNames);
-    ListBox1->Clear();
-    DelayTime(OneSecond);
 
-    RunProgress progress;
-    RunOffGuiThread(Texts().ProgressLongNames, &progress.entries, [&] {
-        ListFiles(root, EveryKindOfEntry, true, true, *LongNameList, true, true, false, &progress);
-    });
-    SetProgressCaption(Texts().ProgressShortNames);
-    DelayTime(OneSecond);
+    // The window around the run's steps: buttons, progress captions and
+    // waits between them, each step off the GUI thread with the entries (or
+    // lines written) so far in the caption, and the first result file that
+    // could not be written kept to be told here once the save is over.
+    class WindowRun : public scan::RunFrontEnd {
+    public:
+        explicit WindowRun(TForm1& form) : form_(form) {}
 
-    progress.Count(0);
-    RunOffGuiThread(Texts().ProgressShortNames, &progress.entries, [&] { scan::ClassifyPaths(Lists(), &progress); });
-    SetCommandButtons(true);
-    SetProgressCaption(Texts().ProgressSaving);
-    DelayTime(OneSecond);
+        void Starting() override { form_.SetCommandButtons(false); }
+        void BeforeStep(scan::RunStep step) override
+        {
+            entries_.store(0, std::memory_order_relaxed);
+            if (step == scan::RunStep::Save) form_.SetCommandButtons(true);
+            form_.SetProgressCaption(StepText(step));
+            if (step == scan::RunStep::Walk) form_.ListBox1->Clear();
+            form_.DelayTime(OneSecond);
+        }
+        void Perform(scan::RunStep step, const std::function<void()>& work) override
+        {
+            form_.RunOffGuiThread(StepText(step), &entries_, work);
+        }
 
-    progress.Count(0);
-    bool saved = false;
-    RunOffGuiThread(Texts().ProgressSaving, &progress.entries,
-                    [&] { saved = scan::SaveResultFiles(Lists(), progress, &progress); });
-    if (!saved) {
+        void Searching(const platform::Text&, std::size_t lines) override { Count(lines); }
+        void Listed(std::size_t lines) override { Count(lines); }
+        void Classified(std::size_t paths) override { Count(paths); }
+        void Saved(std::size_t lines) override { Count(lines); }
+        void ReportSaveFailure(const platform::Text& message) override
+        {
+            SaveFailed(scan::SaveFailure{message, {}, 0});
+        }
+        void SaveFailed(const scan::SaveFailure& failure) override { saveFailure = failure; }
+
+        std::optional<scan::SaveFailure> saveFailure;
+
+    private:
+        static const platform::Text& StepText(scan::RunStep step)
+        {
+            switch (step) {
+            case scan::RunStep::Walk: return Texts().ProgressLongNames;
+            case scan::RunStep::Classify: return Texts().ProgressShortNames;
+            case scan::RunStep::Save: break;
+            }
+            return Texts().ProgressSaving;
+        }
+        void Count(std::size_t entries) { entries_.store(entries, std::memory_order_relaxed); }
+
+        TForm1& form_;
+        std::atomic<std::size_t> entries_{0};
+    };
+
+    WindowRun run(*this);
+    const scan::RunOutcome outcome =
+        scan::RunScan(RootField(), Lists(), scan::ResultDirectory(platform::ExecutableDirectory), run);
+    if (!outcome.saved) {
         // Told here, on the window's thread, once the step is over.
-        if (progress.saveFailure) SaveFailed(*progress.saveFailure);
+        if (run.saveFailure) SaveFailed(*run.saveFailure);
         return;
     }
     SetCaption(BaseCaption);
     BtnDifferentClick(Sender);
-    const bool found = DifferentList->Count() > 2;
-    if (found) app::ShowMessageDialog(Texts().VerdictFound, MessageDialogType::Warning, YesNoButtons, 0);
-    if (progress.failures.Count() > 0) {
-        // A tree not read whole is never called normal.
+    if (outcome.found) app::ShowMessageDialog(Texts().VerdictFound, MessageDialogType::Warning, YesNoButtons, 0);
+    // A tree not read whole is never called normal.
+    const auto notWhole = [](const platform::Text& format, const scan::PathFailures& failures) {
+        if (failures.Count() == 0) return;
         const platform::Text message =
-            app::FormatText(Texts().NotSearchedFormat,
-                            {std::to_string(progress.failures.Count()), progress.failures.First().front().directory});
+            app::FormatText(format, {std::to_string(failures.Count()), failures.First().front().path});
         app::ShowMessageDialog(message, MessageDialogType::Warning, app::OKButton, 0);
-    } else if (!found) {
+    };
+    notWhole(Texts().NotSearchedFormat, outcome.unsearched);
+    notWhole(Texts().NoShortFormFormat, outcome.noShortForm);
+    if (!outcome.found && outcome.Whole())
         app::ShowMessageDialog(Texts().VerdictNormal, MessageDialogType::Information, YesNoButtons, 0);
-    }
 }
 
 void TForm1::BtnLongNameClick(QObject*)

@@ -94,6 +94,20 @@ BOOL MemoryPlatform::FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data)
     return true;
 }
 
+BOOL MemoryPlatform::FindRealName(HANDLE search, std::string& realName)
+{
+    const auto it = impl_->searches.find(search);
+    if (it == impl_->searches.end() || it->second.next == 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    // The name as stored; its Linux form is what LinuxPathFromWindowsPath
+    // gives for it.
+    realName = Utf8FromCp932(it->second.items[it->second.next - 1].name);
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
 BOOL MemoryPlatform::FindClose(HANDLE search)
 {
     if (impl_->searches.erase(search) == 0) {
@@ -111,7 +125,9 @@ DWORD MemoryPlatform::GetShortPathNameA(const char* longPath, char* shortPath, D
     const std::string_view text = longPath;
     FullPath full;
     DWORD error = ERROR_SUCCESS;
-    if (impl_->Resolve(text, full, error) == nullptr) return SetLastError(error), 0;
+    const Node* target = impl_->Resolve(text, full, error);
+    if (target == nullptr) return SetLastError(error), 0;
+    if (target->shortPathError != ERROR_SUCCESS) return SetLastError(target->shortPathError), 0;
     const PathText start = SplitPathText(text);
     std::size_t baseDepth = 0;
     if (start.kind == PathStartKind::Relative) baseDepth = impl_->current.Current()->names.size();

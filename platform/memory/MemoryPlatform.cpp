@@ -286,6 +286,8 @@ void MemoryPlatform::FailSearch(const Text& directory, DWORD error)
     impl_->MustResolve(directory)->searchError = error;
 }
 
+void MemoryPlatform::FailShortPath(const Text& path, DWORD error) { impl_->MustResolve(path)->shortPathError = error; }
+
 void MemoryPlatform::DenyWrites(const Text& directory) { impl_->MustResolve(directory)->denyWrites = true; }
 
 void MemoryPlatform::HoldOpen(const Text& path, bool held) { impl_->MustResolve(path)->heldOpen = held; }

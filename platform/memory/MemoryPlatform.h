@@ -70,6 +70,8 @@ public:
 
     // FindFirstFileA in this directory fails with the code.
     void FailSearch(const Text& directory, DWORD error = ERROR_ACCESS_DENIED);
+    // GetShortPathNameA of this path fails with the code.
+    void FailShortPath(const Text& path, DWORD error = ERROR_ACCESS_DENIED);
     // Nothing can be created, replaced or removed in this directory (5).
     void DenyWrites(const Text& directory);
     // The file is held open by another program: opening, replacing or
@@ -140,6 +142,7 @@ public:
     // "/DATA/x" is C:\DATA\x; paths on other drives have none (3).
     BOOL WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath) override;
     BOOL LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) override;
+    BOOL FindRealName(HANDLE search, std::string& realName) override;
 
     // ---- Volumes --------------------------------------------------------------
     DWORD GetLogicalDrives() override;

@@ -30,6 +30,7 @@ struct Node {
     std::vector<Entry> entries;
     std::string contents;
     DWORD searchError = ERROR_SUCCESS;
+    DWORD shortPathError = ERROR_SUCCESS;
     bool denyWrites = false;
     bool heldOpen = false;
     int openHandles = 0;

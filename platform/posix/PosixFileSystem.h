@@ -53,6 +53,7 @@ public:
     BOOL GetFileIdentity(const char* path, FileIdentity* identity) override;
     BOOL WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath) override;
     BOOL LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) override;
+    BOOL FindRealName(HANDLE search, std::string& realName) override;
 
     // Makes the process's working directory (a Linux path, or null when it
     // has none) the current directory, seen through C:.

@@ -215,6 +215,20 @@ BOOL PosixFileSystem::FindNextFileA(HANDLE handle, WIN32_FIND_DATAA* data)
     return true;
 }
 
+BOOL PosixFileSystem::FindRealName(HANDLE handle, std::string& realName)
+{
+    const auto found = searches_.find(handle);
+    if (found == searches_.end() || found->second.position == 0) return Fail(ERROR_INVALID_HANDLE);
+    const Search& search = found->second;
+    const Search::Item& item = search.items[search.position - 1];
+    if (item.entry == Dot || item.entry == DotDot)
+        realName = item.entry == Dot ? "." : "..";
+    else
+        realName = (*search.table)[item.entry].linuxName;
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
 // The identity of the directory the last search step reported, when `path`
 // names it through that search's own directory, which has not changed since:
 // the search's look at the entry told it.

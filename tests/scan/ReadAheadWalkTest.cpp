@@ -108,6 +108,7 @@ public:
     {
         return inner_.LinuxPathFromWindowsPath(windowsPath, linuxPath);
     }
+    BOOL FindRealName(HANDLE search, std::string& realName) override { return inner_.FindRealName(search, realName); }
 
 private:
     static std::string Reported(bool found, const WIN32_FIND_DATAA* data)

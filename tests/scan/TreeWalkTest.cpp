@@ -241,7 +241,7 @@ class FailureLog : public WalkProgress {
 public:
     void Searching(const std::string&, std::size_t) override {}
     void CouldNotSearch(const std::string& directory, DWORD error) override { failures.Add(directory, error); }
-    SearchFailures failures;
+    PathFailures failures;
 };
 
 TEST_F(TreeWalkTest, ADirectoryThatCannotBeSearchedIsListedAndToldWithItsError)
@@ -258,9 +258,9 @@ TEST_F(TreeWalkTest, ADirectoryThatCannotBeSearchedIsListedAndToldWithItsError)
     EXPECT_EQ(Contents(),
               (Lines{"C:\\ROOT\\GONE\\", "C:\\ROOT\\LOCKED\\", "C:\\ROOT\\OPEN\\", "C:\\ROOT\\OPEN\\SEEN.TXT"}));
     ASSERT_EQ(log.failures.Count(), 2u);
-    EXPECT_EQ(log.failures.First()[0].directory, "C:\\ROOT\\GONE\\");
+    EXPECT_EQ(log.failures.First()[0].path, "C:\\ROOT\\GONE\\");
     EXPECT_EQ(log.failures.First()[0].error, ERROR_PATH_NOT_FOUND);
-    EXPECT_EQ(log.failures.First()[1].directory, "C:\\ROOT\\LOCKED\\");
+    EXPECT_EQ(log.failures.First()[1].path, "C:\\ROOT\\LOCKED\\");
     EXPECT_EQ(log.failures.First()[1].error, ERROR_ACCESS_DENIED);
     EXPECT_FALSE(CanSearchDirectory("C:\\ROOT\\LOCKED"));
     EXPECT_TRUE(CanSearchDirectory("C:\\ROOT\\OPEN\\"));
@@ -309,7 +309,7 @@ TEST_F(TreeWalkTest, AnUnreadableRootIsToldAndAddsNothing)
     ListFiles("C:\\ROOT", 0x3F, true, true, list, true, true, false, &log);
     EXPECT_EQ(Contents(), Lines{});
     ASSERT_EQ(log.failures.Count(), 1u);
-    EXPECT_EQ(log.failures.First()[0].directory, "C:\\ROOT\\");
+    EXPECT_EQ(log.failures.First()[0].path, "C:\\ROOT\\");
     EXPECT_FALSE(CanSearchDirectory("C:\\ROOT"));
 }
 
@@ -324,14 +324,14 @@ TEST_F(TreeWalkTest, AReparsePointIsListedAsADirectoryButNotEntered)
     EXPECT_EQ(Walk("C:\\ROOT\\LINK"), Lines{"C:\\ROOT\\LINK\\INSIDE.TXT"});
 }
 
-TEST(SearchFailuresTest, KeepsTheFirstThousandPathsAndCountsThemAll)
+TEST(PathFailuresTest, KeepsTheFirstThousandPathsAndCountsThemAll)
 {
-    SearchFailures failures;
+    PathFailures failures;
     for (int i = 0; i < 1500; ++i) failures.Add("C:\\D" + std::to_string(i) + "\\", ERROR_ACCESS_DENIED);
     EXPECT_EQ(failures.Count(), 1500u);
-    ASSERT_EQ(failures.First().size(), SearchFailures::KeptPaths);
-    EXPECT_EQ(failures.First().front().directory, "C:\\D0\\");
-    EXPECT_EQ(failures.First().back().directory, "C:\\D999\\");
+    ASSERT_EQ(failures.First().size(), PathFailures::KeptPaths);
+    EXPECT_EQ(failures.First().front().path, "C:\\D0\\");
+    EXPECT_EQ(failures.First().back().path, "C:\\D999\\");
     failures.Clear();
     EXPECT_EQ(failures.Count(), 0u);
     EXPECT_TRUE(failures.First().empty());

@@ -30,6 +30,7 @@ public:
     MOCK_METHOD(platform::BOOL, GetFileIdentity, (const char*, platform::FileIdentity*), (override));
     MOCK_METHOD(platform::BOOL, WindowsPathFromLinuxPath, (std::string_view, std::string&), (override));
     MOCK_METHOD(platform::BOOL, LinuxPathFromWindowsPath, (std::string_view, std::string&), (override));
+    MOCK_METHOD(platform::BOOL, FindRealName, (platform::HANDLE, std::string&), (override));
 };
 
 class MockVolumes : public platform::Volumes {

@@ -196,6 +196,12 @@ BOOL HeldPlatform::LinuxPathFromWindowsPath(std::string_view windowsPath, std::s
     return inner_.LinuxPathFromWindowsPath(windowsPath, linuxPath);
 }
 
+BOOL HeldPlatform::FindRealName(HANDLE search, std::string& realName)
+{
+    Note("FindRealName");
+    return inner_.FindRealName(search, realName);
+}
+
 DWORD HeldPlatform::GetLogicalDrives()
 {
     Note("GetLogicalDrives");

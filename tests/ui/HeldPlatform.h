@@ -65,6 +65,7 @@ public:
     platform::BOOL GetFileIdentity(const char* path, platform::FileIdentity* identity) override;
     platform::BOOL WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath) override;
     platform::BOOL LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) override;
+    platform::BOOL FindRealName(platform::HANDLE search, std::string& realName) override;
 
     platform::DWORD GetLogicalDrives() override;
     platform::UINT GetDriveTypeA(const char* root) override;

@@ -490,6 +490,25 @@ TEST_F(MainWindowTest, DirectoriesThatCouldNotBeSearchedAreToldInPlaceOfTheNorma
                        "C:\\EMPTY\\OPEN\\SHUT\\\r\n"));
 }
 
+TEST_F(MainWindowTest, PathsWithoutAShortFormAreToldInPlaceOfTheNormalVerdict)
+{
+    world.AddFile("C:\\EMPTY\\A.TXT");
+    world.AddFile("C:\\EMPTY\\B.TXT");
+    world.FailShortPath("C:\\EMPTY\\A.TXT", platform::ERROR_FILE_NOT_FOUND);
+    world.FailShortPath("C:\\EMPTY\\B.TXT", platform::ERROR_FILE_NOT_FOUND);
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickRootDirectory("EMPTY");
+    const auto before = answerer.Seen().size();
+    QTest::mouseClick(form.BtnRun, Qt::LeftButton);
+
+    ASSERT_EQ(answerer.Seen().size(), before + 1) << "no normal verdict";
+    const auto& warning = answerer.Seen().back();
+    EXPECT_EQ(Readable(warning.text), Readable(app::FormatText(Texts().NoShortFormFormat, {"2", "C:\\EMPTY\\A.TXT"})));
+    EXPECT_EQ(warning.title, Texts().TitleWarning);
+    EXPECT_EQ(warning.buttons, std::vector<std::string>{"OK"});
+}
+
 TEST_F(MainWindowTest, WhenEntriesWereFoundTheirVerdictComesBeforeTheWarning)
 {
     world.FailSearch("C:\\DATA\\Docs");

@@ -2,8 +2,8 @@
 // kivra-scan's texts in the user's language: the program's Japanese texts
 // for a Japanese user, English for everyone else.
 
+#include "cli/Message.h"
 #include "platform/CodePage.h"
-#include "scan/cli/Message.h"
 
 namespace kivra::scan {
 
@@ -24,15 +24,19 @@ struct CommandTexts {
     platform::Text outputUnusable; // %1 the folder, %2 reason
     platform::Text workingDirectory;
     platform::Text workingDirectoryGone;
-    platform::Text saveFailed;   // %1 the file, %2 reason, %3 the file's own message
-    platform::Text cannotSearch; // %1 the directory, %2 reason
-    platform::Text writeError;   // %1 reason
+    platform::Text saveFailed;      // %1 the file, %2 reason, %3 the file's own message
+    platform::Text cannotSearch;    // %1 the directory, %2 reason
+    platform::Text cannotShortForm; // %1 the path, %2 reason
+    platform::Text threadFailed;    // %1 reason
+    platform::Text writeError;      // %1 reason
     // Counts (%1 the number), in the order of the five lists.
     platform::Text countLongNames, countShortNames, countDifferent, countLongFiles, countKomojiFiles;
     platform::Text verdictFound, verdictNormal;
     // In place of the normal verdict, or after the found one, when
     // directories could not be read: %1 how many, %2 the first.
     platform::Text verdictNotReadWhole;
+    // The same when short forms could not be had.
+    platform::Text verdictNoShortForm;
     platform::Text progress; // followed by the count and the directory
 
     // The reason for a platform error code, in this language.

@@ -1,4 +1,4 @@
-#include "scan/cli/CommandTexts.h"
+#include "cli/CommandTexts.h"
 
 #include "resources/Texts.h"
 
@@ -36,6 +36,8 @@ constexpr TextPair Pairs[] = {
      &ProgramTexts::ScanWorkingDirectoryGoneEnglish},
     {&CommandTexts::saveFailed, &ProgramTexts::ScanSaveFailed, &ProgramTexts::ScanSaveFailedEnglish},
     {&CommandTexts::cannotSearch, &ProgramTexts::ScanCannotSearch, &ProgramTexts::ScanCannotSearchEnglish},
+    {&CommandTexts::cannotShortForm, &ProgramTexts::ScanCannotShortForm, &ProgramTexts::ScanCannotShortFormEnglish},
+    {&CommandTexts::threadFailed, &ProgramTexts::ScanThreadFailed, &ProgramTexts::ScanThreadFailedEnglish},
     {&CommandTexts::writeError, &ProgramTexts::ScanWriteError, &ProgramTexts::ScanWriteErrorEnglish},
 };
 
@@ -66,6 +68,7 @@ CommandTexts TextsIn(Language language)
         c.verdictFound = Trimmed(t.VerdictFound);
         c.verdictNormal = Trimmed(t.VerdictNormal);
         c.verdictNotReadWhole = Numbered(Trimmed(t.NotSearchedFormat));
+        c.verdictNoShortForm = Numbered(Trimmed(t.NoShortFormFormat));
         c.progress = t.ProgressLongNames;
     } else {
         c.countLongNames = t.ScanCountLongNamesEnglish;
@@ -76,6 +79,7 @@ CommandTexts TextsIn(Language language)
         c.verdictFound = t.ScanVerdictFoundEnglish;
         c.verdictNormal = t.ScanVerdictNormalEnglish;
         c.verdictNotReadWhole = t.ScanNotReadWholeEnglish;
+        c.verdictNoShortForm = t.ScanNoShortFormWholeEnglish;
         c.progress = t.ScanProgressEnglish;
     }
     return c;
@@ -102,6 +106,11 @@ Text CommandTexts::Reason(DWORD error) const
     case platform::ERROR_INVALID_NAME: return ja ? t.InOutInvalidFileName : t.ScanReasonInvalidNameEnglish;
     case platform::ERROR_FILENAME_EXCED_RANGE: return ja ? t.ScanReasonNameTooLong : t.ScanReasonNameTooLongEnglish;
     case platform::ERROR_DIRECTORY: return ja ? t.ScanReasonNotDirectory : t.ScanReasonNotDirectoryEnglish;
+    case platform::ERROR_WRITE_PROTECT: return ja ? t.ScanReasonWriteProtect : t.ScanReasonWriteProtectEnglish;
+    case platform::ERROR_FILE_TOO_LARGE: return ja ? t.ScanReasonTooLarge : t.ScanReasonTooLargeEnglish;
+    case platform::ERROR_FILE_INVALID: return ja ? t.ScanReasonReplaced : t.ScanReasonReplacedEnglish;
+    case platform::ERROR_CANT_RESOLVE_FILENAME: return ja ? t.ScanReasonLinkLoop : t.ScanReasonLinkLoopEnglish;
+    case platform::ERROR_BAD_NETPATH: return ja ? t.ScanReasonBadNetPath : t.ScanReasonBadNetPathEnglish;
     default: break;
     }
     Text pattern = ja ? t.InOutOtherFormat : t.ScanReasonOtherEnglish;

@@ -1,14 +1,14 @@
-#include "scan/cli/ScanCommand.h"
+#include "cli/ScanCommand.h"
 
 #include "platform/Console.h"
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
-#include "scan/Classify.h"
-#include "scan/ResultFiles.h"
-#include "scan/TreeWalk.h"
+#include "scan/Run.h"
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #ifndef KIVRA_VERSION
 #define KIVRA_VERSION "0"
@@ -61,42 +61,43 @@ std::string JoinedLinux(const std::string& directory, std::string_view rest)
     return path;
 }
 
-// The end of a path, cut where a UTF-8 character begins.
-std::string PathTail(const std::string& path)
+// The end of a path, quoted, cut where a UTF-8 character begins.
+Message PathTail(const std::string& path)
 {
-    if (path.size() <= ProgressDirectoryBytes) return path;
+    if (path.size() <= ProgressDirectoryBytes) return Message::Quoted(path);
     std::size_t at = path.size() - ProgressDirectoryBytes;
     while (at < path.size() && (static_cast<unsigned char>(path[at]) & 0xC0) == 0x80) ++at;
-    return "..." + path.substr(at);
+    return Message::AsIs("...").Add(Message::Quoted(std::string_view(path).substr(at)));
 }
 
-// How the command names the program's paths to the user: as Linux paths,
-// and those below a Linux ROOT beginning with ROOT as the user gave it, as
-// find does.
+// How the command names the program's paths to the user: by the Linux
+// paths the walk read, and those below a Linux ROOT beginning with ROOT as
+// the user gave it, as find does.
 class PathNames {
 public:
     PathNames(const std::string& rootGiven, bool rootIsLinux, const Text& rootWindows)
     {
-        if (rootIsLinux && platform::LinuxPathFromWindowsPath(rootWindows, rootLinux_)) {
+        if (!platform::LinuxPathFromWindowsPath(rootWindows, rootLinux_)) {
+            rootLinux_ = platform::Utf8FromCp932(rootWindows);
+        } else if (rootIsLinux) {
             rootGiven_ = rootGiven;
             belowGiven_ = true;
         }
     }
 
-    // The Linux path of an existing file or directory (a directory's final
-    // "\" does not count). Should the platform not find it any more, its
-    // Windows path in UTF-8.
-    std::string Of(const Text& windowsPath) const
+    // ROOT as the user is shown it.
+    std::string Root() const { return belowGiven_ ? rootGiven_ : rootLinux_; }
+
+    // A real path as the user is shown it; a path the walk could not name
+    // that way (none given) by the program's own path.
+    std::string Shown(std::string_view realPath, const Text& windowsPath) const
     {
-        Text path = windowsPath;
-        if (platform::EndsWithSeparator(path) && path.size() > 1 && path[path.size() - 2] != ':') path.pop_back();
-        std::string linux;
-        if (!platform::LinuxPathFromWindowsPath(path, linux)) return platform::Utf8FromCp932(windowsPath);
-        if (!belowGiven_) return linux;
-        if (linux == rootLinux_) return rootGiven_;
+        if (realPath.empty()) return platform::Utf8FromCp932(windowsPath);
+        if (!belowGiven_) return std::string(realPath);
+        if (realPath == rootLinux_) return rootGiven_;
         const std::string prefix = JoinedLinux(rootLinux_, "");
-        if (linux.starts_with(prefix)) return JoinedLinux(rootGiven_, std::string_view(linux).substr(prefix.size()));
-        return linux;
+        if (realPath.starts_with(prefix)) return JoinedLinux(rootGiven_, realPath.substr(prefix.size()));
+        return std::string(realPath);
     }
 
 private:
@@ -105,17 +106,49 @@ private:
     std::string rootLinux_;
 };
 
-// Shows the walk's progress on a terminal, and names on standard error each
-// directory whose entries could not be read.
-class WalkReport : public WalkProgress {
+// The real path of every line the walk added, kept one after the other in
+// one block of text: a million paths cost their bytes and an offset each.
+class RealPaths {
 public:
-    WalkReport(ScanConsole& console, const CommandTexts& texts, const PathNames& names)
+    void Add(std::string_view path)
+    {
+        text_ += path;
+        ends_.push_back(text_.size());
+    }
+    std::size_t Count() const { return ends_.size(); }
+    std::string_view operator[](std::size_t line) const
+    {
+        const std::size_t begin = line == 0 ? 0 : ends_[line - 1];
+        return std::string_view(text_).substr(begin, ends_[line] - begin);
+    }
+    std::string_view Last() const { return ends_.empty() ? std::string_view() : (*this)[ends_.size() - 1]; }
+
+private:
+    std::string text_;
+    std::vector<std::size_t> ends_;
+};
+
+// kivra-scan around the run's steps: the walk's progress on a terminal, and
+// on standard error each directory that could not be read, each path whose
+// short form could not be had, and the result file that could not be
+// written, with the reason. Paths are named by the Linux paths the walk
+// read, whatever became of them since.
+class CommandRun : public RunFrontEnd {
+public:
+    CommandRun(ScanConsole& console, const CommandTexts& texts, const PathNames& names, std::string outputDirectory,
+               char separator)
         : console_(console),
           texts_(texts),
           names_(names),
+          outputDirectory_(std::move(outputDirectory)),
+          separator_(separator),
           progress_(console.WantsProgress()),
           last_(progress_ ? platform::GetTickCount() : 0)
     {}
+
+    bool WantsRealPaths() const override { return true; }
+    // The walk adds its lines in order from the first, into emptied lists.
+    void Added(std::size_t, std::string_view realPath) override { realPaths_.Add(realPath); }
 
     void Searching(const Text& directory, std::size_t lines) override
     {
@@ -123,67 +156,99 @@ public:
         const DWORD now = platform::GetTickCount();
         if (static_cast<DWORD>(now - last_) < ProgressInterval) return;
         last_ = now;
+        // The walk adds a directory's line just before it searches it.
+        const std::string shown = realPaths_.Count() == 0 ? names_.Root() : names_.Shown(realPaths_.Last(), directory);
         Message line(texts_.progress + " " + std::to_string(lines) + "  ");
-        line.AddAsIs(PathTail(names_.Of(directory)));
+        line.Add(PathTail(shown));
         console_.Progress(line);
         shown_ = true;
     }
 
-    void CouldNotSearch(const Text& directory, DWORD error) override
+    void NotSearched(const Text& directory, std::string_view realPath, DWORD error) override
     {
-        const std::string shown = names_.Of(directory);
-        if (failures_++ == 0) first_ = shown;
+        const std::string shown = names_.Shown(realPath, directory);
+        if (unsearched_++ == 0) firstUnsearched_ = shown;
         console_.ErrorLine(
             ErrorMessage(Message::Format(texts_.cannotSearch, {Message::Quoted(shown), texts_.Reason(error)})));
     }
 
-    void End()
+    void NoShortForm(std::size_t line, const Line& path, DWORD error) override
     {
-        if (shown_) console_.Progress(Message());
-        shown_ = false;
+        const std::string shown =
+            names_.Shown(line < realPaths_.Count() ? realPaths_[line] : std::string_view(), Text(path.View()));
+        if (noShortForm_++ == 0) firstNoShortForm_ = shown;
+        console_.ErrorLine(
+            ErrorMessage(Message::Format(texts_.cannotShortForm, {Message::Quoted(shown), texts_.Reason(error)})));
     }
 
-    std::size_t Failures() const { return failures_; }
-    const std::string& FirstFailure() const { return first_; }
-
-private:
-    ScanConsole& console_;
-    const CommandTexts& texts_;
-    const PathNames& names_;
-    bool progress_;
-    bool shown_ = false;
-    DWORD last_;
-    std::size_t failures_ = 0;
-    std::string first_;
-};
-
-// Names the result file that could not be written, with the reason.
-class SaveReport : public SaveFailureReporter {
-public:
-    SaveReport(ScanConsole& console, const CommandTexts& texts, std::string directory, char separator)
-        : console_(console),
-          texts_(texts),
-          directory_(std::move(directory)),
-          separator_(separator)
-    {}
+    void BeforeStep(RunStep step) override
+    {
+        // The progress line tells the walk only.
+        if (step != RunStep::Classify || !shown_) return;
+        console_.Progress(Message());
+        shown_ = false;
+    }
 
     void ReportSaveFailure(const Text& message) override { console_.ErrorLine(ErrorMessage(Trimmed(message))); }
 
     void SaveFailed(const SaveFailure& failure) override
     {
         const std::size_t name = platform::LastSeparatorOrColon(failure.path);
-        std::string path = directory_;
+        std::string path = outputDirectory_;
         if (!path.empty() && path.back() != separator_) path.push_back(separator_);
         path += failure.path.substr(name == platform::NoPosition ? 0 : name + 1);
         console_.ErrorLine(ErrorMessage(Message::Format(
             texts_.saveFailed, {Message::Quoted(path), texts_.Reason(failure.error), Trimmed(failure.message)})));
     }
 
+    // The last lines of the verdict when the tree was not read whole.
+    void TellNotWhole() const
+    {
+        if (unsearched_ > 0)
+            console_.Line(Message::Format(texts_.verdictNotReadWhole,
+                                          {Message(std::to_string(unsearched_)), Message::Quoted(firstUnsearched_)}));
+        if (noShortForm_ > 0)
+            console_.Line(Message::Format(texts_.verdictNoShortForm,
+                                          {Message(std::to_string(noShortForm_)), Message::Quoted(firstNoShortForm_)}));
+    }
+
+    // The Linux path of each entry of a result list, each once, in the order
+    // they were classified. The groups stand in walk order, so the entries
+    // are found in the full list (after its header) going forward.
+    void PrintEntries(const TStringList& list, const TStringList& allPaths, char end) const
+    {
+        const auto lines = list.Snapshot();
+        const auto all = allPaths.Snapshot();
+        std::size_t at = 1;
+        const Line* previous = nullptr;
+        for (std::size_t i = 2; i + 1 < lines->size(); i += 3) {
+            const Line& entry = (*lines)[i];
+            // An entry of both kinds stands twice in a row in the difference list.
+            if (previous && *previous == entry) continue;
+            previous = &entry;
+            while (at < all->size() && (*all)[at] != entry) ++at;
+            const std::size_t line = at - 1;
+            std::string bytes =
+                names_.Shown(line < realPaths_.Count() ? realPaths_[line] : std::string_view(), Text(entry.View()));
+            bytes.push_back(end);
+            console_.Bytes(bytes);
+        }
+    }
+
 private:
     ScanConsole& console_;
     const CommandTexts& texts_;
-    std::string directory_;
+    const PathNames& names_;
+    std::string outputDirectory_;
     char separator_;
+    bool progress_;
+    bool shown_ = false;
+    DWORD last_;
+    RealPaths realPaths_;
+    std::size_t unsearched_ = 0;
+    std::string firstUnsearched_;
+    std::size_t noShortForm_ = 0;
+    std::string firstNoShortForm_;
 };
 
 int UsageError(ScanConsole& console, const CommandTexts& texts, const Message& what)
@@ -255,8 +320,8 @@ std::optional<int> ParseArguments(const std::vector<std::string>& arguments, Opt
     return std::nullopt;
 }
 
-// The program's path for a path the user gave; false when a Linux path
-// cannot be placed because the working directory it starts at is gone.
+// The program's path for a path the user gave; false when it cannot be
+// placed (GetLastError tells why).
 bool ProgramPath(const std::string& given, ScanConsole& console, Text& path)
 {
     if (IsWindowsPath(given)) {
@@ -264,6 +329,16 @@ bool ProgramPath(const std::string& given, ScanConsole& console, Text& path)
         return true;
     }
     return platform::WindowsPathFromLinuxPath(given, path);
+}
+
+// Why a Linux path the user gave could not be placed: the working directory
+// a relative path starts at is gone, or the platform's reason.
+Text PlacingProblem(const std::string& given, const CommandTexts& texts)
+{
+    const DWORD error = platform::LastErrorOr(platform::ERROR_PATH_NOT_FOUND);
+    std::string here;
+    if (!given.starts_with('/') && !platform::WindowsPathFromLinuxPath(".", here)) return texts.workingDirectoryGone;
+    return texts.Reason(error);
 }
 
 // The reason the directory at `path` cannot be used, or ERROR_SUCCESS.
@@ -276,23 +351,6 @@ DWORD DirectoryProblem(const Text& path)
     }
     if ((attributes & platform::FILE_ATTRIBUTE_DIRECTORY) == 0) return platform::ERROR_DIRECTORY;
     return platform::ERROR_SUCCESS;
-}
-
-// The entries of a result list, each once, in the order they were
-// classified: the first line of each group.
-void PrintEntries(ScanConsole& console, const TStringList& list, const PathNames& names, char end)
-{
-    const auto lines = list.Snapshot();
-    const Line* previous = nullptr;
-    for (std::size_t i = 2; i + 1 < lines->size(); i += 3) {
-        const Line& entry = (*lines)[i];
-        // An entry of both kinds stands twice in a row in the difference list.
-        if (previous && *previous == entry) continue;
-        previous = &entry;
-        std::string bytes = names.Of(Text(entry.View()));
-        bytes.push_back(end);
-        console.Bytes(bytes);
-    }
 }
 
 } // namespace
@@ -322,7 +380,7 @@ int RunScanCommand(const std::vector<std::string>& arguments, ScanConsole& conso
     };
     Text rootPath;
     if (root.empty()) return rootMissing(texts.Reason(platform::ERROR_FILE_NOT_FOUND));
-    if (!ProgramPath(root, console, rootPath)) return rootMissing(texts.workingDirectoryGone);
+    if (!ProgramPath(root, console, rootPath)) return rootMissing(PlacingProblem(root, texts));
     if (const DWORD problem = DirectoryProblem(rootPath); problem != platform::ERROR_SUCCESS)
         return rootMissing(texts.Reason(problem));
     if (!CanSearchDirectory(rootPath)) return rootMissing(texts.Reason(platform::GetLastError()));
@@ -340,7 +398,7 @@ int RunScanCommand(const std::vector<std::string>& arguments, ScanConsole& conso
         if (outputShown.empty())
             return outputUnusable(Message::Quoted(outputShown), texts.Reason(platform::ERROR_FILE_NOT_FOUND));
         if (!ProgramPath(outputShown, console, outputPath))
-            return outputUnusable(Message::Quoted(outputShown), texts.workingDirectoryGone);
+            return outputUnusable(Message::Quoted(outputShown), PlacingProblem(outputShown, texts));
     } else {
         if (!platform::WindowsPathFromLinuxPath(".", outputPath))
             return outputUnusable(Message(texts.workingDirectory), texts.workingDirectoryGone);
@@ -358,27 +416,19 @@ int RunScanCommand(const std::vector<std::string>& arguments, ScanConsole& conso
     }
     if (problem != platform::ERROR_SUCCESS) return outputUnusable(Message::Quoted(outputShown), texts.Reason(problem));
 
-    // As the run command: the walk from the upper-case form of ROOT.
     const PathNames names(root, !IsWindowsPath(root), rootPath);
     ScanLists lists;
-    WalkReport walk(console, texts, names);
-    ListFiles(platform::UpperCaseText(rootPath), 0x3F, true, true, lists.LongNameList, true, true, false, &walk);
-    walk.End();
-    ClassifyPaths(lists.Refs());
-    SaveReport save(console, texts, outputShown, IsWindowsPath(outputShown) ? '\\' : '/');
-    bool saved = false;
-    {
-        const platform::InterruptionsHeld held;
-        saved = SaveResultFiles(lists.Refs(), outputPath, save);
-    }
-    if (!saved) return ScanError;
+    CommandRun run(console, texts, names, outputShown, IsWindowsPath(outputShown) ? '\\' : '/');
+    const RunOutcome outcome = RunScan(
+        rootPath, lists.Refs(), [&outputPath] { return outputPath; }, run);
+    if (!outcome.saved) return ScanError;
 
     if (options.list) {
         const char end = options.null.empty() ? '\n' : '\0';
         const TStringList& list = *options.list == ListKind::Long    ? lists.LongFileList
                                   : *options.list == ListKind::Lower ? lists.KomojiFileList
                                                                      : lists.DifferentList;
-        PrintEntries(console, list, names, end);
+        run.PrintEntries(list, lists.LongNameList, end);
     } else {
         const auto count = [&](const Text& pattern, int n) {
             console.Line(Message::Format(pattern, {Message(std::to_string(n))}));
@@ -389,14 +439,12 @@ int RunScanCommand(const std::vector<std::string>& arguments, ScanConsole& conso
         count(texts.countLongFiles, GroupCount(lists.LongFileList));
         count(texts.countKomojiFiles, GroupCount(lists.KomojiFileList));
     }
-    const bool found = lists.DifferentList.Count() > 2;
-    const bool whole = walk.Failures() == 0;
+    const bool found = outcome.found;
+    const bool whole = outcome.Whole();
     if (!options.list) {
         // A tree not read whole is never called normal.
         if (found || whole) console.Line(Message(found ? texts.verdictFound : texts.verdictNormal));
-        if (!whole)
-            console.Line(Message::Format(texts.verdictNotReadWhole, {Message(std::to_string(walk.Failures())),
-                                                                     Message::Quoted(walk.FirstFailure())}));
+        run.TellNotWhole();
     }
     if (!whole) return ScanIncomplete;
     return found ? ScanFound : ScanNormal;

@@ -4,9 +4,9 @@
 // out, messages that name what they are about in the user's language, and
 // an exit status a script can act on.
 
+#include "cli/CommandTexts.h"
+#include "cli/Message.h"
 #include "platform/CodePage.h"
-#include "scan/cli/CommandTexts.h"
-#include "scan/cli/Message.h"
 
 #include <string>
 #include <string_view>

@@ -2,7 +2,7 @@
 // it prints in either language and its exit status, run in-process on a file
 // system held in memory (whose Linux paths are drive C:'s names in UTF-8).
 
-#include "scan/cli/ScanCommand.h"
+#include "cli/ScanCommand.h"
 
 #include "platform/WinApi.h"
 #include "platform/memory/MemoryPlatform.h"
@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,14 @@ public:
     void Bytes(std::string_view text) override { bytes += text; }
     void ErrorLine(const Message& line) override { err.push_back(line.Joined()); }
     bool WantsProgress() override { return terminal; }
-    void Progress(const Message& line) override { progress.push_back(line.Joined()); }
+    void Progress(const Message& line) override
+    {
+        progress.push_back(line.Joined());
+        // The line is removed once the walk is over, before the classification.
+        if (line.Empty() && afterWalk) afterWalk();
+    }
 
+    std::function<void()> afterWalk;
     Language language = Language::English;
     bool terminal = false;
     Lines out, err, progress;
@@ -114,9 +121,9 @@ TEST_F(ScanCommandTest, EntriesOfEitherKindGiveStatusOneAndFilesInTheCurrentDire
     const std::string hyouUtf8 = "\xE8\xA1\xA8";
     std::string tail;
     for (int i = 0; i < 13; ++i) tail += hyouUtf8;
-    EXPECT_EQ(console.progress, (Lines{"Getting the long file names... 0  /HOME/U/DATA",
-                                       "Getting the long file names... 2  ..." + tail, ""}))
-        << "the directory as a Linux path, its end cut between characters; the line removed at the end";
+    EXPECT_EQ(console.progress, (Lines{"Getting the long file names... 0  '/HOME/U/DATA'",
+                                       "Getting the long file names... 2  ...'" + tail + "'", ""}))
+        << "the directory as a quoted Linux path, its end cut between characters; the line removed at the end";
 }
 
 TEST_F(ScanCommandTest, ARootThatCannotBeScannedIsNamedWithTheReason)
@@ -255,6 +262,26 @@ TEST_F(ScanCommandTest, AListPrintsItsEntriesOnceEachAsLinuxPathsFromRootAsGiven
     EXPECT_EQ(console.bytes, "");
 }
 
+TEST_F(ScanCommandTest, AnEntryGoneBeforeItsShortFormIsNamedByItsWalkedPathAndTheTreeIsNotCalledNormal)
+{
+    fs.AddFile("C:\\HOME\\U\\DATA\\README.TXT");
+    fs.AddFile("C:\\HOME\\U\\DATA\\Gone.txt");
+    console.terminal = true;
+    fs.SetTicks(0, 100);
+    console.afterWalk = [] { ASSERT_TRUE(DeleteFileA("C:\\HOME\\U\\DATA\\Gone.txt")); };
+    EXPECT_EQ(Run({"--list", "lower", "-o", "/OUT", "/home/u/data"}), ScanIncomplete);
+    EXPECT_EQ(console.bytes, "/home/u/data/Gone.txt\n") << "the Linux path the walk read, though gone since";
+    EXPECT_EQ(console.err,
+              Lines{"kivra-scan: cannot get the short form of '/home/u/data/Gone.txt': No such file or directory"});
+
+    console.afterWalk = [] { ASSERT_TRUE(DeleteFileA("C:\\HOME\\U\\DATA\\README.TXT")); };
+    EXPECT_EQ(Run({"-o", "/OUT", "/home/u/data"}), ScanIncomplete);
+    ASSERT_EQ(console.out.size(), 6u);
+    EXPECT_EQ(console.out[5], "Not read whole: the short form of 1 of the paths could not be had; the first is "
+                              "'/home/u/data/README.TXT'.")
+        << "in place of the normal verdict";
+}
+
 TEST_F(ScanCommandTest, ABadArgumentIsNamedAndTheUserIsPointedToTheHelp)
 {
     const std::string tryHelp = "Try 'kivra-scan --help' for more information.";
@@ -316,6 +343,26 @@ TEST_F(ScanCommandTest, OptionsAfterRootAndARootThatLooksLikeAnOptionAfterTwoDas
     ASSERT_TRUE(SetCurrentDirectoryA("C:\\"));
     EXPECT_EQ(Run({"-o", "/OUT", "--", "-DASH"}), ScanNormal) << "relative to the working directory";
     EXPECT_EQ(Run({"-o", "/OUT", "-DASH"}), ScanError) << "without \"--\", an option";
+}
+
+TEST(MessageQuotedTest, ANameReachesTheTerminalAsAShellWouldReadItBackWithNothingTheTerminalWouldObey)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"plain", "'plain'"},
+        {"", "''"},
+        {"it's", "'it'\\''s'"},
+        {"a\nb", "'a'$'\\n''b'"},
+        {"\x1b[2Jx", "$'\\033''[2Jx'"}, // an escape sequence
+        {"\xC2\x9B"
+         "31m",
+         "$'\\302\\233''31m'"}, // the C1 control CSI in UTF-8
+        {"\x9B"
+         "31m",
+         "$'\\233''31m'"},                                  // a stray byte that 8-bit terminals take for CSI
+        {"\xE8\xA1\xA8\xC3\xBC", "'\xE8\xA1\xA8\xC3\xBC'"}, // 表ü stay as they are
+        {"\xED\xA0\x80", "$'\\355'$'\\240'$'\\200'"},       // a surrogate is no character
+    };
+    for (const auto& [bytes, shown] : cases) EXPECT_EQ(Message::Quoted(bytes).Joined(), shown) << shown;
 }
 
 } // namespace

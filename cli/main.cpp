@@ -4,10 +4,10 @@
 // draws the progress line when standard error is a terminal, and makes sure
 // that everything written to standard output got there.
 
+#include "cli/CommandTexts.h"
+#include "cli/ScanCommand.h"
 #include "platform/Console.h"
 #include "platform/Win32.h"
-#include "scan/cli/CommandTexts.h"
-#include "scan/cli/ScanCommand.h"
 
 #include <cerrno>
 #include <clocale>
@@ -15,6 +15,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -135,6 +136,12 @@ int main(int argc, char** argv)
     } catch (const std::bad_alloc&) {
         const auto& texts = kivra::scan::CommandTextsIn(console.UserLanguage());
         console.ErrorLine(kivra::scan::ErrorMessage(Message(texts.Reason(kivra::platform::ERROR_NOT_ENOUGH_MEMORY))));
+    } catch (const std::system_error& failure) {
+        // The threads the scan starts beside this one are the only system
+        // resources it asks for this way; the C library's words say why.
+        const auto& texts = kivra::scan::CommandTextsIn(console.UserLanguage());
+        console.ErrorLine(kivra::scan::ErrorMessage(
+            Message::Format(texts.threadFailed, {Message::AsIs(std::strerror(failure.code().value()))})));
     } catch (const std::exception& failure) {
         // A failure nobody expected: its text (the program's, in 932).
         console.ErrorLine(kivra::scan::ErrorMessage(Message(failure.what())));
