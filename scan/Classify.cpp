@@ -1,6 +1,7 @@
 #include "scan/Classify.h"
 
 #include "platform/CodePage.h"
+#include "platform/Process.h"
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 
@@ -163,7 +164,7 @@ void ClassifyPaths(const ResultLists& lists, ClassifyProgress* progress)
     // ShortNameList has its room: their lines stay where they are.
     std::vector<const Line*> shorts(count);
     Sorter sorter(lists, shorts);
-    std::thread sorting([&sorter] { sorter.Run(); });
+    std::thread sorting = platform::StartThread([&sorter] { sorter.Run(); });
     try {
         for (std::size_t i = 0; i < count; ++i) {
             lists.ShortNameList.Add(ShortPathOf(lists.LongNameList[i]));

@@ -1,6 +1,7 @@
 #include "scan/ResultFiles.h"
 
 #include "platform/Exceptions.h"
+#include "platform/Process.h"
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 
@@ -113,7 +114,7 @@ public:
     Pieces(std::vector<const TStringList*> lists, SaveProgress* progress) : lists_(std::move(lists)), written_{progress}
     {
         for (Text& buffer : buffers_) free_.push_back(&buffer);
-        worker_ = std::thread([this] { Run(); });
+        worker_ = platform::StartThread([this] { Run(); });
     }
     ~Pieces()
     {

@@ -5,6 +5,7 @@
 // that everything written to standard output got there.
 
 #include "platform/Console.h"
+#include "platform/Process.h"
 #include "platform/Win32.h"
 #include "scan/cli/CommandTexts.h"
 #include "scan/cli/ScanCommand.h"
@@ -125,6 +126,7 @@ bool CloseStandardOutput(TerminalConsole& console)
 
 int main(int argc, char** argv)
 {
+    kivra::platform::FailWritesPastFileSizeLimit();
     std::setlocale(LC_ALL, "");
     const kivra::platform::UserLocale locale;
     TerminalConsole console(locale);

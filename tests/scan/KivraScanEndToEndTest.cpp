@@ -229,7 +229,6 @@ protected:
             if (options.fileSizeLimit) {
                 const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
                 if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
-                signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead
             }
             if (options.asNobody && getuid() == 0 &&
                 (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
@@ -482,15 +481,16 @@ TEST_F(KivraScanEndToEndTest, NothingNewIsLeftWhenAFileCannotBeWritten)
     EXPECT_EQ(Names(out), (std::set<std::string>{"KIVRALNG.TXT", "KIVRASHT.TXT"}));
     EXPECT_TRUE(fs::is_empty(out / "KIVRASHT.TXT"));
 
-    // The text cannot be written: files may not grow past 4 KiB, and the
-    // first file is larger.
+    // The text cannot be written: files may not grow past 4 KiB ("ulimit
+    // -f"), and the first file is larger. The program is not ended by the
+    // signal for it: it says so.
     for (int i = 0; i < 200; ++i) Write(root / ("FILE" + std::to_string(i) + ".TXT"), "");
     const fs::path small = base / "small";
     fs::create_directory(small);
     RunOptions limited;
     limited.fileSizeLimit = 4096;
     EXPECT_EQ(Run({"-o", "small", "root"}, limited), 2);
-    EXPECT_EQ(stderrText, "kivra-scan: cannot write 'small/KIVRALNG.TXT': No space left on device\n");
+    EXPECT_TRUE(stderrText.starts_with("kivra-scan: cannot write 'small/KIVRALNG.TXT': ")) << stderrText;
     EXPECT_TRUE(fs::is_empty(small));
 
     // The folder cannot take a new file (for anyone but root).
