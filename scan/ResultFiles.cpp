@@ -60,9 +60,11 @@ HANDLE CreateNewFile(const Text& path, Text& created)
         if (file != platform::INVALID_HANDLE_VALUE) return file;
         const DWORD error = LastErrorOr(platform::ERROR_ACCESS_DENIED);
         // Whatever holds the name (a file left by an interrupted run, a
-        // user's file, a folder, a link), it is passed over untouched. A
-        // name nothing holds failed for a reason no other name would change.
-        if (platform::GetFileAttributesA(created.c_str()) == platform::INVALID_FILE_ATTRIBUTES) {
+        // user's file, a folder, a link, the new file of another run saving
+        // into the same folder, which may have taken its place by now), it
+        // is passed over untouched. Any other failure would be the same for
+        // every name.
+        if (error != platform::ERROR_FILE_EXISTS && error != platform::ERROR_ALREADY_EXISTS) {
             created.clear();
             platform::SetLastError(error);
             return platform::INVALID_HANDLE_VALUE;
@@ -73,12 +75,12 @@ HANDLE CreateNewFile(const Text& path, Text& created)
     return platform::INVALID_HANDLE_VALUE;
 }
 
-// Closes the new file (when still open) and removes it; a file mask that
-// leaves new files read-only does not keep it there.
+// Closes the new file (when still open) and removes it. It was made with
+// its owner's write bit, whatever the file mask, so nothing is changed by
+// its name first: that name may lead elsewhere by now.
 void Discard(HANDLE file, const Text& created)
 {
     if (file != platform::INVALID_HANDLE_VALUE) platform::CloseHandle(file);
-    platform::SetFileAttributesA(created.c_str(), platform::FILE_ATTRIBUTE_NORMAL);
     platform::DeleteFileA(created.c_str());
 }
 
@@ -273,10 +275,10 @@ DWORD CheckResultDirectory(const Text& directory)
     Text created;
     const HANDLE file = CreateNewFile(directory + texts::Texts().ResultFileLongNames, created);
     if (file == platform::INVALID_HANDLE_VALUE) return LastErrorOr(platform::ERROR_ACCESS_DENIED);
-    platform::CloseHandle(file);
-    platform::SetFileAttributesA(created.c_str(), platform::FILE_ATTRIBUTE_NORMAL);
+    const DWORD closed =
+        platform::CloseHandle(file) ? platform::ERROR_SUCCESS : LastErrorOr(platform::ERROR_WRITE_FAULT);
     if (!platform::DeleteFileA(created.c_str())) return LastErrorOr(platform::ERROR_ACCESS_DENIED);
-    return platform::ERROR_SUCCESS;
+    return closed;
 }
 
 bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory, SaveFailureReporter& reporter,
