@@ -1,5 +1,7 @@
 #include "app/OffThread.h"
 
+#include "platform/Process.h"
+
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEvent>
@@ -147,7 +149,7 @@ void RunOffGuiThread(const std::function<void()>& work)
     std::atomic<bool> done{false};
     std::exception_ptr failure;
     WaitFilter filter;
-    std::thread worker([&] {
+    std::thread worker = platform::StartThread([&] {
         try {
             work();
         } catch (...) {

@@ -100,7 +100,7 @@ Text CommandTexts::Reason(DWORD error) const
     case platform::ERROR_NOT_READY: return ja ? t.ScanReasonNotReady : t.ScanReasonNotReadyEnglish;
     case platform::ERROR_WRITE_FAULT: return ja ? t.ScanReasonInputOutput : t.ScanReasonInputOutputEnglish;
     case platform::ERROR_SHARING_VIOLATION: return ja ? t.ScanReasonInUse : t.ScanReasonInUseEnglish;
-    case 80: // ERROR_FILE_EXISTS
+    case platform::ERROR_FILE_EXISTS:
     case platform::ERROR_ALREADY_EXISTS: return ja ? t.ScanReasonExists : t.ScanReasonExistsEnglish;
     case platform::ERROR_DISK_FULL: return ja ? t.ScanReasonDiskFull : t.ScanReasonDiskFullEnglish;
     case platform::ERROR_INVALID_NAME: return ja ? t.InOutInvalidFileName : t.ScanReasonInvalidNameEnglish;

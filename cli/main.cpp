@@ -7,6 +7,7 @@
 #include "cli/CommandTexts.h"
 #include "cli/ScanCommand.h"
 #include "platform/Console.h"
+#include "platform/Process.h"
 #include "platform/Win32.h"
 
 #include <cerrno>
@@ -126,6 +127,7 @@ bool CloseStandardOutput(TerminalConsole& console)
 
 int main(int argc, char** argv)
 {
+    kivra::platform::FailWritesPastFileSizeLimit();
     std::setlocale(LC_ALL, "");
     const kivra::platform::UserLocale locale;
     TerminalConsole console(locale);

@@ -1,6 +1,7 @@
 #include "scan/Classify.h"
 
 #include "platform/CodePage.h"
+#include "platform/Process.h"
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 
@@ -168,7 +169,7 @@ void ClassifyPaths(const ResultLists& lists, ClassifyProgress* progress)
     // ShortNameList has its room: their lines stay where they are.
     std::vector<const Line*> shorts(count);
     Sorter sorter(lists, shorts);
-    std::thread sorting([&sorter] { sorter.Run(); });
+    std::thread sorting = platform::StartThread([&sorter] { sorter.Run(); });
     try {
         DWORD error = platform::ERROR_SUCCESS;
         for (std::size_t i = 0; i < count; ++i) {

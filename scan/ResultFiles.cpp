@@ -1,6 +1,7 @@
 #include "scan/ResultFiles.h"
 
 #include "platform/Exceptions.h"
+#include "platform/Process.h"
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 
@@ -32,13 +33,6 @@ constexpr std::size_t PieceBytes = std::size_t{1} << 20;
 // fills with such names as fast as they are tried gets there.
 constexpr unsigned MostNewFileNames = 100000;
 
-// The error code the last call left, or `otherwise` when it left none.
-DWORD LastErrorOr(DWORD otherwise)
-{
-    const DWORD error = platform::GetLastError();
-    return error != platform::ERROR_SUCCESS ? error : otherwise;
-}
-
 // The n-th name (from 1) the new file of `path` may take.
 Text NewFileName(const Text& path, unsigned n)
 {
@@ -57,11 +51,13 @@ HANDLE CreateNewFile(const Text& path, Text& created)
         const HANDLE file = platform::CreateFileA(created.c_str(), platform::GENERIC_READ | platform::GENERIC_WRITE, 0,
                                                   platform::CREATE_NEW, platform::FILE_ATTRIBUTE_NORMAL);
         if (file != platform::INVALID_HANDLE_VALUE) return file;
-        const DWORD error = LastErrorOr(platform::ERROR_ACCESS_DENIED);
+        const DWORD error = platform::LastErrorOr(platform::ERROR_ACCESS_DENIED);
         // Whatever holds the name (a file left by an interrupted run, a
-        // user's file, a folder, a link), it is passed over untouched. A
-        // name nothing holds failed for a reason no other name would change.
-        if (platform::GetFileAttributesA(created.c_str()) == platform::INVALID_FILE_ATTRIBUTES) {
+        // user's file, a folder, a link, the new file of another run saving
+        // into the same folder, which may have taken its place by now), it
+        // is passed over untouched. Any other failure would be the same for
+        // every name.
+        if (error != platform::ERROR_FILE_EXISTS && error != platform::ERROR_ALREADY_EXISTS) {
             created.clear();
             platform::SetLastError(error);
             return platform::INVALID_HANDLE_VALUE;
@@ -72,12 +68,12 @@ HANDLE CreateNewFile(const Text& path, Text& created)
     return platform::INVALID_HANDLE_VALUE;
 }
 
-// Closes the new file (when still open) and removes it; a file mask that
-// leaves new files read-only does not keep it there.
+// Closes the new file (when still open) and removes it. It was made with
+// its owner's write bit, whatever the file mask, so nothing is changed by
+// its name first: that name may lead elsewhere by now.
 void Discard(HANDLE file, const Text& created)
 {
     if (file != platform::INVALID_HANDLE_VALUE) platform::CloseHandle(file);
-    platform::SetFileAttributesA(created.c_str(), platform::FILE_ATTRIBUTE_NORMAL);
     platform::DeleteFileA(created.c_str());
 }
 
@@ -88,7 +84,7 @@ bool WriteWhole(HANDLE file, const char* data, std::size_t size)
     if (size == 0) return true;
     DWORD written = 0;
     if (platform::WriteFile(file, data, static_cast<DWORD>(size), &written) && written == size) return true;
-    platform::SetLastError(LastErrorOr(platform::ERROR_WRITE_FAULT));
+    platform::SetLastError(platform::LastErrorOr(platform::ERROR_WRITE_FAULT));
     return false;
 }
 
@@ -113,7 +109,7 @@ public:
     Pieces(std::vector<const TStringList*> lists, SaveProgress* progress) : lists_(std::move(lists)), written_{progress}
     {
         for (Text& buffer : buffers_) free_.push_back(&buffer);
-        worker_ = std::thread([this] { Run(); });
+        worker_ = platform::StartThread([this] { Run(); });
     }
     ~Pieces()
     {
@@ -229,7 +225,7 @@ Outcome Save(const Text& path, Pieces& pieces)
 {
     Text created;
     const HANDLE file = CreateNewFile(path, created);
-    if (file == platform::INVALID_HANDLE_VALUE) return {LastErrorOr(platform::ERROR_ACCESS_DENIED), false};
+    if (file == platform::INVALID_HANDLE_VALUE) return {platform::LastErrorOr(platform::ERROR_ACCESS_DENIED), false};
     bool written = false;
     try {
         written = WriteLines(file, pieces);
@@ -238,17 +234,17 @@ Outcome Save(const Text& path, Pieces& pieces)
         throw;
     }
     if (!written) {
-        const DWORD error = LastErrorOr(platform::ERROR_WRITE_FAULT);
+        const DWORD error = platform::LastErrorOr(platform::ERROR_WRITE_FAULT);
         Discard(file, created);
         return {error, true};
     }
     if (!platform::CloseHandle(file)) {
-        const DWORD error = LastErrorOr(platform::ERROR_WRITE_FAULT);
+        const DWORD error = platform::LastErrorOr(platform::ERROR_WRITE_FAULT);
         Discard(platform::INVALID_HANDLE_VALUE, created);
         return {error, true};
     }
     if (!platform::MoveFileExA(created.c_str(), path.c_str(), platform::MOVEFILE_REPLACE_EXISTING)) {
-        const DWORD error = LastErrorOr(platform::ERROR_ACCESS_DENIED);
+        const DWORD error = platform::LastErrorOr(platform::ERROR_ACCESS_DENIED);
         Discard(platform::INVALID_HANDLE_VALUE, created);
         return {error, false};
     }
@@ -271,11 +267,11 @@ DWORD CheckResultDirectory(const Text& directory)
 {
     Text created;
     const HANDLE file = CreateNewFile(directory + texts::Texts().ResultFileLongNames, created);
-    if (file == platform::INVALID_HANDLE_VALUE) return LastErrorOr(platform::ERROR_ACCESS_DENIED);
-    platform::CloseHandle(file);
-    platform::SetFileAttributesA(created.c_str(), platform::FILE_ATTRIBUTE_NORMAL);
-    if (!platform::DeleteFileA(created.c_str())) return LastErrorOr(platform::ERROR_ACCESS_DENIED);
-    return platform::ERROR_SUCCESS;
+    if (file == platform::INVALID_HANDLE_VALUE) return platform::LastErrorOr(platform::ERROR_ACCESS_DENIED);
+    const DWORD closed =
+        platform::CloseHandle(file) ? platform::ERROR_SUCCESS : platform::LastErrorOr(platform::ERROR_WRITE_FAULT);
+    if (!platform::DeleteFileA(created.c_str())) return platform::LastErrorOr(platform::ERROR_ACCESS_DENIED);
+    return closed;
 }
 
 bool SaveResultFiles(const ResultLists& lists, const ResultDirectory& directory, SaveFailureReporter& reporter,

@@ -6,11 +6,19 @@
 // that the save creates for itself beside it, under a name no entry of the
 // folder has ("KIVRALNG.TXT.NEW", else "KIVRALNG.TXT.NEW2", "...NEW3" and so
 // on), created exclusively: a name already taken, by a file, a folder, a
-// link or anything else, is passed over and never opened, so a link planted
-// at such a name is never followed and a user's own file is never touched.
-// Only once the whole text is written and closed does the new file take the
-// result file's place; on any failure it is removed. A result file that is a
-// link is replaced by a plain file.
+// link, another run's new file or anything else, is passed over and never
+// opened, so a link planted at such a name is never followed, a user's own
+// file is never touched, and runs saving into one folder at once each find
+// names of their own. Only once the whole text is written and closed (a
+// failure reported at the close is a failed write) does the new file take
+// the result file's place; on any failure it is removed. A result file that
+// is a link is replaced by a plain file. Names are written as spelt: a
+// user's "kivralng.txt" on Linux is another file, left as it is.
+//
+// The text is put together on a thread of its own, started so that a
+// request to stop reaches the main thread only: a caller that holds
+// interruptions there (InterruptionsHeld) is stopped after the file in hand
+// is in place or removed, never with half a file.
 
 #include "platform/CodePage.h"
 #include "scan/Classify.h"

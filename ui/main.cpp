@@ -3,9 +3,11 @@
 // the executable.
 #include "ui/Main.h"
 #include "app/Application.h"
+#include "platform/Process.h"
 
 int main(int argc, char** argv)
 {
+    kivra::platform::FailWritesPastFileSizeLimit();
     return kivra::app::ApplicationMain(argc, argv, [] {
         kivra::app::Application().CreateOwnedForm(kivra::ui::Form1);
         kivra::app::Application().RunMessageLoop();

@@ -19,8 +19,6 @@ using memory::Search;
 
 namespace {
 
-constexpr DWORD ERROR_FILE_EXISTS_CODE = 80;
-
 // The entries of a directory a pattern (upper case) matches: "." and ".."
 // first outside a drive's root.
 Search MatchingItems(const FullPath& full, Node* directory, const Text& wanted)
@@ -212,7 +210,7 @@ HANDLE MemoryPlatform::CreateFileA(const char* path, DWORD access, DWORD shareMo
     Node* node = entry ? entry->node : nullptr;
     if (node != nullptr) {
         if (disposition == CREATE_NEW) {
-            SetLastError(ERROR_FILE_EXISTS_CODE);
+            SetLastError(ERROR_FILE_EXISTS);
             return INVALID_HANDLE_VALUE;
         }
         if (node->directory) {
@@ -251,7 +249,9 @@ HANDLE MemoryPlatform::CreateFileA(const char* path, DWORD access, DWORD shareMo
     ++node->openHandles;
     if (sharedReader) ++node->sharedReaders;
     const HANDLE handle = impl_->NewHandle();
-    impl_->files.emplace(handle, OpenFile{node, full.drive, writable, sharedReader});
+    const auto closeFailure = impl_->closeFailures.find(UpperCaseText(full.path.ToText()));
+    const DWORD closeError = closeFailure == impl_->closeFailures.end() ? ERROR_SUCCESS : closeFailure->second;
+    impl_->files.emplace(handle, OpenFile{node, full.drive, writable, sharedReader, 0, closeError});
     // An existing file replaced: success, and Windows says so.
     SetLastError(entry != nullptr && disposition == CREATE_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
@@ -299,7 +299,9 @@ BOOL MemoryPlatform::CloseHandle(HANDLE handle)
     if (open == nullptr) return false;
     --open->node->openHandles;
     if (open->sharedReader) --open->node->sharedReaders;
+    const DWORD error = open->closeError;
     impl_->files.erase(handle);
+    if (error != ERROR_SUCCESS) return SetLastError(error), false;
     return true;
 }
 

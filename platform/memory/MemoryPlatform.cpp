@@ -292,6 +292,15 @@ void MemoryPlatform::DenyWrites(const Text& directory) { impl_->MustResolve(dire
 
 void MemoryPlatform::HoldOpen(const Text& path, bool held) { impl_->MustResolve(path)->heldOpen = held; }
 
+void MemoryPlatform::FailClose(const Text& path, DWORD error)
+{
+    memory::FullPath full;
+    DWORD parseError = ERROR_SUCCESS;
+    if (!impl_->Full(path, full, parseError))
+        throw std::invalid_argument("memory file system: no such drive for " + path);
+    impl_->closeFailures[UpperCaseText(full.path.ToText())] = error;
+}
+
 void MemoryPlatform::SetFreeSpace(char letter, std::size_t bytes)
 {
     MustDrive(impl_->drives, letter).freeSpace = bytes;

@@ -82,6 +82,11 @@ public:
     // The drive holds this many more bytes; a WriteFile beyond them writes
     // what fits and fails with ERROR_DISK_FULL (112).
     void SetFreeSpace(char letter, std::size_t bytes);
+    // CloseHandle of a file opened at this path (any spelling), now or
+    // later, fails with the code, as on a file system that writes late and
+    // reports a failed write when the file is closed; the handle is closed
+    // all the same.
+    void FailClose(const Text& path, DWORD error);
 
     // The process's working directory has been deleted: Linux paths that
     // start there fail with 3.

@@ -76,6 +76,7 @@ struct OpenFile {
     bool writable;
     bool sharedReader;
     std::size_t readPosition = 0;
+    DWORD closeError = ERROR_SUCCESS;
 };
 
 // Copies a text into a caller's buffer with the Windows rules: its length
@@ -98,6 +99,8 @@ struct MemoryPlatform::Impl {
     std::vector<AttributeCall> attributeCalls;
     std::map<HANDLE, memory::Search> searches;
     std::map<HANDLE, memory::OpenFile> files;
+    // FailClose: the code by the upper case of the full path.
+    std::map<Text, DWORD> closeFailures;
     HANDLE nextHandle = 0x100;
     std::size_t mostSearches = 0;
     std::size_t searchesStarted = 0;

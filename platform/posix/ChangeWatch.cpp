@@ -1,5 +1,7 @@
 #include "platform/posix/ChangeWatch.h"
 
+#include "platform/Process.h"
+
 #include <errno.h>
 #include <limits.h>
 #include <sys/inotify.h>
@@ -168,7 +170,7 @@ int ChangeWatch::Watch(int fd, std::uint64_t device)
             queue_.store(queue);
             queueNumber_.fetch_add(1);
         }
-        if (!idleThread_.joinable()) idleThread_ = std::thread([this] { WaitForIdle(); });
+        if (!idleThread_.joinable()) idleThread_ = StartThread([this] { WaitForIdle(); });
         wake_.notify_all();
     }
     if (!Watchable(fd, device)) return -1;

@@ -468,7 +468,13 @@ std::size_t DirectoryTable::FindAlias(std::string_view alias) const
     return NotFound;
 }
 
-std::size_t DirectoryTable::Find(std::string_view name) const
+std::size_t DirectoryTable::Find(std::string_view name) const { return Find(name, true); }
+
+std::size_t DirectoryTable::FindSpelled(std::string_view name) const { return Find(name, false); }
+
+// The shown name as given; then, when `anyCase`, the one equal to it
+// upper-cased; then the alias.
+std::size_t DirectoryTable::Find(std::string_view name, bool anyCase) const
 {
     // Shown names are unique without regard to case: the one shown exactly
     // is the one found by its upper case.
@@ -482,11 +488,13 @@ std::size_t DirectoryTable::Find(std::string_view name) const
             upper[i] = UpperAsciiUnit(name[i]);
             upperBytes[i] = static_cast<char>(upper[i]);
         }
-        if (const std::size_t found = FindUpper({upper, name.size()}); found != NotFound) return found;
+        const std::size_t found = anyCase ? FindUpper({upper, name.size()}) : NotFound;
+        if (found != NotFound) return found;
         return FindAlias({upperBytes, name.size()});
     }
     const std::u16string upper = UpperUnits(Utf16FromCp932(name));
-    if (const std::size_t found = FindUpper(upper); found != NotFound) return found;
+    const std::size_t found = anyCase ? FindUpper(upper) : NotFound;
+    if (found != NotFound) return found;
     return FindAlias(EncodeCp932(upper));
 }
 

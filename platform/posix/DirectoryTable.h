@@ -72,6 +72,12 @@ public:
     // when both are upper-cased, else the alias equal to its upper case.
     // NotFound when none.
     std::size_t Find(std::string_view name) const;
+    // The entry a name spells out exactly, for a write that must not land
+    // on another file: the shown name equal to it as it is, else the alias
+    // equal to its upper case. NotFound when only the upper case of some
+    // shown name equals the name's (on Linux a case variant is a file of its
+    // own).
+    std::size_t FindSpelled(std::string_view name) const;
     // The entry with this Linux name.
     std::size_t FindLinux(std::string_view linuxName) const;
 
@@ -101,6 +107,7 @@ private:
     void WriteRecords(const TableScratch& s, Record* records, char16_t* units, char* texts);
     void WriteIndexes(std::uint32_t* indexes, std::size_t slots);
 
+    std::size_t Find(std::string_view name, bool anyCase) const;
     std::size_t FindShown(std::string_view name) const;
     std::size_t FindUpper(std::u16string_view upperName) const;
     std::size_t FindAlias(std::string_view alias) const;

@@ -17,14 +17,16 @@ DWORD ErrorFromErrno(int error, DWORD notFound)
     case ELOOP: return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
-    case EROFS:
     case EISDIR: return ERROR_ACCESS_DENIED;
+    case EROFS: return ERROR_WRITE_PROTECT;
     case EMFILE:
     case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
     case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
     case ENOSPC:
-    case EDQUOT:
-    case EFBIG: return ERROR_DISK_FULL;
+    case EDQUOT: return ERROR_DISK_FULL;
+    // Past the process's file-size limit (SIGXFSZ ignored) or the file
+    // system's largest file.
+    case EFBIG: return ERROR_FILE_TOO_LARGE;
     case EEXIST: return ERROR_ALREADY_EXISTS;
     case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
     case EXDEV: return ERROR_NOT_SAME_DEVICE;

@@ -140,6 +140,7 @@ private:
     std::string ShortPathOf(std::string_view text, const WindowsPath& path, const Place& place);
     bool ShortPathThroughKnownDirectories(std::string_view text);
     void KeepKnownDirectories(std::string_view text, const Place& place);
+    static std::size_t SpelledEntry(const Place& place);
     DWORD HeldOpenElsewhere(int dirFd, const std::string& linuxName);
     DWORD MoveChecked(const std::string& sourceName, const struct stat& sourceStat, const WindowsPath& to, DWORD flags,
                       int sourceDir);

@@ -8,6 +8,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -15,8 +16,6 @@
 namespace kivra::platform::posix {
 
 namespace {
-
-constexpr DWORD ERROR_FILE_EXISTS = 80;
 
 // A name a new file cannot take on Windows.
 bool IsInvalidNewName(std::string_view name)
@@ -32,7 +31,39 @@ bool IsInvalidNewName(std::string_view name)
     return name.empty();
 }
 
+// A file just made keeps its owner's write bit, unless it is asked to be
+// read-only, whatever the process's file mask: a mask that takes the bit
+// away would leave files that the program's next run cannot replace. Set
+// through the descriptor, as the name may lead elsewhere by now. A file
+// system without modes keeps what it has.
+void GiveNewFileItsWriteBit(int fd, DWORD attributes)
+{
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return;
+    const mode_t mode = st.st_mode & 07777;
+    const mode_t wanted = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~S_IWUSR) : (mode | S_IWUSR);
+    if (wanted != mode) fchmod(fd, wanted);
+}
+
+// A probe of another call, in this process or another, holds its lock for
+// an instant: a lock still held after these waits is an opener's.
+constexpr int ProbeTries = 8;
+constexpr long FirstProbeWaitNanoseconds = 100'000;
+
 } // namespace
+
+// A write lands on the entry its name spells exactly, never on one that
+// only differs from it in letter case: on Linux the two are files of their
+// own. The entry for the place's name, or NotFound when the name is new.
+std::size_t PosixFileSystem::SpelledEntry(const Place& place)
+{
+    if (place.entry == DirectoryTable::NotFound) return DirectoryTable::NotFound;
+    const std::size_t spelled = place.table->FindSpelled(place.name);
+    if (spelled != DirectoryTable::NotFound) return spelled;
+    // The entry of that very Linux name shows it with a number when a case
+    // variant comes first.
+    return place.table->FindLinux(Utf8FromCp932(place.name));
+}
 
 // 32 when another open file description holds a lock on the entry. A link
 // is no file held open: it is never followed (its target is not opened).
@@ -40,12 +71,20 @@ DWORD PosixFileSystem::HeldOpenElsewhere(int dirFd, const std::string& linuxName
 {
     const int probe = openat(dirFd, linuxName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
     if (probe < 0) return ERROR_SUCCESS;
-    const bool locked = flock(probe, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    bool locked = false;
+    long wait = FirstProbeWaitNanoseconds;
+    for (int attempt = 1;; ++attempt, wait *= 2) {
+        locked = flock(probe, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        if (!locked || attempt == ProbeTries) break;
+        const timespec pause{0, wait};
+        nanosleep(&pause, nullptr);
+    }
     close(probe);
     return locked ? ERROR_SHARING_VIOLATION : ERROR_SUCCESS;
 }
 
-HANDLE PosixFileSystem::CreateFileA(const char* path, DWORD access, DWORD shareMode, DWORD disposition, DWORD)
+HANDLE PosixFileSystem::CreateFileA(const char* path, DWORD access, DWORD shareMode, DWORD disposition,
+                                    DWORD attributes)
 {
     Call call(*this);
     WindowsPath location;
@@ -55,6 +94,7 @@ HANDLE PosixFileSystem::CreateFileA(const char* path, DWORD access, DWORD shareM
     Place target;
     if (const DWORD error = Resolve(location, target); error != ERROR_SUCCESS) return Fail(error), INVALID_HANDLE_VALUE;
     if (target.isRoot) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    if (disposition != OPEN_EXISTING) target.entry = SpelledEntry(target);
 
     const bool write = (access & GENERIC_WRITE) != 0;
     const bool read = (access & GENERIC_READ) != 0;
@@ -77,14 +117,21 @@ HANDLE PosixFileSystem::CreateFileA(const char* path, DWORD access, DWORD shareM
         linuxName = Utf8FromCp932(target.name);
     }
 
-    int flags = O_CLOEXEC | O_NOCTTY | (write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY);
-    if (disposition == CREATE_ALWAYS) flags |= O_CREAT;
-    if (disposition == CREATE_NEW) flags |= O_CREAT | O_EXCL;
-    const int fd = openat(target.dirFd, linuxName.c_str(), flags, 0666);
+    const int flags = O_CLOEXEC | O_NOCTTY | (write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY);
+    // A name that is new is made exclusively, so that the file known to be
+    // made here is the one whose mode is set.
+    const bool make = disposition != OPEN_EXISTING && !exists;
+    const int creation = make ? O_CREAT | O_EXCL : disposition == CREATE_ALWAYS ? O_CREAT : 0;
+    int fd = openat(target.dirFd, linuxName.c_str(), flags | creation, 0666);
+    const bool made = make && fd >= 0;
+    // Made by someone else since the directory was read: replaced as any.
+    if (fd < 0 && errno == EEXIST && disposition == CREATE_ALWAYS)
+        fd = openat(target.dirFd, linuxName.c_str(), flags | O_CREAT, 0666);
     if (fd < 0) {
         const int error = errno;
         return Fail(error == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(error)), INVALID_HANDLE_VALUE;
     }
+    if (made) GiveNewFileItsWriteBit(fd, attributes);
     // No sharing: no other opener may hold the file, in this process or
     // another that locks as we do; the truncation waits until we hold it.
     if (flock(fd, (shareMode == 0 ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
@@ -99,7 +146,7 @@ HANDLE PosixFileSystem::CreateFileA(const char* path, DWORD access, DWORD shareM
     }
     const HANDLE handle = NewHandle();
     files_.emplace(handle, OpenFile{fd, read, write});
-    SetLastError(exists && disposition == CREATE_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    SetLastError(disposition == CREATE_ALWAYS && !made ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
 }
 
@@ -151,8 +198,10 @@ BOOL PosixFileSystem::CloseHandle(HANDLE handle)
 {
     const auto found = files_.find(handle);
     if (found == files_.end()) return Fail(ERROR_INVALID_HANDLE);
-    close(found->second.fd);
+    const int fd = found->second.fd;
     files_.erase(found);
+    // A file system that writes later (NFS) reports a failed write here.
+    if (close(fd) != 0) return Fail(ErrorFromErrno(errno));
     return true;
 }
 
@@ -165,6 +214,7 @@ DWORD PosixFileSystem::MoveChecked(const std::string& sourceName, const struct s
     Place destination;
     if (const DWORD error = Resolve(to, destination); error != ERROR_SUCCESS) return error;
     if (destination.isRoot) return ERROR_ACCESS_DENIED;
+    destination.entry = SpelledEntry(destination);
     std::string destinationName;
     if (destination.entry == DirectoryTable::NotFound) {
         if (IsInvalidNewName(destination.name)) return ERROR_INVALID_NAME;

@@ -1,5 +1,6 @@
 #include "platform/posix/ReadAhead.h"
 
+#include "platform/Process.h"
 #include "platform/posix/DirectoryCache.h"
 #include "platform/posix/DirectoryReader.h"
 #include "platform/posix/Errors.h"
@@ -239,7 +240,7 @@ void ReadAhead::QueueFirst(int fd, const std::shared_ptr<const DirectoryTable>& 
     if (!running_) {
         if (worker_.joinable()) worker_.join(); // it has ended
         running_ = true;
-        worker_ = std::thread([this] { Work(); });
+        worker_ = StartThread([this] { Work(); });
     }
     Wake();
 }

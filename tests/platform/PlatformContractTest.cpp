@@ -2,7 +2,10 @@
 // stand on and the Linux platform over a real temporary tree give the same
 // answers to every call the program makes. Each world is drive D: holding
 // the same tree; the memory one is given the names, order and aliases that
-// the Linux directory tables give the Linux names.
+// the Linux directory tables give the Linux names. Files are created,
+// replaced and moved to under their exact names here: a name differing
+// only in case is another file on Linux (PosixFileSystemTest), the same
+// one on a Windows volume.
 
 #include "platform/WinApi.h"
 #include "platform/memory/MemoryPlatform.h"
@@ -431,7 +434,7 @@ TEST_P(PlatformContract, CreatedFilesAreWrittenReplacedAndHeldWithoutSharing)
     HANDLE file = CreateFileA("D:\\result.txt", GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
-    EXPECT_EQ(CreateFileA("D:\\RESULT.TXT", GENERIC_WRITE, 0, CREATE_ALWAYS, 0), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileA("D:\\result.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, 0), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(file, "long content\r\n", 14, &written));
@@ -441,7 +444,7 @@ TEST_P(PlatformContract, CreatedFilesAreWrittenReplacedAndHeldWithoutSharing)
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
     EXPECT_EQ(world->Contents("result.txt"), "long content\r\n");
 
-    file = CreateFileA("D:\\A.TXT", GENERIC_WRITE, 0, CREATE_ALWAYS, 0);
+    file = CreateFileA("D:\\a.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, 0);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS) << "an existing file replaced";
     ASSERT_TRUE(WriteFile(file, "new", 3, &written));
@@ -512,7 +515,7 @@ TEST_P(PlatformContract, ANewFileIsRefusedWhereverTheNameIsTakenWhateverTakesIt)
     world->HeldElsewhere("held.txt");
     world->Directory("dir");
     world->Ready();
-    for (const char* taken : {"D:\\PLAIN.TXT", "D:\\locked.txt", "D:\\held.txt", "D:\\DIR"}) {
+    for (const char* taken : {"D:\\plain.txt", "D:\\locked.txt", "D:\\held.txt", "D:\\dir"}) {
         SetLastError(0);
         EXPECT_EQ(CreateFileA(taken, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW, 0), INVALID_HANDLE_VALUE) << taken;
         EXPECT_EQ(GetLastError(), 80u) << taken;
@@ -529,7 +532,7 @@ TEST_P(PlatformContract, MovesReplaceOnlyWhenAskedAndRemovedFilesAreGone)
     world->Ready();
     EXPECT_FALSE(MoveFileExA("D:\\a.tmp", "D:\\a.txt", 0));
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-    ASSERT_TRUE(MoveFileExA("D:\\a.tmp", "D:\\A.TXT", MOVEFILE_REPLACE_EXISTING));
+    ASSERT_TRUE(MoveFileExA("D:\\a.tmp", "D:\\a.txt", MOVEFILE_REPLACE_EXISTING));
     EXPECT_EQ(world->Contents("a.txt"), "new");
     EXPECT_EQ(Attributes("D:\\a.tmp"), "<error 2>");
     EXPECT_EQ(Names("D:\\*.*"), (std::vector<std::string>{"a.txt"}));

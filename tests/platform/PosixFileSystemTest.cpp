@@ -533,6 +533,41 @@ TEST_F(PosixFiles, SettingAttributesMapsReadOnlyToTheOwnersWriteBit)
     EXPECT_EQ(GetFileAttributesA("D:\\f.txt"), 0x20u);
 }
 
+// Creating, replacing or moving to a spelling that no Linux name has makes
+// that name beside its case variants, which keep their bytes; every name
+// shown, the numbered one included, still reaches its own file.
+TEST_F(PosixFiles, WritesToANameDifferingOnlyInCaseMakeThatNameBesideTheOther)
+{
+    temp.MakeFile("notes.txt", "the user's");
+    temp.MakeFile("moved", "moved");
+    const auto write = [](const char* path, DWORD disposition, const std::string& text) {
+        const HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, disposition, FILE_ATTRIBUTE_NORMAL);
+        if (file == INVALID_HANDLE_VALUE) return "<error " + std::to_string(GetLastError()) + ">";
+        const DWORD created = GetLastError();
+        DWORD written = 0;
+        EXPECT_TRUE(WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written));
+        EXPECT_TRUE(CloseHandle(file));
+        return std::to_string(created);
+    };
+    EXPECT_EQ(write("D:\\NOTES.TXT", CREATE_ALWAYS, "upper"), "0");
+    EXPECT_EQ(write("D:\\Notes.txt", CREATE_NEW, "title"), "0");
+    ASSERT_TRUE(MoveFileExA("D:\\moved", "D:\\Notes.TXT", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(write("D:\\NOTES.TXT", CREATE_NEW, "again"), "<error 80>");
+    EXPECT_EQ(Contents(temp.Path() + "/notes.txt"), "the user's");
+    EXPECT_EQ(Contents(temp.Path() + "/NOTES.TXT"), "upper");
+    EXPECT_EQ(Contents(temp.Path() + "/Notes.txt"), "title");
+    EXPECT_EQ(Contents(temp.Path() + "/Notes.TXT"), "moved");
+    EXPECT_EQ(Names("D:\\*.*"), (std::vector<std::string>{"NOTES.TXT", "Notes.TXT~2", "Notes.txt~3", "notes.txt~4"}));
+
+    EXPECT_EQ(write("D:\\notes.txt~4", CREATE_ALWAYS, "shown"), std::to_string(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(Contents(temp.Path() + "/notes.txt"), "shown");
+    EXPECT_EQ(GetFileAttributesA("D:\\notes.TXT"), 0x20u) << "reading finds any spelling";
+    ASSERT_TRUE(MoveFileExA("D:\\NOTES.TXT", "D:\\Upper.txt", 0));
+    ASSERT_TRUE(MoveFileExA("D:\\Upper.txt", "D:\\UPPER.TXT", 0)) << "a new spelling of the same file";
+    EXPECT_EQ(Contents(temp.Path() + "/UPPER.TXT"), "upper");
+    EXPECT_EQ(Names("D:\\*.*"), (std::vector<std::string>{"Notes.TXT", "Notes.txt~2", "notes.txt~3", "UPPER.TXT"}));
+}
+
 TEST_F(PosixFiles, TheExecutableIsSeenThroughC)
 {
     temp.MakeFile("bin/kivra");

@@ -275,6 +275,25 @@ TEST_F(ResultFilesTest, AFullDiskLeavesThePreviousFileWholeAndNothingElse)
     EXPECT_EQ(fs.OpenFiles(), 0u);
 }
 
+TEST_F(ResultFilesTest, AFailureReportedWhenTheNewFileIsClosedIsAFailedWrite)
+{
+    // As a network file system reports a write it could not make later.
+    PutOldFiles();
+    fs.FailClose("C:\\BIN\\KIVRASHT.TXT.NEW", ERROR_DISK_FULL);
+    ScanEmptyRoot();
+    EXPECT_FALSE(SaveResultFiles(lists.Refs(), messages));
+    ASSERT_EQ(messages.failures.size(), 1u);
+    EXPECT_EQ(messages.failures[0].message, t.SaveFailedShortNames);
+    EXPECT_EQ(messages.failures[0].error, ERROR_DISK_FULL);
+    EXPECT_EQ(File("KIVRALNG.TXT"), t.LongNameHeader + "\r\n");
+    EXPECT_EQ(File("KIVRASHT.TXT"), "old content");
+    EXPECT_EQ(File("KIVRADIF.TXT"), "old content");
+    EXPECT_THROW(SaveListToFile(lists.ShortNameList, "C:\\BIN\\KIVRASHT.TXT"), EWriteError);
+    EXPECT_EQ(File("KIVRASHT.TXT"), "old content");
+    EXPECT_EQ(fs.EntryNames("C:\\BIN"), five) << "no new file is left behind";
+    EXPECT_EQ(fs.OpenFiles(), 0u);
+}
+
 TEST_F(ResultFilesTest, AFolderIsCheckedForResultFilesWithoutAnythingLeftInIt)
 {
     fs.AddFile("C:\\BIN\\KIVRALNG.TXT.NEW", 0x20, {}, "left over");
