@@ -48,6 +48,7 @@ inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
 inline constexpr DWORD ERROR_DIRECTORY = 267;
+inline constexpr DWORD ERROR_CANT_RESOLVE_FILENAME = 1921;
 inline constexpr DWORD ERROR_NOT_CONNECTED = 2250;
 
 // Drive types (GetDriveTypeA).
