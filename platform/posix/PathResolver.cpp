@@ -19,17 +19,6 @@ constexpr int DirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 // as Windows lets one pass into a folder with traverse rights alone; such a
 // descriptor names the directory and reads nothing.
 constexpr int TraverseFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
-
-// The Linux name a name of a path stands for in a directory without a
-// table: its text converted back; empty when only a table could tell which
-// entry it stands for ("?" and the like).
-std::string ExactLinuxName(const Text& name)
-{
-    std::string linuxName = Utf8FromCp932(name);
-    std::string shown;
-    if (!NameAsWritten(linuxName, shown)) linuxName.clear();
-    return linuxName;
-}
 } // namespace
 
 PathResolver::PathResolver(DirectoryCache& cache, std::size_t descriptors)
@@ -151,6 +140,32 @@ const DirectoryTable* PathResolver::Table(std::size_t level, DWORD& error)
     return cache_.TableOf(node, fd, rewind, error);
 }
 
+void PathResolver::Reached(const FileIdentity& directory, const std::string& linuxName)
+{
+    std::vector<std::string>& names = reached_[directory];
+    if (std::find(names.begin(), names.end(), linuxName) == names.end()) names.push_back(linuxName);
+}
+
+// The Linux name a name of a path stands for in level `level`, which has no
+// table: its text converted back, or else a name reached there before that
+// differs from it only in letter case; empty when only a table could tell
+// which entry it stands for ("?" and the like).
+std::string PathResolver::ExactLinuxName(std::size_t level, const Text& name)
+{
+    std::string linuxName = Utf8FromCp932(name);
+    std::string shown;
+    if (!NameAsWritten(linuxName, shown)) return {};
+    struct stat st {};
+    if (fstatat(levels_[level].fd, linuxName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
+        return linuxName;
+    const auto reached = reached_.find(levels_[level].node->id);
+    if (reached == reached_.end()) return linuxName;
+    const std::u16string upper = UpperUnits(DecodeLinuxName(linuxName));
+    for (const std::string& known : reached->second)
+        if (UpperUnits(DecodeLinuxName(known)) == upper) return known;
+    return linuxName;
+}
+
 // Whether a table was refused to a level because it can be searched but not
 // listed.
 bool PathResolver::Unlisted(std::size_t level, DWORD error) const
@@ -164,12 +179,13 @@ const DirectoryTable* PathResolver::TableFor(std::size_t level, const Text& name
     const DirectoryTable* table = Table(level, error);
     if (table != nullptr || !Unlisted(level, error)) return table;
     exact = true;
-    const std::string linuxName = ExactLinuxName(name);
+    const std::string linuxName = ExactLinuxName(level, name);
     std::vector<std::string> names;
     std::vector<unsigned char> kinds;
     struct stat st {};
     if (!linuxName.empty()) {
         if (fstatat(levels_[level].fd, linuxName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            Reached(levels_[level].node->id, linuxName);
             names.push_back(linuxName);
             kinds.push_back(static_cast<unsigned char>(IFTODT(st.st_mode)));
         } else if (errno != ENOENT) {
@@ -248,7 +264,7 @@ DWORD PathResolver::Enter(std::size_t depth, std::size_t entry, int& failure)
 // From level `depth`, which has no table, to its entry `name` as written.
 DWORD PathResolver::StepExactly(std::size_t depth, const Text& name, bool last, DWORD lastMissing)
 {
-    const std::string linuxName = ExactLinuxName(name);
+    const std::string linuxName = ExactLinuxName(depth, name);
     if (linuxName.empty()) {
         Truncate(depth + 1);
         if (HasWildcard(name)) return ERROR_INVALID_NAME;
@@ -278,6 +294,7 @@ DWORD PathResolver::StepExactly(std::size_t depth, const Text& name, bool last, 
         close(fd);
         return ERROR_PATH_NOT_FOUND;
     }
+    Reached(levels_[depth].node->id, linuxName);
     DirectoryNode& node = cache_.NodeOf(st);
     cache_.Current(node, fd, &st);
     Push(Level{-1, &node, levels_[depth].node->serial, 0});

@@ -7,7 +7,9 @@
 //
 // A directory that may be searched but not listed has no table: a name in it
 // is looked up exactly as written (its Linux name is its text converted
-// back), so that any directory a Linux user can reach can be named.
+// back), so that any directory a Linux user can reach can be named; a name
+// reached there once is then found by any spelling that differs only in
+// letter case, as the upper-cased form of a path must name the same entry.
 
 #include "platform/CodePage.h"
 #include "platform/posix/DirectoryCache.h"
@@ -16,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kivra::platform::posix {
@@ -74,6 +77,10 @@ public:
     // position is past the directory's start).
     void Adopt(std::size_t depth, std::size_t entry, DirectoryNode& node, int fd);
 
+    // Records that the directory `directory`, which cannot be listed, holds
+    // `linuxName`, reached as written.
+    void Reached(const FileIdentity& directory, const std::string& linuxName);
+
     // Closes every level: the nodes they point to are gone.
     void Reset();
 
@@ -101,6 +108,7 @@ private:
     DWORD Step(std::size_t depth, const Text& name, bool last, DWORD lastMissing);
     DWORD StepExactly(std::size_t depth, const Text& name, bool last, DWORD lastMissing);
     bool Unlisted(std::size_t level, DWORD error) const;
+    std::string ExactLinuxName(std::size_t level, const Text& name);
     int OpenChild(std::size_t parent, const char* linuxName, int& error, bool& traverseOnly);
     void Truncate(std::size_t size);
     void Keep(std::size_t level, int fd);
@@ -116,6 +124,9 @@ private:
     std::function<void()> releaseOthers_;
     std::function<void(int)> close_;
     std::shared_ptr<const DirectoryTable> lookedUp_;
+    // The names reached in directories that cannot be listed, by directory:
+    // few, and kept when the nodes are forgotten.
+    std::unordered_map<FileIdentity, std::vector<std::string>, IdentityHash> reached_;
 };
 
 } // namespace kivra::platform::posix

@@ -181,12 +181,14 @@ bool PosixFileSystem::WindowsPathOf(std::string_view linuxPath, std::string& win
         const DirectoryTable* table = nullptr;
         struct stat st {};
         DWORD ignored = ERROR_SUCCESS;
-        if (i < resolved.existing && listable && fstat(directory.Get(), &st) == 0)
-            table = cache_.TableOf(cache_.NodeOf(st), directory.Get(), false, ignored);
+        const bool exists = i < resolved.existing && fstat(directory.Get(), &st) == 0;
+        if (exists && listable) table = cache_.TableOf(cache_.NodeOf(st), directory.Get(), false, ignored);
         const std::size_t entry = table ? table->FindLinux(name) : DirectoryTable::NotFound;
         if (entry != DirectoryTable::NotFound) {
             shown = (*table)[entry].name;
-        } else if (!NameAsWritten(name, shown)) {
+        } else if (NameAsWritten(name, shown)) {
+            if (exists && !listable) resolver_.Reached(DirectoryCache::IdentityOf(st), name);
+        } else {
             // Shown as "?" or the like: only a directory's table could tell
             // which entry it stands for.
             *error = i < resolved.existing   ? ERROR_ACCESS_DENIED
