@@ -181,13 +181,13 @@ bool PosixFileSystem::WindowsPathOf(std::string_view linuxPath, std::string& win
         const DirectoryTable* table = nullptr;
         struct stat st {};
         DWORD ignored = ERROR_SUCCESS;
-        const bool exists = i < resolved.existing && fstat(directory.Get(), &st) == 0;
-        if (exists && listable) table = cache_.TableOf(cache_.NodeOf(st), directory.Get(), false, ignored);
+        const bool existingName = i < resolved.existing && fstat(directory.Get(), &st) == 0;
+        if (existingName && listable) table = cache_.TableOf(cache_.NodeOf(st), directory.Get(), false, ignored);
         const std::size_t entry = table ? table->FindLinux(name) : DirectoryTable::NotFound;
         if (entry != DirectoryTable::NotFound) {
             shown = (*table)[entry].name;
         } else if (NameAsWritten(name, shown)) {
-            if (exists && !listable) resolver_.Reached(DirectoryCache::IdentityOf(st), name);
+            if (existingName && !listable) resolver_.Reached(DirectoryCache::IdentityOf(st), name);
         } else {
             // Shown as "?" or the like: only a directory's table could tell
             // which entry it stands for.
