@@ -54,10 +54,18 @@ public:
     // Windows paths (the command-line program takes and gives Linux paths).
     //
     // The Windows path of a Linux path (bytes of Linux names, "/" between
-    // them): each existing name as its directory shows it, a name that does
-    // not exist converted as text; "." and ".." applied to the names as
-    // written; a relative path starts at the process's working directory.
-    // Fails with 3 when that directory is needed and has been deleted.
+    // them), meaning what it means to Linux: resolved as the kernel resolves
+    // it (links followed, ".." the parent of the directory reached, a
+    // relative path from the process's working directory), then each name as
+    // its directory shows it; in a directory that may be searched but not
+    // listed, the name as written. A missing tail is kept as its text.
+    // Fails with 2 (3 when names follow it) for a link that leads nowhere or
+    // a missing name only a directory's table could show (one shown with
+    // "?"); 3 for ".." after a missing name or a name after a file; 1921
+    // for a loop of links; 5 for a directory that may not be searched, or a
+    // name shown with "?" in one that may not be listed; 3 when the working
+    // directory is needed and has been deleted, and GetCurrentDirectoryA
+    // then fails with 3 too.
     virtual BOOL WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath) = 0;
     // The Linux path of an existing file or directory: the bytes of the
     // Linux names it stands for. Fails as a look-up of the path would (2, 3).

@@ -216,4 +216,12 @@ ShownName ShowName(std::u16string_view linuxName)
     return shown;
 }
 
+bool NameAsWritten(std::string_view linuxName, std::string& text)
+{
+    ShownName shown = ShowName(DecodeLinuxName(linuxName));
+    if (shown.lossy || Utf8FromCp932(shown.text) != linuxName) return false;
+    text = std::move(shown.text);
+    return true;
+}
+
 } // namespace kivra::platform::posix

@@ -44,4 +44,9 @@ struct ShownName {
 };
 ShownName ShowName(std::u16string_view linuxName);
 
+// The 932 text of a Linux name, when it stands for that name by itself,
+// with no directory table to tell: shown without loss, and its text
+// converted back gives the same bytes. False when only a table can show it.
+bool NameAsWritten(std::string_view linuxName, std::string& text);
+
 } // namespace kivra::platform::posix

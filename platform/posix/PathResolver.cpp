@@ -2,7 +2,9 @@
 
 #include "platform/WindowsPath.h"
 #include "platform/posix/Errors.h"
+#include "platform/posix/NameText.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -98,12 +100,14 @@ int PathResolver::Descriptor(std::size_t level, DWORD* error)
     while (levels_[from].fd < 0) --from; // the root always has one
     for (std::size_t i = from + 1; i <= level; ++i) {
         DirectoryNode& parent = *levels_[i - 1].node;
-        int failure = 0;
+        const char* linuxName = nullptr;
+        if (levels_[i].exact)
+            linuxName = (*levels_[i].exact)[0].linuxName.c_str();
+        else if (parent.table && parent.serial == levels_[i].parentSerial)
+            linuxName = (*parent.table)[levels_[i].entry].linuxName.c_str();
+        int failure = ENOENT;
         bool traverseOnly = false;
-        const int fd =
-            parent.table && parent.serial == levels_[i].parentSerial
-                ? OpenChild(i - 1, (*parent.table)[levels_[i].entry].linuxName.c_str(), failure, traverseOnly)
-                : (failure = ENOENT, -1);
+        const int fd = linuxName ? OpenChild(i - 1, linuxName, failure, traverseOnly) : -1;
         struct stat st {};
         if (fd >= 0 && (fstat(fd, &st) != 0 || DirectoryCache::IdentityOf(st) != levels_[i].node->id)) {
             close(fd);
@@ -136,6 +140,63 @@ const DirectoryTable* PathResolver::Table(std::size_t level, DWORD& error)
     return cache_.TableOf(node, fd, rewind, error);
 }
 
+void PathResolver::Reached(const FileIdentity& directory, const std::string& linuxName)
+{
+    std::vector<std::string>& names = reached_[directory];
+    if (std::find(names.begin(), names.end(), linuxName) == names.end()) names.push_back(linuxName);
+}
+
+// The Linux name a name of a path stands for in level `level`, which has no
+// table: its text converted back, or else a name reached there before that
+// differs from it only in letter case; empty when only a table could tell
+// which entry it stands for ("?" and the like).
+std::string PathResolver::ExactLinuxName(std::size_t level, const Text& name)
+{
+    std::string linuxName = Utf8FromCp932(name);
+    std::string shown;
+    if (!NameAsWritten(linuxName, shown)) return {};
+    struct stat st {};
+    if (fstatat(levels_[level].fd, linuxName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
+        return linuxName;
+    const auto reached = reached_.find(levels_[level].node->id);
+    if (reached == reached_.end()) return linuxName;
+    const std::u16string upper = UpperUnits(DecodeLinuxName(linuxName));
+    for (const std::string& known : reached->second)
+        if (UpperUnits(DecodeLinuxName(known)) == upper) return known;
+    return linuxName;
+}
+
+// Whether a table was refused to a level because it can be searched but not
+// listed.
+bool PathResolver::Unlisted(std::size_t level, DWORD error) const
+{
+    return error == ERROR_ACCESS_DENIED && level < levels_.size() && levels_[level].traverseOnly;
+}
+
+const DirectoryTable* PathResolver::TableFor(std::size_t level, const Text& name, bool& exact, DWORD& error)
+{
+    exact = false;
+    const DirectoryTable* table = Table(level, error);
+    if (table != nullptr || !Unlisted(level, error)) return table;
+    exact = true;
+    const std::string linuxName = ExactLinuxName(level, name);
+    std::vector<std::string> names;
+    std::vector<unsigned char> kinds;
+    struct stat st {};
+    if (!linuxName.empty()) {
+        if (fstatat(levels_[level].fd, linuxName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            Reached(levels_[level].node->id, linuxName);
+            names.push_back(linuxName);
+            kinds.push_back(static_cast<unsigned char>(IFTODT(st.st_mode)));
+        } else if (errno != ENOENT) {
+            error = ErrorFromErrno(errno, ERROR_FILE_NOT_FOUND);
+            return nullptr;
+        }
+    }
+    lookedUp_ = std::make_shared<const DirectoryTable>(std::move(names), kinds);
+    return lookedUp_.get();
+}
+
 DWORD PathResolver::OpenRoot(const std::string& root)
 {
     Reset();
@@ -158,7 +219,7 @@ DWORD PathResolver::Step(std::size_t depth, const Text& name, bool last, DWORD l
 {
     DWORD error = ERROR_SUCCESS;
     const DirectoryTable* table = Table(depth, error);
-    if (table == nullptr) return error;
+    if (table == nullptr) return Unlisted(depth, error) ? StepExactly(depth, name, last, lastMissing) : error;
     const std::size_t entry = table->Find(name);
     if (entry == DirectoryTable::NotFound) {
         Truncate(depth + 1);
@@ -178,7 +239,8 @@ DWORD PathResolver::Enter(std::size_t depth, std::size_t entry, int& failure)
     const DirectoryTable* table = Table(depth, error);
     if (table == nullptr) return error;
     const std::uint64_t serial = levels_[depth].node->serial;
-    if (levels_.size() > depth + 1 && levels_[depth + 1].parentSerial == serial && levels_[depth + 1].entry == entry)
+    if (levels_.size() > depth + 1 && !levels_[depth + 1].exact && levels_[depth + 1].parentSerial == serial &&
+        levels_[depth + 1].entry == entry)
         return ERROR_SUCCESS; // the same as last time, and the levels below it too
     Truncate(depth + 1);
     if (Descriptor(depth, &error) < 0) return error;
@@ -197,6 +259,56 @@ DWORD PathResolver::Enter(std::size_t depth, std::size_t entry, int& failure)
     Keep(depth + 1, fd);
     levels_.back().traverseOnly = traverseOnly;
     return ERROR_SUCCESS;
+}
+
+// From level `depth`, which has no table, to its entry `name` as written.
+DWORD PathResolver::StepExactly(std::size_t depth, const Text& name, bool last, DWORD lastMissing)
+{
+    const std::string linuxName = ExactLinuxName(depth, name);
+    if (linuxName.empty()) {
+        Truncate(depth + 1);
+        if (HasWildcard(name)) return ERROR_INVALID_NAME;
+        return last ? lastMissing : ERROR_PATH_NOT_FOUND;
+    }
+    const int parentFd = levels_[depth].fd; // Table() has just opened it
+    if (levels_.size() > depth + 1 && levels_[depth + 1].exact &&
+        (*levels_[depth + 1].exact)[0].linuxName == linuxName) {
+        // Nothing tells when such a directory changes: the entry is looked at
+        // again, and is the same directory as last time.
+        struct stat st {};
+        if (fstatat(parentFd, linuxName.c_str(), &st, 0) == 0 &&
+            DirectoryCache::IdentityOf(st) == levels_[depth + 1].node->id)
+            return ERROR_SUCCESS;
+    }
+    Truncate(depth + 1);
+    int failure = 0;
+    bool traverseOnly = false;
+    const int fd = OpenChild(depth, linuxName.c_str(), failure, traverseOnly);
+    if (fd < 0) {
+        if (failure == ENOTDIR) return last ? ERROR_DIRECTORY : ERROR_PATH_NOT_FOUND;
+        if (failure == ENOENT) return last ? lastMissing : ERROR_PATH_NOT_FOUND;
+        return ErrorFromErrno(failure, ERROR_PATH_NOT_FOUND);
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        close(fd);
+        return ERROR_PATH_NOT_FOUND;
+    }
+    Reached(levels_[depth].node->id, linuxName);
+    DirectoryNode& node = cache_.NodeOf(st);
+    cache_.Current(node, fd, &st);
+    Push(Level{-1, &node, levels_[depth].node->serial, 0});
+    Keep(depth + 1, fd);
+    levels_.back().traverseOnly = traverseOnly;
+    levels_.back().exact =
+        std::make_shared<const DirectoryTable>(std::vector<std::string>{linuxName}, std::vector<unsigned char>{DT_DIR});
+    return ERROR_SUCCESS;
+}
+
+TableEntry PathResolver::EnteredBy(std::size_t level) const
+{
+    const Level& entered = levels_[level];
+    return entered.exact ? (*entered.exact)[0] : (*levels_[level - 1].node->table)[entered.entry];
 }
 
 void PathResolver::Push(Level level)

@@ -92,9 +92,9 @@ DWORD PosixFileSystem::Resolve(const WindowsPath& path, Place& place)
     if (error != ERROR_SUCCESS) return error == ERROR_DIRECTORY ? ERROR_PATH_NOT_FOUND : error;
     place.level = resolver_.Depth();
     if (!place.isRoot) {
-        place.table = resolver_.Table(place.level, error);
-        if (place.table == nullptr) return error;
         place.name = path.names.back();
+        place.table = resolver_.TableFor(place.level, place.name, place.exact, error);
+        if (place.table == nullptr) return error;
         place.entry = place.table->Find(place.name);
     }
     place.dirFd = resolver_.Descriptor(place.level, &error);

@@ -76,6 +76,7 @@ private:
         const DirectoryTable* table = nullptr;
         std::size_t entry = DirectoryTable::NotFound;
         bool isRoot = false;
+        bool exact = false;       // looked up as written (its directory cannot be listed): it has no alias
         std::string name;         // the last name as given
         std::size_t consumed = 0; // names the drive's root covers
         const Drive* drive = nullptr;

@@ -9,70 +9,196 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
 
 namespace kivra::platform::posix {
 
 namespace {
 
-// A name of a Linux path that no directory table shows: its text in 932,
-// unless 932 cannot hold it (then it would name another entry, or none).
-bool TextOfMissingName(std::string_view linuxName, std::string& shown)
+// As many links as the kernel follows in one path before it calls it a loop.
+constexpr int MaxLinks = 40;
+constexpr int PassFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// A descriptor closed when it is replaced or goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { Reset(-1); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return fd_; }
+    void Reset(int fd)
+    {
+        if (fd_ >= 0) close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+// One name still to be resolved; `fromLink` when a link's target gave it.
+struct PendingName {
+    std::string name;
+    bool fromLink = false;
+};
+
+// Puts the names of `path` in front of those pending (the next one last).
+void PushNames(std::string_view path, bool fromLink, std::vector<PendingName>& pending)
 {
-    const ShownName name = ShowName(DecodeLinuxName(linuxName));
-    shown = name.text;
-    return !name.lossy;
+    std::size_t end = path.size();
+    while (end > 0) {
+        const std::size_t slash = path.rfind('/', end - 1);
+        const std::size_t begin = slash == std::string_view::npos ? 0 : slash + 1;
+        const std::string_view name = path.substr(begin, end - begin);
+        if (!name.empty() && name != ".") pending.push_back(PendingName{std::string(name), fromLink});
+        if (slash == std::string_view::npos) break;
+        end = slash;
+    }
 }
 
-// The names of a Linux path with "." and ".." applied as written.
-std::vector<std::string_view> LinuxNames(std::string_view path)
+// A link's target; empty when it cannot be read.
+std::string LinkTarget(int directory, const std::string& name)
 {
-    std::vector<std::string_view> names;
-    for (std::size_t at = 0; at <= path.size();) {
-        std::size_t end = path.find('/', at);
-        if (end == std::string_view::npos) end = path.size();
-        const std::string_view name = path.substr(at, end - at);
-        at = end + 1;
-        if (name.empty() || name == ".") continue;
-        if (name == "..") {
-            if (!names.empty()) names.pop_back();
+    std::string target(256, '\0');
+    for (;;) {
+        const ssize_t length = readlinkat(directory, name.c_str(), target.data(), target.size());
+        if (length < 0) return {};
+        if (static_cast<std::size_t>(length) < target.size()) {
+            target.resize(static_cast<std::size_t>(length));
+            return target;
+        }
+        target.resize(target.size() * 2);
+    }
+}
+
+// Opens a directory to list it, or else, when that is refused, to pass
+// through it alone; true when it can be listed.
+bool OpenDirectory(int parent, const char* name, Descriptor& directory)
+{
+    const int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    directory.Reset(fd >= 0 || errno != EACCES ? fd : openat(parent, name, PassFlags));
+    return fd >= 0;
+}
+
+// An absolute Linux path resolved as the kernel resolves it: links
+// followed, ".." taken from the directory actually reached. `names` are
+// the names from "/" down to it, the first `existing` of them existing
+// entries (directories, but the last), the rest the missing tail as
+// written.
+struct ResolvedPath {
+    std::vector<std::string> names;
+    std::size_t existing = 0;
+};
+
+DWORD ResolveLinuxPath(std::string_view path, ResolvedPath& resolved)
+{
+    std::vector<PendingName> pending;
+    PushNames(path, false, pending);
+    // The names still pending after the next one, "." and "" aside, are
+    // what makes a missing name a missing directory (3) rather than file (2).
+    const auto missing = [&pending] { return pending.empty() ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND; };
+    Descriptor here(open("/", PassFlags));
+    if (here.Get() < 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
+    std::vector<std::string>& names = resolved.names;
+    bool inMissingTail = false;
+    bool lastWasFile = false;
+    int links = 0;
+    while (!pending.empty()) {
+        PendingName next = std::move(pending.back());
+        pending.pop_back();
+        // A file has no names below it.
+        if (lastWasFile) return ERROR_PATH_NOT_FOUND;
+        if (inMissingTail) {
+            if (next.name == "..") return ERROR_PATH_NOT_FOUND;
+            names.push_back(std::move(next.name));
             continue;
         }
-        names.push_back(name);
+        if (next.name == "..") {
+            if (names.empty()) continue; // the root is its own parent
+            here.Reset(openat(here.Get(), "..", PassFlags));
+            if (here.Get() < 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
+            names.pop_back();
+            continue;
+        }
+        struct stat st {};
+        if (fstatat(here.Get(), next.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
+            // A link that leads nowhere names nothing; a name the user gave
+            // that does not exist (yet) is kept as written.
+            if (next.fromLink) return missing();
+            inMissingTail = true;
+            resolved.existing = names.size();
+            names.push_back(std::move(next.name));
+            continue;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            if (++links > MaxLinks) return ERROR_CANT_RESOLVE_FILENAME;
+            const std::string target = LinkTarget(here.Get(), next.name);
+            if (target.empty()) return missing();
+            if (target[0] == '/') {
+                here.Reset(open("/", PassFlags));
+                if (here.Get() < 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
+                names.clear();
+            }
+            PushNames(target, true, pending);
+            continue;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            here.Reset(openat(here.Get(), next.name.c_str(), PassFlags));
+            if (here.Get() < 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
+        } else {
+            lastWasFile = true;
+        }
+        names.push_back(std::move(next.name));
     }
-    return names;
+    if (!inMissingTail) resolved.existing = names.size();
+    return ERROR_SUCCESS;
 }
 
 } // namespace
 
 bool PosixFileSystem::WindowsPathOf(std::string_view linuxPath, std::string& windowsPath, DWORD* error)
 {
-    const std::vector<std::string_view> names = LinuxNames(linuxPath);
+    ResolvedPath resolved;
+    if (const DWORD failure = ResolveLinuxPath(linuxPath, resolved); failure != ERROR_SUCCESS) {
+        *error = failure;
+        return false;
+    }
+    const std::vector<std::string>& names = resolved.names;
     std::string out = "C:";
-    int fd = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // The directory holding the next name. One that can be searched but not
+    // listed has no table: its names are taken as written.
+    Descriptor directory;
+    bool listable = OpenDirectory(AT_FDCWD, "/", directory);
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string name(names[i]);
+        const std::string& name = names[i];
         std::string shown;
         const DirectoryTable* table = nullptr;
         struct stat st {};
         DWORD ignored = ERROR_SUCCESS;
-        if (fd >= 0 && fstat(fd, &st) == 0) table = cache_.TableOf(cache_.NodeOf(st), fd, false, ignored);
+        const bool existingName = i < resolved.existing && fstat(directory.Get(), &st) == 0;
+        if (existingName && listable) table = cache_.TableOf(cache_.NodeOf(st), directory.Get(), false, ignored);
         const std::size_t entry = table ? table->FindLinux(name) : DirectoryTable::NotFound;
         if (entry != DirectoryTable::NotFound) {
             shown = (*table)[entry].name;
-        } else if (!TextOfMissingName(name, shown)) {
-            if (fd >= 0) close(fd);
-            *error = i + 1 == names.size() ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+        } else if (NameAsWritten(name, shown)) {
+            if (existingName && !listable) resolver_.Reached(DirectoryCache::IdentityOf(st), name);
+        } else {
+            // Shown as "?" or the like: only a directory's table could tell
+            // which entry it stands for.
+            *error = i < resolved.existing   ? ERROR_ACCESS_DENIED
+                     : i + 1 == names.size() ? ERROR_FILE_NOT_FOUND
+                                             : ERROR_PATH_NOT_FOUND;
             return false;
         }
-        const int next = fd >= 0 ? openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
-        if (fd >= 0) close(fd);
-        fd = next;
         out += "\\" + shown;
+        if (i + 1 < resolved.existing) listable = OpenDirectory(directory.Get(), name.c_str(), directory);
     }
-    if (fd >= 0) close(fd);
     if (out == "C:") out += "\\";
     windowsPath = std::move(out);
     return true;
@@ -83,12 +209,10 @@ BOOL PosixFileSystem::WindowsPathFromLinuxPath(std::string_view linuxPath, std::
     Call call(*this);
     std::string full;
     if (linuxPath.empty() || linuxPath[0] != '/') {
-        char* cwd = get_current_dir_name();
-        // A deleted working directory has no name to start from.
-        const bool named = cwd != nullptr && cwd[0] == '/';
-        if (named) full = cwd;
-        free(cwd);
-        if (!named) return Fail(ERROR_PATH_NOT_FOUND);
+        // As the kernel names the working directory: gone when deleted.
+        std::unique_ptr<char, decltype(&free)> cwd(getcwd(nullptr, 0), &free);
+        if (cwd == nullptr || cwd.get()[0] != '/') return Fail(ERROR_PATH_NOT_FOUND);
+        full = cwd.get();
         full += '/';
     }
     full += linuxPath;
@@ -109,15 +233,14 @@ BOOL PosixFileSystem::LinuxPathFromWindowsPath(std::string_view windowsPath, std
     if (error == ERROR_SUCCESS && !place.isRoot && place.entry == DirectoryTable::NotFound)
         error = HasWildcard(place.name) ? ERROR_INVALID_NAME : ERROR_FILE_NOT_FOUND;
     if (error != ERROR_SUCCESS) return Fail(error);
-    // The levels the resolution went through, each an entry of the table of
+    // The levels the resolution went through, each entered by an entry of
     // the level before it.
     linuxPath = place.drive->mount.mountPoint;
     const auto append = [&linuxPath](std::string_view name) {
         if (linuxPath.empty() || linuxPath.back() != '/') linuxPath += '/';
         linuxPath += name;
     };
-    for (std::size_t level = 1; level <= place.level; ++level)
-        append((*resolver_.Node(level - 1).table)[resolver_.Entry(level)].linuxName);
+    for (std::size_t level = 1; level <= place.level; ++level) append(resolver_.EnteredBy(level).linuxName);
     if (!place.isRoot) append((*place.table)[place.entry].linuxName);
     SetLastError(ERROR_SUCCESS);
     return true;
@@ -155,7 +278,11 @@ BOOL PosixFileSystem::SetCurrentDirectoryA(const char* path)
 DWORD PosixFileSystem::GetCurrentDirectoryA(DWORD capacity, char* buffer)
 {
     const WindowsPath* current = current_.Current();
-    if (current == nullptr) return Fail(ERROR_PATH_NOT_FOUND), 0;
+    // The process's working directory is the current one: deleted since,
+    // it has no name any more.
+    struct stat st {};
+    const bool deleted = fstatat(AT_FDCWD, "", &st, AT_EMPTY_PATH) == 0 && st.st_nlink == 0;
+    if (current == nullptr || deleted) return Fail(ERROR_PATH_NOT_FOUND), 0;
     const std::string text = current->ToText();
     SetLastError(ERROR_SUCCESS);
     if (buffer == nullptr || capacity <= text.size()) return static_cast<DWORD>(text.size() + 1);

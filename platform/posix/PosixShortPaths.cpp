@@ -16,7 +16,8 @@ namespace kivra::platform::posix {
 
 // The short form of a path resolved to `place`: the start, the separators,
 // ".", "..", names that a later ".." removes, names a network drive's root
-// covers and legal 8.3 names are copied as written.
+// covers, legal 8.3 names and names looked up as written in a directory that
+// cannot be listed (no alias is known there) are copied as written.
 std::string PosixFileSystem::ShortPathOf(std::string_view text, const WindowsPath& path, const Place& place)
 {
     std::size_t baseDepth = 0;
@@ -37,10 +38,12 @@ std::string PosixFileSystem::ShortPathOf(std::string_view text, const WindowsPat
             path.names[level] != written || IsLegalShortName(written)) {
             result += written;
         } else if (level + 1 == count) {
-            result += place.table->ShortName(place.entry);
+            result += place.exact ? written : std::string_view(place.table->ShortName(place.entry));
         } else {
             const std::size_t holder = level - place.consumed;
-            result += resolver_.Node(holder).table->ShortName(resolver_.Entry(holder + 1));
+            result += resolver_.EnteredExactly(holder + 1)
+                          ? written
+                          : std::string_view(resolver_.Node(holder).table->ShortName(resolver_.Entry(holder + 1)));
         }
     }
     return result;

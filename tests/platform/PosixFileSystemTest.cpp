@@ -87,6 +87,13 @@ protected:
         return std::string(buffer.data(), length);
     }
 
+    // The Windows path through C: of a Linux path whose names show as they are.
+    static std::string OnC(std::string linuxPath)
+    {
+        for (char& c : linuxPath) c = c == '/' ? '\\' : c;
+        return "C:" + linuxPath;
+    }
+
     static FileIdentity LinuxIdentity(const std::string& path)
     {
         struct stat st {};
@@ -624,12 +631,62 @@ TEST_F(PosixFiles, RelativeLinuxPathsStartAtTheWorkingDirectoryWhileItExists)
         if (rmdir((root + "/work").c_str()) != 0) _exit(5);
         if (WindowsPathFromLinuxPath("sub", windows) || GetLastError() != ERROR_PATH_NOT_FOUND) _exit(6);
         if (!WindowsPathFromLinuxPath(root, windows)) _exit(7);
+        // What tells a working directory gone from a name missing.
+        if (GetCurrentDirectoryA(0, nullptr) != 0 || GetLastError() != ERROR_PATH_NOT_FOUND) _exit(8);
         _exit(0);
     }
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the step of the child that failed";
+}
+
+TEST_F(PosixFiles, LinuxPathsMeanWhatTheKernelMakesOfThem)
+{
+    temp.MakeDirectory("elsewhere/target");
+    temp.MakeDirectory("home");
+    temp.MakeFile("lossy/\xC3\xBC/in-u.txt");
+    temp.MakeFile("lossy/\xC3\xA9/in-e.txt");
+    temp.MakeFile("file.txt");
+    const std::string root = temp.Path();
+    const std::vector<std::pair<std::string, std::string>> links = {
+        {root + "/elsewhere/target", "lk"},
+        {"lk", "chain1"},
+        {"chain1", "chain2"},
+        {"../lossy", "to-lossy"},
+        {"nowhere", "dangling"},
+        {"loop-b", "loop-a"},
+        {"loop-a", "loop-b"},
+    };
+    for (const auto& [target, name] : links) ASSERT_EQ(symlink(target.c_str(), (root + "/home/" + name).c_str()), 0);
+    struct Case {
+        std::string linuxPath;
+        std::string windowsPath; // after the temporary directory's; empty when the call fails
+        DWORD error;
+    };
+    const Case cases[] = {
+        {"home/lk/..", "\\elsewhere", ERROR_SUCCESS},
+        {"home/chain2/../target/./", "\\elsewhere\\target", ERROR_SUCCESS},
+        {"home/lk/new/newer", "\\elsewhere\\target\\new\\newer", ERROR_SUCCESS},
+        // Both show "?": each is the entry its directory's table shows.
+        {"home/to-lossy/\xC3\xA9", "\\lossy\\?", ERROR_SUCCESS},
+        {"home/to-lossy/\xC3\xBC", "\\lossy\\?~2", ERROR_SUCCESS},
+        {"home/dangling", "", ERROR_FILE_NOT_FOUND},
+        {"home/dangling/x", "", ERROR_PATH_NOT_FOUND},
+        {"home/loop-a/x", "", ERROR_CANT_RESOLVE_FILENAME},
+        {"home/new/../x", "", ERROR_PATH_NOT_FOUND},
+        {"file.txt/x", "", ERROR_PATH_NOT_FOUND},
+    };
+    for (const Case& c : cases) {
+        std::string windows;
+        SetLastError(ERROR_SUCCESS);
+        const bool found = WindowsPathFromLinuxPath(root + "/" + c.linuxPath, windows);
+        EXPECT_EQ(GetLastError(), c.error) << c.linuxPath;
+        if (found) {
+            EXPECT_EQ(windows, OnC(root) + c.windowsPath) << c.linuxPath;
+        }
+        EXPECT_EQ(found, c.error == ERROR_SUCCESS) << c.linuxPath;
+    }
 }
 
 TEST_F(PosixFiles, ALinkBackToAnAncestorIsTheAncestorItself)
@@ -679,6 +736,53 @@ TEST_F(PosixFiles, AnUnreadableDirectoryCannotBeSearched)
     if (!ran) GTEST_SKIP() << "cannot run a child process as nobody here";
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(PosixFiles, FoldersBelowADirectoryThatMayOnlyBeSearchedAreNamedAndUsed)
+{
+    temp.MakeDirectory("alice/pub/Long Folder Name");
+    temp.MakeDirectory("alice/Public Stuff");
+    temp.MakeDirectory("alice/\xC3\xBC");
+    temp.MakeDirectory("alice/locked/x");
+    const std::string root = temp.Path();
+    chmod(root.c_str(), 0755);
+    chmod((root + "/alice").c_str(), 0711);
+    chmod((root + "/alice/pub").c_str(), 0777);
+    chmod((root + "/alice/locked").c_str(), 0700);
+    int status = 0;
+    const bool ran = RunAsNobody(
+        [&root] {
+            PosixPlatform own(PosixFiles::Sources(root));
+            ScopedPlatform scoped(own.Interfaces());
+            std::string pub;
+            if (!WindowsPathFromLinuxPath(root + "/alice/pub", pub) || pub != OnC(root) + "\\alice\\pub") return 1;
+            if (GetFileAttributesA(pub.c_str()) != FILE_ATTRIBUTE_DIRECTORY) return 2;
+            // A scan's walk spells it in upper case.
+            if (Names(UpperCaseText(pub) + "\\*") != std::vector<std::string>{".", "..", "Long Folder Name"}) return 3;
+            const HANDLE file = CreateFileA((pub + "\\new.txt").c_str(), GENERIC_WRITE, 0, CREATE_NEW, 0);
+            if (file == INVALID_HANDLE_VALUE || !CloseHandle(file)) return 4;
+            if (Short(pub + "\\Long Folder Name") != Short(OnC(root)) + "\\alice\\pub\\LONGFO~1") return 5;
+            std::string back;
+            if (!LinuxPathFromWindowsPath(pub, back) || back != root + "/alice/pub") return 6;
+            // Looked up as written until reached; no alias is known there.
+            const std::string stuffUpper = OnC(root) + "\\alice\\PUBLIC STUFF";
+            if (GetFileAttributesA(stuffUpper.c_str()) != INVALID_FILE_ATTRIBUTES) return 7;
+            if (GetLastError() != ERROR_FILE_NOT_FOUND) return 8;
+            std::string stuff;
+            if (!WindowsPathFromLinuxPath(root + "/alice/Public Stuff", stuff)) return 9;
+            if (GetFileAttributesA(stuffUpper.c_str()) != FILE_ATTRIBUTE_DIRECTORY) return 10;
+            if (Short(stuff) != Short(OnC(root)) + "\\alice\\Public Stuff") return 11;
+            std::string none;
+            if (WindowsPathFromLinuxPath(root + "/alice/\xC3\xBC", none) || GetLastError() != ERROR_ACCESS_DENIED)
+                return 12;
+            if (WindowsPathFromLinuxPath(root + "/alice/locked/x", none) || GetLastError() != ERROR_ACCESS_DENIED)
+                return 13;
+            return 0;
+        },
+        status);
+    if (!ran) GTEST_SKIP() << "cannot run a child process as nobody here";
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the step of the child that failed";
 }
 
 TEST_F(PosixFiles, ADirectoryThatMayBeSearchedButNotListedCanBeMadeCurrentAndNotSearched)
@@ -761,6 +865,11 @@ TEST_F(PosixFiles, TreesDeeperThanPathMaxAreSearchedLikeAnyOther)
     EXPECT_EQ(Names(path + "\\*.*"), (std::vector<std::string>{".", "..", "Deep File.txt"}));
     EXPECT_TRUE(Short(path + "\\Deep File.txt") == path + "\\DEEPFI~1.TXT");
     EXPECT_EQ(GetFileAttributesA((path + "\\deep file.txt").c_str()), 0x20u);
+    std::string linuxPath = temp.Path();
+    for (int i = 0; i < depth; ++i) linuxPath += "/" + name;
+    std::string windows;
+    ASSERT_TRUE(WindowsPathFromLinuxPath(linuxPath, windows));
+    EXPECT_EQ(windows, OnC(temp.Path()) + path.substr(2));
 
     const int top = open(temp.Path().c_str(), O_RDONLY | O_DIRECTORY);
     RemoveDeep(top, name.c_str());
