@@ -131,7 +131,7 @@ private:
     // A walk going down: the search `pattern` is "*.*" (or "*") in the
     // directory the last search has just reported.
     const Search* DescentOf(std::string_view pattern);
-    DWORD ResolveDescent(WindowsPath full, const Search& parent, Place& place);
+    DWORD ResolveDescent(WindowsPath& full, const Search& parent, Place& place);
     bool SearchReadAhead(const Search& parent, Place& place, Search& search);
     void ReadAheadBelow(const Place& place, const Search& parent, const Search& search);
     void StopReadingAhead();

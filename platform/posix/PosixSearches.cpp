@@ -84,12 +84,12 @@ const PosixFileSystem::Search* PosixFileSystem::DescentOf(std::string_view patte
     return &search;
 }
 
-// The directory a walk goes down into (`full`, without the name pattern),
-// which the search `parent` has just reported: the path up to it must still
-// lead to the directory searched, and the directory itself is entered from
-// there as Descend enters it. ERROR_FILE_INVALID when either is another
-// directory now.
-DWORD PosixFileSystem::ResolveDescent(WindowsPath full, const Search& parent, Place& place)
+// The directory a walk goes down into (`full`, without the name pattern; its
+// last name is taken off), which the search `parent` has just reported: the
+// path up to it must still lead to the directory searched, and the directory
+// itself is entered from there as Descend enters it. ERROR_FILE_INVALID when
+// either is another directory now.
+DWORD PosixFileSystem::ResolveDescent(WindowsPath& full, const Search& parent, Place& place)
 {
     full.names.pop_back();
     DWORD error = ResolveDirectory(full, place);
