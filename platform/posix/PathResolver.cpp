@@ -72,15 +72,17 @@ void PathResolver::ReleaseDescriptors(std::size_t spare)
 }
 
 // Opens an entry of level `parent` as a directory, for reading or else, when
-// reading is refused, for passing into it alone; out of descriptors, the
-// levels' descriptors are let go and the open is tried once more.
-int PathResolver::OpenChild(std::size_t parent, const char* linuxName, int& error, bool& traverseOnly)
+// reading is refused, for passing into it alone (`noFollow`: never through
+// a link); out of descriptors, the levels' descriptors are let go and the
+// open is tried once more.
+int PathResolver::OpenChild(std::size_t parent, const char* linuxName, bool noFollow, int& error, bool& traverseOnly)
 {
     traverseOnly = false;
+    const int follow = noFollow ? O_NOFOLLOW : 0;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        int fd = openat(levels_[parent].fd, linuxName, DirectoryFlags);
+        int fd = openat(levels_[parent].fd, linuxName, DirectoryFlags | follow);
         if (fd < 0 && errno == EACCES) {
-            fd = openat(levels_[parent].fd, linuxName, TraverseFlags);
+            fd = openat(levels_[parent].fd, linuxName, TraverseFlags | follow);
             traverseOnly = fd >= 0;
             if (fd < 0 && errno != EACCES && !OutOfDescriptors(errno)) errno = EACCES;
         }
@@ -107,7 +109,7 @@ int PathResolver::Descriptor(std::size_t level, DWORD* error)
             linuxName = (*parent.table)[levels_[i].entry].linuxName.c_str();
         int failure = ENOENT;
         bool traverseOnly = false;
-        const int fd = linuxName ? OpenChild(i - 1, linuxName, failure, traverseOnly) : -1;
+        const int fd = linuxName ? OpenChild(i - 1, linuxName, levels_[i].noFollow, failure, traverseOnly) : -1;
         struct stat st {};
         if (fd >= 0 && (fstat(fd, &st) != 0 || DirectoryCache::IdentityOf(st) != levels_[i].node->id)) {
             close(fd);
@@ -235,22 +237,45 @@ DWORD PathResolver::Step(std::size_t depth, const Text& name, bool last, DWORD l
 
 DWORD PathResolver::Enter(std::size_t depth, std::size_t entry, int& failure)
 {
+    return EnterEntry(depth, entry, nullptr, failure);
+}
+
+DWORD PathResolver::Descend(std::size_t depth, std::size_t entry, const FileIdentity& expected, int& failure)
+{
+    return EnterEntry(depth, entry, &expected, failure);
+}
+
+// Enter, or with `expected` Descend.
+DWORD PathResolver::EnterEntry(std::size_t depth, std::size_t entry, const FileIdentity* expected, int& failure)
+{
     DWORD error = ERROR_SUCCESS;
     const DirectoryTable* table = Table(depth, error);
     if (table == nullptr) return error;
     const std::uint64_t serial = levels_[depth].node->serial;
     if (levels_.size() > depth + 1 && !levels_[depth + 1].exact && levels_[depth + 1].parentSerial == serial &&
-        levels_[depth + 1].entry == entry)
-        return ERROR_SUCCESS; // the same as last time, and the levels below it too
+        levels_[depth + 1].entry == entry) {
+        // The same as last time, and the levels below it too; a walk takes it
+        // only as it entered it before.
+        const Level& next = levels_[depth + 1];
+        if (expected == nullptr || (next.noFollow && next.node->id == *expected)) return ERROR_SUCCESS;
+    }
     Truncate(depth + 1);
     if (Descriptor(depth, &error) < 0) return error;
     bool traverseOnly = false;
-    const int fd = OpenChild(depth, (*table)[entry].linuxName.c_str(), failure, traverseOnly);
-    if (fd < 0) return ErrorFromErrno(failure, ERROR_PATH_NOT_FOUND);
+    const int fd = OpenChild(depth, (*table)[entry].linuxName.c_str(), expected != nullptr, failure, traverseOnly);
+    if (fd < 0) {
+        // Not followed, a link is no directory.
+        if (expected != nullptr && (failure == ENOTDIR || failure == ELOOP)) return ERROR_FILE_INVALID;
+        return ErrorFromErrno(failure, ERROR_PATH_NOT_FOUND);
+    }
     struct stat st {};
     if (fstat(fd, &st) != 0) {
         close(fd);
         return ERROR_PATH_NOT_FOUND;
+    }
+    if (expected != nullptr && DirectoryCache::IdentityOf(st) != *expected) {
+        close(fd);
+        return ERROR_FILE_INVALID;
     }
     DirectoryNode& node = cache_.NodeOf(st);
     cache_.Current(node, fd, &st);
@@ -258,6 +283,7 @@ DWORD PathResolver::Enter(std::size_t depth, std::size_t entry, int& failure)
     Push(Level{-1, &node, serial, entry});
     Keep(depth + 1, fd);
     levels_.back().traverseOnly = traverseOnly;
+    levels_.back().noFollow = expected != nullptr;
     return ERROR_SUCCESS;
 }
 
@@ -283,7 +309,7 @@ DWORD PathResolver::StepExactly(std::size_t depth, const Text& name, bool last, 
     Truncate(depth + 1);
     int failure = 0;
     bool traverseOnly = false;
-    const int fd = OpenChild(depth, linuxName.c_str(), failure, traverseOnly);
+    const int fd = OpenChild(depth, linuxName.c_str(), false, failure, traverseOnly);
     if (fd < 0) {
         if (failure == ENOTDIR) return last ? ERROR_DIRECTORY : ERROR_PATH_NOT_FOUND;
         if (failure == ENOENT) return last ? lastMissing : ERROR_PATH_NOT_FOUND;
@@ -334,6 +360,7 @@ void PathResolver::Adopt(std::size_t depth, std::size_t entry, DirectoryNode& no
     Push(Level{-1, &node, levels_[depth].node->serial, entry});
     Keep(depth + 1, fd);
     levels_.back().read = true;
+    levels_.back().noFollow = true;
 }
 
 DWORD PathResolver::Walk(const std::string& root, const std::vector<Text>& names, std::size_t begin, std::size_t end,

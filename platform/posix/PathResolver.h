@@ -71,10 +71,18 @@ public:
     // they were). On failure, `failure` holds the errno of the open, 0 when
     // it did not come to that.
     DWORD Enter(std::size_t depth, std::size_t entry, int& failure);
+    // Enters the entry `entry` of level `depth`'s table as a walk goes down
+    // into a directory that a search of level `depth` found to be
+    // `expected`: opened without following a link, and only when it is still
+    // that directory (ERROR_FILE_INVALID when another directory, a link or a
+    // file stands under its name now). The level is opened again the same
+    // way whenever it has given up its descriptor.
+    DWORD Descend(std::size_t depth, std::size_t entry, const FileIdentity& expected, int& failure);
 
     // Enters the entry `entry` of level `depth`'s table as the next level,
     // the directory `node` already open on `fd` (which the level takes; its
-    // position is past the directory's start).
+    // position is past the directory's start), opened and found to be the
+    // directory a search reported there, as Descend would.
     void Adopt(std::size_t depth, std::size_t entry, DirectoryNode& node, int fd);
 
     // Records that the directory `directory`, which cannot be listed, holds
@@ -98,6 +106,7 @@ private:
         std::size_t entry = 0;
         bool read = false;         // its descriptor has been read from
         bool traverseOnly = false; // may be passed into but not listed: its descriptor only names it
+        bool noFollow = false;     // entered by Descend: never through a link
         std::uint64_t stamp = 0;   // told apart from every level before it at that depth
         // Entered by its name as written (entry 0), from a level without a table.
         std::shared_ptr<const DirectoryTable> exact = nullptr;
@@ -109,7 +118,8 @@ private:
     DWORD StepExactly(std::size_t depth, const Text& name, bool last, DWORD lastMissing);
     bool Unlisted(std::size_t level, DWORD error) const;
     std::string ExactLinuxName(std::size_t level, const Text& name);
-    int OpenChild(std::size_t parent, const char* linuxName, int& error, bool& traverseOnly);
+    int OpenChild(std::size_t parent, const char* linuxName, bool noFollow, int& error, bool& traverseOnly);
+    DWORD EnterEntry(std::size_t depth, std::size_t entry, const FileIdentity* expected, int& failure);
     void Truncate(std::size_t size);
     void Keep(std::size_t level, int fd);
     void Close(std::size_t level);

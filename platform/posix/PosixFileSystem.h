@@ -101,11 +101,12 @@ private:
         using Item = EntryLook; // its entry is Dot, DotDot or an entry of the table
         std::vector<Item> items;
         std::size_t position = 0;
-        // A walk asks next for the identity of the directory just found: the
-        // pattern up to its last "\" when it is a full drive path, and the
-        // directory searched as it stood.
+        // A walk asks next for the identity of the directory just found, and
+        // goes down into it: the pattern up to its last "\" when it is a full
+        // drive path, and the directory searched as it stood.
         std::string prefix;
         DirectoryNode* node = nullptr;
+        FileIdentity directory;
         std::size_t level = 0;   // the resolver's level it was at
         std::uint64_t stamp = 0; // that level's stamp then
         std::uint64_t serial = 0;
@@ -132,6 +133,7 @@ private:
     // A walk going down: the search `pattern` is "*.*" (or "*") in the
     // directory the last search has just reported.
     const Search* DescentOf(std::string_view pattern);
+    DWORD ResolveDescent(WindowsPath& full, const Search& parent, Place& place);
     bool SearchReadAhead(const Search& parent, Place& place, Search& search);
     void ReadAheadBelow(const Place& place, const Search& parent, const Search& search);
     void StopReadingAhead();

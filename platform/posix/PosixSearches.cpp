@@ -66,11 +66,10 @@ void PosixFileSystem::Report(const Search& search, const Search::Item& item, WIN
 // ("*.*" or "*") of the directory that the last search has just reported.
 const PosixFileSystem::Search* PosixFileSystem::DescentOf(std::string_view pattern)
 {
-    if (!readingAhead_) return nullptr;
     const auto found = searches_.find(lastSearch_);
     if (found == searches_.end()) return nullptr;
     const Search& search = found->second;
-    if (search.prefix.empty() || search.position == 0 || search.generation != generation_) return nullptr;
+    if (search.prefix.empty() || search.position == 0) return nullptr;
     const Search::Item& item = search.items[search.position - 1];
     if (item.entry == Dot || item.entry == DotDot || (item.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
         (item.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
@@ -85,6 +84,35 @@ const PosixFileSystem::Search* PosixFileSystem::DescentOf(std::string_view patte
     return &search;
 }
 
+// The directory a walk goes down into (`full`, without the name pattern; its
+// last name is taken off), which the search `parent` has just reported: the
+// path up to it must still lead to the directory searched, and the directory
+// itself is entered from there as Descend enters it. ERROR_FILE_INVALID when
+// either is another directory now.
+DWORD PosixFileSystem::ResolveDescent(WindowsPath& full, const Search& parent, Place& place)
+{
+    full.names.pop_back();
+    DWORD error = ResolveDirectory(full, place);
+    if (error != ERROR_SUCCESS) return error;
+    if (resolver_.Node(place.level).id != parent.directory) return ERROR_FILE_INVALID;
+    const DirectoryTable* table = resolver_.Table(place.level, error);
+    if (table == nullptr) return error;
+    const Search::Item& item = parent.items[parent.position - 1];
+    std::size_t entry = item.entry;
+    if (table != parent.table.get()) {
+        // The directory has changed since its search, elsewhere or here.
+        entry = table->FindLinux((*parent.table)[item.entry].linuxName);
+        if (entry == DirectoryTable::NotFound) return ERROR_PATH_NOT_FOUND;
+    }
+    int failure = 0;
+    error = resolver_.Descend(place.level, entry, item.identity, failure);
+    if (error != ERROR_SUCCESS) return error;
+    place.level = resolver_.Depth();
+    place.isRoot = false;
+    place.dirFd = resolver_.Descriptor(place.level, &error);
+    return place.dirFd < 0 ? error : ERROR_SUCCESS;
+}
+
 // The search of a directory a walk goes down into, from what was read ahead
 // of the walk; false when nothing read ahead stands for it. The resolver
 // still holds the searched directory's parent as it was when that was
@@ -94,8 +122,8 @@ bool PosixFileSystem::SearchReadAhead(const Search& parent, Place& place, Search
 {
     place = Place{};
     place.level = parent.level;
-    if (resolver_.Depth() < place.level || resolver_.Stamp(place.level) != parent.stamp ||
-        !resolver_.Stands(place.level))
+    if (parent.generation != generation_ || resolver_.Depth() < place.level ||
+        resolver_.Stamp(place.level) != parent.stamp || !resolver_.Stands(place.level))
         return false;
     DirectoryNode& parentNode = resolver_.Node(place.level);
     if (&parentNode != parent.node || parentNode.table != parent.table) return false;
@@ -155,11 +183,13 @@ HANDLE PosixFileSystem::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* da
     if (data == nullptr || pattern == nullptr) return Fail(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
     Call call(*this, true);
     const std::string_view given(pattern);
+    // A walk going down: the directory is entered only as the search that
+    // reported it found it, whether it was read ahead or not.
     const Search* parent = DescentOf(given);
     if (parent == nullptr) StopReadingAhead();
     Place place;
     Search search;
-    if (parent == nullptr || !SearchReadAhead(*parent, place, search)) {
+    if (parent == nullptr || !readingAhead_ || !SearchReadAhead(*parent, place, search)) {
         search = Search{};
         WindowsPath full;
         if (const DWORD error = Parse(pattern, full); error != ERROR_SUCCESS) return Fail(error), INVALID_HANDLE_VALUE;
@@ -167,11 +197,11 @@ HANDLE PosixFileSystem::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* da
             return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
         const Text namePattern = full.names.back();
         full.names.pop_back();
-        if (DWORD error = ResolveDirectory(full, place); error != ERROR_SUCCESS) {
+        DWORD error = parent != nullptr ? ResolveDescent(full, *parent, place) : ResolveDirectory(full, place);
+        if (error != ERROR_SUCCESS) {
             if (error == ERROR_FILE_NOT_FOUND) error = ERROR_PATH_NOT_FOUND;
             return Fail(error), INVALID_HANDLE_VALUE;
         }
-        DWORD error = ERROR_SUCCESS;
         const DirectoryTable* table = resolver_.Table(place.level, error);
         if (table == nullptr) return Fail(error), INVALID_HANDLE_VALUE;
         search.table = resolver_.Node(place.level).table;
@@ -182,7 +212,7 @@ HANDLE PosixFileSystem::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* da
         if (!MatchItems(*table, fd, device, directory, namePattern, place.isRoot, search))
             return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
         place.dirFd = fd;
-        if (parent != nullptr && !place.isRoot) ReadAheadBelow(place, *parent, search);
+        if (parent != nullptr && readingAhead_) ReadAheadBelow(place, *parent, search);
     }
     if (search.items.empty()) return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
     Report(search, search.items[0], data);
@@ -190,6 +220,7 @@ HANDLE PosixFileSystem::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* da
     if (DriveLetterOf(given) != 0 && given[2] == '\\' && given.find('/') == std::string_view::npos) {
         search.prefix.assign(given.substr(0, LastSeparator(given) + 1));
         search.node = &resolver_.Node(place.level);
+        search.directory = search.node->id;
         search.level = place.level;
         search.stamp = resolver_.Stamp(place.level);
         search.serial = search.node->serial;

@@ -50,15 +50,16 @@ std::vector<Subdirectory> SubdirectoriesOf(const std::vector<EntryLook>& looks, 
 }
 
 // Reads the subdirectory `entry` of the directory open on `parentFd` as a
-// search of all its entries would: opened, its stat taken, watched, read
-// into its table, each entry examined. False when it cannot be (what was
-// set up is in `out`, the descriptor closed); `error` is the errno of a
-// failed open, else 0. Called without the lock.
+// search of all its entries would: opened (never through a link, and only
+// when it is the directory the parent's search found), its stat taken,
+// watched, read into its table, each entry examined. False when it cannot be
+// (what was set up is in `out`, the descriptor closed); `error` is the errno
+// of a failed open, else 0. Called without the lock.
 bool ReadAhead::ReadSubdirectory(int parentFd, const TableEntry& entry, const FileIdentity& identity,
                                  PreparedDirectory& out, int& error)
 {
     error = 0;
-    out.fd = openat(parentFd, entry.linuxName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    out.fd = openat(parentFd, entry.linuxName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (out.fd < 0) {
         error = errno;
         return false;

@@ -362,6 +362,30 @@ TEST_F(KivraScanEndToEndTest, ArgumentsAndFoldersThatCannotBeUsedEndWithStatusTw
               "kivra-scan: missing ROOT, the directory to scan\nTry 'kivra-scan --help' for more information.\n");
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_EQ(stdoutText.rfind("Usage: kivra-scan [OPTION]... ROOT\n", 0), 0u) << stdoutText;
+
+    // Each ROOT that cannot be scanned is named as given, with what is wrong.
+    fs::create_symlink("missing", base / "dangling");
+    fs::create_symlink("loop", base / "loop");
+    const std::vector<std::pair<std::string, std::string>> roots = {
+        {"nope-\xC3\xBC", "No such file or directory"}, // ü, which code page 932 cannot hold
+        {"dangling", "No such file or directory"},
+        {"loop", "Too many levels of symbolic links"},
+        {"notadir", "Not a directory"},
+        {"\\\\nohost\\share", "No mounted network share of that name"},
+    };
+    for (const auto& [given, reason] : roots) {
+        EXPECT_EQ(Run({"-o", "out", given}), 2);
+        EXPECT_EQ(stderrText, "kivra-scan: cannot scan '" + given + "': " + reason + "\n");
+    }
+}
+
+TEST_F(KivraScanEndToEndTest, ALinkFollowedByDotDotNamesTheParentOfItsTarget)
+{
+    fs::create_directories(base / "elsewhere" / "target");
+    Write(base / "elsewhere" / "Long name.txt", "");
+    fs::create_symlink(base / "elsewhere" / "target", root / "lk");
+    ASSERT_EQ(Run({"--list", "long", "-o", "out", "root/lk/.."}), 1) << stderrText;
+    EXPECT_EQ(stdoutText, "root/lk/../Long name.txt\n") << "the parent of the link's target, as Linux means it";
 }
 
 TEST_F(KivraScanEndToEndTest, ATreeDeeperThanPathMaxIsWalkedWhole)

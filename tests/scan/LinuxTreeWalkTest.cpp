@@ -21,6 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -36,12 +37,17 @@ using platform::Text;
 
 class Failures : public WalkProgress {
 public:
-    void Searching(const Text&, std::size_t) override {}
+    void Searching(const Text& directory, std::size_t) override
+    {
+        if (searching) searching(directory);
+    }
     void CouldNotSearch(const Text& directory, DWORD error) override
     {
         told.push_back(directory + " " + std::to_string(error));
     }
     std::vector<std::string> told;
+    // Told of each directory before its search starts.
+    std::function<void(const Text&)> searching;
 };
 
 platform::PosixSources TreeAsDriveD(const std::string& tree)
@@ -118,6 +124,55 @@ TEST_F(LinuxTreeWalk, ALinkUpTheTreeAndALinkOutOfItAreListedOnly)
     ASSERT_TRUE(platform::SetCurrentDirectoryA("D:\\out"));
     EXPECT_EQ(platform::GetFileAttributesA("secret.txt"), 0x20u);
     ASSERT_TRUE(platform::SetCurrentDirectoryA("C:\\"));
+}
+
+// Between the search that reports a directory and the walk's going down
+// into it, something else takes its place: the walk does not enter it, says
+// so, and goes on with the rest of the tree.
+TEST_F(LinuxTreeWalk, ADirectoryReplacedBeforeTheWalkEntersItIsToldAndNotEntered)
+{
+    const std::string victim = temp.Path() + "/tree/b/victim";
+    const std::string aside = victim + " aside";
+    const struct {
+        const char* what;
+        std::function<void()> replace;
+    } replacements[] = {
+        {"a link out of the tree", [&] { ASSERT_EQ(symlink((temp.Path() + "/outside").c_str(), victim.c_str()), 0); }},
+        {"a link to the directory itself, moved aside", [&] { ASSERT_EQ(symlink(aside.c_str(), victim.c_str()), 0); }},
+        {"another directory",
+         [&] {
+             ASSERT_EQ(mkdir(victim.c_str(), 0755), 0);
+             close(open((victim + "/made anew.txt").c_str(), O_CREAT | O_WRONLY, 0644));
+         }},
+    };
+    temp.MakeFile("outside/secret.txt");
+    temp.MakeFile("tree/a/seen.txt");
+    temp.MakeFile("tree/zafter/z.txt");
+    const std::vector<std::string> expected = {"D:\\a\\",         "D:\\a\\seen.txt",  "D:\\b\\",
+                                               "D:\\b\\victim\\", "D:\\b\\zafter\\",  "D:\\b\\zafter\\z.txt",
+                                               "D:\\zafter\\",    "D:\\zafter\\z.txt"};
+    for (const bool readAhead : {false, true}) {
+        for (const auto& replacement : replacements) {
+            SCOPED_TRACE(std::string(replacement.what) + (readAhead ? ", read ahead" : ", on one thread"));
+            std::filesystem::remove_all(temp.Path() + "/tree/b");
+            temp.MakeFile("tree/b/victim/inside.txt");
+            temp.MakeFile("tree/b/victim/below/deeper.txt");
+            temp.MakeFile("tree/b/zafter/z.txt");
+            platform::PosixSources sources = TreeAsDriveD(temp.Path() + "/tree");
+            sources.readAhead = readAhead;
+            posix.emplace(sources);
+            scoped.emplace(posix->Interfaces());
+            Failures failures;
+            failures.searching = [&](const Text& directory) {
+                if (directory != "D:\\b\\victim\\") return;
+                ASSERT_EQ(rename(victim.c_str(), aside.c_str()), 0);
+                replacement.replace();
+            };
+            EXPECT_EQ(Walk("D:\\", &failures), expected);
+            EXPECT_EQ(failures.told, std::vector<std::string>{"D:\\b\\victim\\ 1006"});
+            scoped.reset();
+        }
+    }
 }
 
 TEST_F(LinuxTreeWalk, AFileSystemMountedInsideTheTreeIsListedAndNotEntered)
