@@ -86,10 +86,11 @@ run_fuzzers() { # run_fuzzers SECONDS
       -artifact_prefix="build-fuzz/findings/$name-" "build-fuzz/corpus/$name" "tests/fuzz/corpus/$name" \
       >"$log" 2>&1 || status=$?
     awk -v name="$name" '
-      / (DONE|pulse|NEW|REDUCE|INITED) .*cov: / { for (i = 1; i < NF; i++) { if ($i == "cov:") cov = $(i + 1); if ($i == "ft:") ft = $(i + 1) } }
+      /(DONE|pulse|NEW|REDUCE|INITED) +cov: / { for (i = 1; i < NF; i++) { if ($i == "cov:") cov = $(i + 1); if ($i == "ft:") ft = $(i + 1) } }
       /^stat::number_of_executed_units:/ { runs = $2 }
       /^stat::average_exec_per_sec:/ { speed = $2 }
-      END { printf "%-24s %10s runs %7s/s  cov %s ft %s\n", name, runs, speed, cov, ft }' "$log"
+      /Test unit written to .*(crash|leak|timeout|oom)-/ { findings++ }
+      END { printf "%-24s %10s runs %7s/s  cov %s ft %s  findings %d\n", name, runs, speed, cov, ft, findings }' "$log"
     if [ "$status" -ne 0 ]; then
       failed=1
       grep -E 'invariant broken|^SUMMARY|Test unit written' "$log" >&2 || true
