@@ -8,6 +8,9 @@
 #                      ~/.local/opt/kivra, with links in ~/.local/bin and the
 #                      menu entry and icons in ~/.local/share
 #   ./dev.sh package   build, then make the portable archive (build/*.tar.gz)
+#   ./dev.sh fuzz [SECONDS]
+#                      build the libFuzzer harnesses (tests/fuzz) and run each
+#                      for SECONDS (60) from its kept corpus; fails on a finding
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -21,8 +24,9 @@ packages=(
   help2man locales
 )
 # What the tests need besides: the checkers of the installed desktop entry
-# and AppStream metainfo.
-test_packages=(desktop-file-utils appstream)
+# and AppStream metainfo; clang with its sanitizer and libFuzzer run-times
+# for the fuzzing harnesses, and llvm's symbolizer for their reports.
+test_packages=(desktop-file-utils appstream clang libclang-rt-14-dev llvm)
 
 install_missing() { # install_missing PACKAGE...
   local missing=()
@@ -57,6 +61,43 @@ build() { # build DIR [cmake options...]
   local dir=$1; shift
   configure "$dir" "$@"
   cmake --build "$dir" -j "$(nproc)"
+}
+
+# The libFuzzer harnesses, built with clang under ASan and UBSan.
+fuzz_harnesses=(windows_path_fuzzer codepage_fuzzer path_mapping_fuzzer directory_table_fuzzer)
+build_fuzzers() {
+  configure build-fuzz -DKIVRA_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DKIVRA_GUI=OFF -DKIVRA_TESTS=OFF -DKIVRA_BENCH=OFF
+  cmake --build build-fuzz -j "$(nproc)" --target "${fuzz_harnesses[@]}"
+}
+
+# Runs each harness for SECONDS. New inputs go to build-fuzz/corpus/NAME (the
+# kept corpus in tests/fuzz/corpus/NAME is only read), findings to
+# build-fuzz/findings/NAME-*.
+run_fuzzers() { # run_fuzzers SECONDS
+  local seconds=$1 failed=0 name log status
+  mkdir -p build-fuzz/findings
+  for name in "${fuzz_harnesses[@]}"; do
+    mkdir -p "build-fuzz/corpus/$name"
+    log=build-fuzz/findings/$name.log
+    status=0
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+      "build-fuzz/bin/$name" -max_total_time="$seconds" -print_final_stats=1 \
+      -artifact_prefix="build-fuzz/findings/$name-" "build-fuzz/corpus/$name" "tests/fuzz/corpus/$name" \
+      >"$log" 2>&1 || status=$?
+    awk -v name="$name" '
+      /(DONE|pulse|NEW|REDUCE|INITED) +cov: / { for (i = 1; i < NF; i++) { if ($i == "cov:") cov = $(i + 1); if ($i == "ft:") ft = $(i + 1) } }
+      /^stat::number_of_executed_units:/ { runs = $2 }
+      /^stat::average_exec_per_sec:/ { speed = $2 }
+      /Test unit written to .*(crash|leak|timeout|oom)-/ { findings++ }
+      END { printf "%-24s %10s runs %7s/s  cov %s ft %s  findings %d\n", name, runs, speed, cov, ft, findings }' "$log"
+    if [ "$status" -ne 0 ]; then
+      failed=1
+      grep -E 'invariant broken|^SUMMARY|Test unit written' "$log" >&2 || true
+      echo "dev.sh: $name found a fault (exit $status); see $log" >&2
+    fi
+  done
+  return "$failed"
 }
 
 start_virtual_display() {
@@ -97,6 +138,14 @@ case "${1:-}" in
     build build-sanitize -DKIVRA_GUI=OFF -DKIVRA_BENCH=OFF -DKIVRA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
     (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
        UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j "$(nproc)")
+    # The fuzzing harnesses over their kept corpus: every input once.
+    build_fuzzers
+    (cd build-fuzz && ctest --output-on-failure -j "$(nproc)")
+    ;;
+  fuzz)
+    install_missing "${packages[@]}" "${test_packages[@]}"
+    build_fuzzers
+    run_fuzzers "${2:-60}"
     ;;
   install)
     install_missing "${packages[@]}"
@@ -113,7 +162,7 @@ case "${1:-}" in
     echo "Unpack it anywhere you can write and start bin/kivra in its folder; the results go into that bin/."
     ;;
   *)
-    echo "usage: $0 run|test|install|package" >&2
+    echo "usage: $0 run|test|install|package|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

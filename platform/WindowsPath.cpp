@@ -69,6 +69,16 @@ bool Glob(std::string_view pattern, std::string_view name)
     return p == pattern.size();
 }
 
+// True when the last two characters are "." and "*": the "." must be a
+// character of its own, not the second byte of a pair.
+bool EndsWithDotStar(std::string_view pattern)
+{
+    if (pattern.size() < 2 || pattern.substr(pattern.size() - 2) != ".*") return false;
+    std::size_t at = 0;
+    while (at < pattern.size() - 2) at += CharacterLength(pattern, at);
+    return at == pattern.size() - 2;
+}
+
 } // namespace
 
 char DriveLetterOf(std::string_view text)
@@ -198,8 +208,7 @@ bool MatchesPattern(std::string_view upperPattern, std::string_view upperName)
 {
     if (upperPattern == "*" || upperPattern == "*.*") return true;
     if (Glob(upperPattern, upperName)) return true;
-    return upperPattern.size() >= 2 && upperPattern.substr(upperPattern.size() - 2) == ".*" &&
-           Glob(upperPattern.substr(0, upperPattern.size() - 2), upperName);
+    return EndsWithDotStar(upperPattern) && Glob(upperPattern.substr(0, upperPattern.size() - 2), upperName);
 }
 
 } // namespace kivra::platform
