@@ -381,9 +381,9 @@ TEST_F(KivraScanEndToEndTest, ArgumentsAndFoldersThatCannotBeUsedEndWithStatusTw
 
 TEST_F(KivraScanEndToEndTest, ALinkFollowedByDotDotNamesTheParentOfItsTarget)
 {
-    fs::create_directories(base / "elsewhere" / "target");
-    Write(base / "elsewhere" / "Long name.txt", "");
-    fs::create_symlink(base / "elsewhere" / "target", root / "lk");
+    fs::create_directories(base / "other" / "target");
+    Write(base / "other" / "Long name.txt", "");
+    fs::create_symlink(base / "other" / "target", root / "lk");
     ASSERT_EQ(Run({"--list", "long", "-o", "out", "root/lk/.."}), 1) << stderrText;
     EXPECT_EQ(stdoutText, "root/lk/../Long name.txt\n") << "the parent of the link's target, as Linux means it";
 }
