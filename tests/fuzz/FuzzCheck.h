@@ -2,6 +2,8 @@
 // What the harnesses share: a broken invariant is a finding, and the fuzz
 // input is cut into fields.
 
+#include "platform/CodePage.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +33,20 @@ inline std::vector<std::string_view> Fields(std::string_view input, char separat
     }
     fields.push_back(input);
     return fields;
+}
+
+// The characters of a 932 text as the double-byte-aware scans read it: a
+// lead byte takes the byte after it along.
+inline std::vector<std::string_view> Characters(std::string_view text)
+{
+    std::vector<std::string_view> characters;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length =
+            platform::IsDBCSLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
+        characters.push_back(text.substr(at, length));
+        at += length;
+    }
+    return characters;
 }
 
 inline std::string_view AsText(const std::uint8_t* data, std::size_t size)

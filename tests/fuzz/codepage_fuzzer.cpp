@@ -16,18 +16,7 @@
 namespace kivra::platform {
 namespace {
 
-// A character of a 932 text as the scans read it: a lead byte takes the byte
-// after it along.
-std::vector<std::string_view> Characters(std::string_view text)
-{
-    std::vector<std::string_view> characters;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = IsDBCSLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
-        characters.push_back(text.substr(at, length));
-        at += length;
-    }
-    return characters;
-}
+using fuzz::Characters;
 
 // The code point of the well-formed UTF-8 sequence at `at` and its length,
 // or length 0 when none begins there.

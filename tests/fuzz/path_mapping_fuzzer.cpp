@@ -24,6 +24,8 @@
 namespace kivra::platform {
 namespace {
 
+using fuzz::Characters;
+
 struct Item {
     Text windowsPath;      // as added: "C:\dir\name"
     std::string linuxPath; // the Linux names, the UTF-8 of the names as added
@@ -32,17 +34,6 @@ struct Item {
     bool convertsBack = true; // every name comes back from its UTF-8 unchanged
     std::vector<Text> upperNames;
 };
-
-std::vector<std::string_view> Characters(std::string_view text)
-{
-    std::vector<std::string_view> characters;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = IsDBCSLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
-        characters.push_back(text.substr(at, length));
-        at += length;
-    }
-    return characters;
-}
 
 // A name a Windows directory can hold, made of whole characters, that the
 // calls taking a C string can pass (no zero byte, not even as a second byte).

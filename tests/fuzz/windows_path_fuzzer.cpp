@@ -14,19 +14,7 @@
 namespace kivra::platform {
 namespace {
 
-std::size_t CharacterLength(std::string_view text, std::size_t at)
-{
-    return IsDBCSLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
-}
-
-// The characters of a text as the double-byte-aware scans read it.
-std::vector<std::string_view> Characters(std::string_view text)
-{
-    std::vector<std::string_view> characters;
-    for (std::size_t at = 0; at < text.size(); at += characters.back().size())
-        characters.push_back(text.substr(at, CharacterLength(text, at)));
-    return characters;
-}
+using fuzz::Characters;
 
 // A lead byte at the very end would take along whatever is written after the
 // text: only texts of whole characters can be joined to others unchanged.
