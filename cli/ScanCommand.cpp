@@ -5,6 +5,8 @@
 #include "resources/Texts.h"
 #include "scan/Run.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -106,26 +108,44 @@ private:
     std::string rootLinux_;
 };
 
-// The real path of every line the walk added, kept one after the other in
-// one block of text: a million paths cost their bytes and an offset each.
+// The real path of every line the walk added. The walk goes depth first,
+// so a path mostly repeats the one before it: each is kept as the length it
+// shares with that one and the bytes after, every Restart-th whole, so that
+// a million paths cost little more than their names and any one is put
+// together again from at most Restart pieces.
 class RealPaths {
 public:
     void Add(std::string_view path)
     {
-        text_ += path;
+        std::size_t shared = 0;
+        if (shared_.size() % Restart != 0) {
+            const std::size_t most = std::min(path.size(), last_.size());
+            while (shared < most && path[shared] == last_[shared]) ++shared;
+        }
+        shared_.push_back(static_cast<std::uint32_t>(shared));
+        text_.append(path.substr(shared));
         ends_.push_back(text_.size());
+        last_.assign(path);
     }
     std::size_t Count() const { return ends_.size(); }
-    std::string_view operator[](std::size_t line) const
+    std::string At(std::size_t line) const
     {
-        const std::size_t begin = line == 0 ? 0 : ends_[line - 1];
-        return std::string_view(text_).substr(begin, ends_[line] - begin);
+        std::string path;
+        for (std::size_t i = line - line % Restart; i <= line; ++i) {
+            const std::size_t begin = i == 0 ? 0 : ends_[i - 1];
+            path.resize(shared_[i]);
+            path.append(text_, begin, ends_[i] - begin);
+        }
+        return path;
     }
-    std::string_view Last() const { return ends_.empty() ? std::string_view() : (*this)[ends_.size() - 1]; }
+    const std::string& Last() const { return last_; }
 
 private:
+    static constexpr std::size_t Restart = 64;
     std::string text_;
     std::vector<std::size_t> ends_;
+    std::vector<std::uint32_t> shared_; // paths of 4 GiB are beyond any file system
+    std::string last_;
 };
 
 // kivra-scan around the run's steps: the walk's progress on a terminal, and
@@ -175,7 +195,7 @@ public:
     void NoShortForm(std::size_t line, const Line& path, DWORD error) override
     {
         const std::string shown =
-            names_.Shown(line < realPaths_.Count() ? realPaths_[line] : std::string_view(), Text(path.View()));
+            names_.Shown(line < realPaths_.Count() ? realPaths_.At(line) : std::string(), Text(path.View()));
         if (noShortForm_++ == 0) firstNoShortForm_ = shown;
         console_.ErrorLine(
             ErrorMessage(Message::Format(texts_.cannotShortForm, {Message::Quoted(shown), texts_.Reason(error)})));
@@ -229,7 +249,7 @@ public:
             while (at < all->size() && (*all)[at] != entry) ++at;
             const std::size_t line = at - 1;
             std::string bytes =
-                names_.Shown(line < realPaths_.Count() ? realPaths_[line] : std::string_view(), Text(entry.View()));
+                names_.Shown(line < realPaths_.Count() ? realPaths_.At(line) : std::string(), Text(entry.View()));
             bytes.push_back(end);
             console_.Bytes(bytes);
         }

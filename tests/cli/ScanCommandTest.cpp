@@ -260,6 +260,20 @@ TEST_F(ScanCommandTest, AListPrintsItsEntriesOnceEachAsLinuxPathsFromRootAsGiven
     fs.AddDirectory("C:\\EMPTY");
     EXPECT_EQ(Run({"--list", "different", "-o", "/OUT", "/EMPTY"}), ScanNormal);
     EXPECT_EQ(console.bytes, "");
+
+    // Many paths, in nested folders whose names share their beginnings.
+    std::string expected;
+    for (int i = 0; i < 150; ++i) {
+        const std::string folder = "C:\\EMPTY\\Folder" + std::to_string(i / 10);
+        if (i % 10 == 0) {
+            fs.AddDirectory(folder, FILE_ATTRIBUTE_DIRECTORY, "FOLDER~" + std::to_string(i / 10));
+            expected += "/EMPTY/Folder" + std::to_string(i / 10) + "\n";
+        }
+        fs.AddFile(folder + "\\Name" + std::to_string(i) + ".txt");
+        expected += "/EMPTY/Folder" + std::to_string(i / 10) + "/Name" + std::to_string(i) + ".txt\n";
+    }
+    EXPECT_EQ(Run({"--list", "lower", "-o", "/OUT", "/EMPTY"}), ScanFound);
+    EXPECT_EQ(console.bytes, expected);
 }
 
 TEST_F(ScanCommandTest, AnEntryGoneBeforeItsShortFormIsNamedByItsWalkedPathAndTheTreeIsNotCalledNormal)
