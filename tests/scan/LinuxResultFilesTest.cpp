@@ -1,10 +1,8 @@
 // The five files saved on the Linux platform into real folders, where a
-// user sees what goes wrong: a file of theirs named like a result file in
-// other letter case, runs saving into one folder at once, a request to stop
-// in the middle of a save, a file-size limit.
+// user sees what goes wrong: runs saving into one folder at once, a request
+// to stop in the middle of a save.
 
 #include "platform/Console.h"
-#include "platform/Process.h"
 #include "platform/WinApi.h"
 #include "platform/posix/PosixPlatform.h"
 #include "scan/ResultFiles.h"
@@ -15,12 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -104,27 +100,6 @@ protected:
     const fs::path out;
     const Text output = "D:\\out\\";
 };
-
-TEST_F(LinuxResultFiles, AUsersFileNamedLikeAResultFileInOtherCaseIsLeftAndTheResultWrittenBeside)
-{
-    temp.MakeFile("out/kivralng.txt", "mine");
-    temp.MakeFile("out/Kivrasht.TXT", "mine too");
-    temp.MakeFile("out/kivradif.txt.new", "mine as well");
-    const Platform active(temp.Path());
-    for (const char* run : {"FIRST", "SECOND"}) {
-        RunLists lists(run, 3);
-        Failure failure;
-        ASSERT_TRUE(SaveResultFiles(lists.owned.Refs(), output, failure)) << failure.error;
-        for (std::size_t list = 0; list < 5; ++list)
-            EXPECT_EQ(Read(out / SavedNames[list]), lists.files[list]) << run << " " << list;
-    }
-    EXPECT_EQ(Read(out / "kivralng.txt"), "mine");
-    EXPECT_EQ(Read(out / "Kivrasht.TXT"), "mine too");
-    EXPECT_EQ(Read(out / "kivradif.txt.new"), "mine as well");
-    std::vector<std::string> expected = ResultNames;
-    expected.insert(expected.end(), {"Kivrasht.TXT", "kivradif.txt.new", "kivralng.txt"});
-    EXPECT_EQ(Names(), expected);
-}
 
 // Ten processes save into one folder at the same moment: each run finds new
 // files' names of its own, whatever the others take and free meanwhile.
@@ -213,30 +188,6 @@ TEST_F(LinuxResultFiles, AStopDuringTheSaveWaitsUntilTheFilesAreInPlace)
     EXPECT_EQ(Names(), ResultNames) << "no new file left behind";
     RunLists lists("STOPPED", 3 * SaveProgress::SavedEvery);
     for (std::size_t list = 0; list < 5; ++list) EXPECT_EQ(Read(out / SavedNames[list]), lists.files[list]) << list;
-}
-
-// A file larger than the process may write ("ulimit -f"): the save fails
-// with its own error, the earlier file whole and nothing else left.
-TEST_F(LinuxResultFiles, AFileSizeLimitFailsTheSaveAndLeavesTheEarlierFile)
-{
-    temp.MakeFile("out/KIVRALNG.TXT", "old");
-    int status = 0;
-    ASSERT_TRUE(test::InChild(
-        [&] {
-            platform::FailWritesPastFileSizeLimit();
-            const rlimit limit{64 * 1024, 64 * 1024};
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 1;
-            const Platform active(temp.Path());
-            RunLists lists("LARGE", 10000);
-            Failure failure;
-            if (SaveResultFiles(lists.owned.Refs(), output, failure)) return 2;
-            std::fprintf(stderr, "error %u\n", static_cast<unsigned>(failure.error));
-            return failure.error == platform::ERROR_FILE_TOO_LARGE ? 0 : 3;
-        },
-        status));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-    EXPECT_EQ(Names(), std::vector<std::string>{"KIVRALNG.TXT"});
-    EXPECT_EQ(Read(out / "KIVRALNG.TXT"), "old");
 }
 
 } // namespace
