@@ -40,9 +40,12 @@ struct Options {
     std::string null; // "-0" or "--null" as given, or empty
 };
 
-// "X:\..." and "\\host\share\...": a path of the program's own kind.
+// "X:\..." and "\\host\share\...": a path of the program's own kind,
+// where the system's paths are not (on Windows every path the user gives is
+// the system's own, and may hold any character).
 bool IsWindowsPath(std::string_view argument)
 {
+    if (platform::SystemPathSeparator == '\\') return false;
     const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
     if (argument.size() >= 3 && letter(argument[0]) && argument[1] == ':' && argument[2] == '\\') return true;
     return argument.starts_with("\\\\");
@@ -55,10 +58,10 @@ Text WithSeparator(Text path)
     return path;
 }
 
-std::string JoinedLinux(const std::string& directory, std::string_view rest)
+std::string JoinedSystemPath(const std::string& directory, std::string_view rest)
 {
     std::string path = directory;
-    if (!path.empty() && path.back() != '/') path.push_back('/');
+    if (!path.empty() && path.back() != platform::SystemPathSeparator) path.push_back(platform::SystemPathSeparator);
     path += rest;
     return path;
 }
@@ -79,7 +82,7 @@ class PathNames {
 public:
     PathNames(const std::string& rootGiven, bool rootIsLinux, const Text& rootWindows)
     {
-        if (!platform::LinuxPathFromWindowsPath(rootWindows, rootLinux_)) {
+        if (!platform::SystemPathFromWindowsPath(rootWindows, rootLinux_)) {
             rootLinux_ = platform::Utf8FromCp932(rootWindows);
         } else if (rootIsLinux) {
             rootGiven_ = rootGiven;
@@ -97,8 +100,8 @@ public:
         if (realPath.empty()) return platform::Utf8FromCp932(windowsPath);
         if (!belowGiven_) return std::string(realPath);
         if (realPath == rootLinux_) return rootGiven_;
-        const std::string prefix = JoinedLinux(rootLinux_, "");
-        if (realPath.starts_with(prefix)) return JoinedLinux(rootGiven_, realPath.substr(prefix.size()));
+        const std::string prefix = JoinedSystemPath(rootLinux_, "");
+        if (realPath.starts_with(prefix)) return JoinedSystemPath(rootGiven_, realPath.substr(prefix.size()));
         return std::string(realPath);
     }
 
@@ -348,7 +351,7 @@ bool ProgramPath(const std::string& given, ScanConsole& console, Text& path)
         path = console.ProgramText(given);
         return true;
     }
-    return platform::WindowsPathFromLinuxPath(given, path);
+    return platform::WindowsPathFromSystemPath(given, path);
 }
 
 // Why a Linux path the user gave could not be placed: the working directory
@@ -357,7 +360,7 @@ Text PlacingProblem(const std::string& given, const CommandTexts& texts)
 {
     const DWORD error = platform::LastErrorOr(platform::ERROR_PATH_NOT_FOUND);
     std::string here;
-    if (!given.starts_with('/') && !platform::WindowsPathFromLinuxPath(".", here)) return texts.workingDirectoryGone;
+    if (!given.starts_with('/') && !platform::WindowsPathFromSystemPath(".", here)) return texts.workingDirectoryGone;
     return texts.Reason(error);
 }
 
@@ -420,9 +423,9 @@ int RunScanCommand(const std::vector<std::string>& arguments, ScanConsole& conso
         if (!ProgramPath(outputShown, console, outputPath))
             return outputUnusable(Message::Quoted(outputShown), PlacingProblem(outputShown, texts));
     } else {
-        if (!platform::WindowsPathFromLinuxPath(".", outputPath))
+        if (!platform::WindowsPathFromSystemPath(".", outputPath))
             return outputUnusable(Message(texts.workingDirectory), texts.workingDirectoryGone);
-        if (!platform::LinuxPathFromWindowsPath(outputPath, outputShown)) outputShown = ".";
+        if (!platform::SystemPathFromWindowsPath(outputPath, outputShown)) outputShown = ".";
     }
     if (const DWORD missing = DirectoryProblem(outputPath); missing != platform::ERROR_SUCCESS)
         return outputUnusable(Message::Quoted(outputShown), texts.Reason(missing));
@@ -438,7 +441,8 @@ int RunScanCommand(const std::vector<std::string>& arguments, ScanConsole& conso
 
     const PathNames names(root, !IsWindowsPath(root), rootPath);
     ScanLists lists;
-    CommandRun run(console, texts, names, outputShown, IsWindowsPath(outputShown) ? '\\' : '/');
+    CommandRun run(console, texts, names, outputShown,
+                   IsWindowsPath(outputShown) ? '\\' : platform::SystemPathSeparator);
     const RunOutcome outcome = RunScan(
         rootPath, lists.Refs(), [&outputPath] { return outputPath; }, run);
     if (!outcome.saved) return ScanError;

@@ -8,7 +8,11 @@
 #include "cli/ScanCommand.h"
 #include "platform/Console.h"
 #include "platform/Process.h"
+#include "platform/SystemPlatform.h"
 #include "platform/Win32.h"
+#ifdef _WIN32
+#include "platform/win32/Win32Names.h"
+#endif
 
 #include <cerrno>
 #include <clocale>
@@ -86,7 +90,7 @@ private:
 
     void Write(std::FILE* stream, std::string_view bytes)
     {
-        if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size() && stream == stdout && outputError_ == 0)
+        if (!kivra::platform::WriteToStandardStream(stream, bytes) && stream == stdout && outputError_ == 0)
             outputError_ = errno;
     }
 
@@ -123,15 +127,13 @@ bool CloseStandardOutput(TerminalConsole& console)
     return false;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int Main(const std::vector<std::string>& arguments)
 {
     kivra::platform::FailWritesPastFileSizeLimit();
+    const kivra::platform::ScopedPlatform system(kivra::platform::SystemPlatform());
     std::setlocale(LC_ALL, "");
     const kivra::platform::UserLocale locale;
     TerminalConsole console(locale);
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
     int status = kivra::scan::ScanError;
     try {
         status = kivra::scan::RunScanCommand(arguments, console);
@@ -153,3 +155,18 @@ int main(int argc, char** argv)
     if (std::fflush(stderr) != 0 || std::ferror(stderr) != 0) status = kivra::scan::ScanError;
     return status;
 }
+
+} // namespace
+
+#ifdef _WIN32
+// Windows gives the arguments in UTF-16; they reach the command in UTF-8,
+// the character set of the system's paths there.
+int wmain(int argc, wchar_t** argv)
+{
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(kivra::platform::win32::Utf8FromWide(argv[i]));
+    return Main(arguments);
+}
+#else
+int main(int argc, char** argv) { return Main(std::vector<std::string>(argv + 1, argv + argc)); }
+#endif

@@ -1,16 +1,10 @@
 #include "platform/CodePage.h"
 
-#include <unicode/coll.h>
-#include <unicode/locid.h>
-#include <unicode/uchar.h>
-
-#include <iconv.h>
+#include "platform/SystemCodePage.h"
 
 #include <array>
-#include <bit>
 #include <cstring>
-#include <memory>
-#include <stdexcept>
+#include <optional>
 #include <vector>
 
 namespace kivra::platform {
@@ -18,24 +12,24 @@ namespace kivra::platform {
 namespace {
 
 // The scan converts every name of a tree, often millions, so the mapping is
-// read from iconv's "CP932" converter once, into lookup tables, and every
+// read from the system's 932 converter once, into lookup tables, and every
 // later conversion is a table walk: no converter state, nothing per thread,
 // nothing for the sanitizers to find at exit.
 //
 // Rules the tables encode:
-// - 932 to Unicode is iconv's mapping. A byte sequence that is no character
+// - 932 to Unicode is the system's mapping. A byte sequence that is no character
 //   becomes U+FFFD, read the way the double-byte-aware scans read a text: a
 //   lead byte takes the byte after it along (a lead byte at the very end
 //   stands alone), any other byte stands alone. So one faulty character
 //   costs exactly one U+FFFD and never swallows a neighbour that a scan
 //   would see as a character of its own.
 // - Unicode to 932 accepts a character only when its code reads back as the
-//   same character. iconv also maps some characters one way (U+00A5 to the
+//   same character. iconv, for one, maps some characters one way (U+00A5 to the
 //   byte 0x5C, U+203E to 0x7E, U+301C to 0x8160, ...); taking those would
 //   turn a yen sign in a file name into a path separator, or give a name
 //   that no longer leads back to the file. They become "?" like every other
 //   character that 932 cannot hold. Where 932 has two codes for one
-//   character (the NEC and IBM extensions), iconv's choice is kept: that is
+//   character (the NEC and IBM extensions), the system's choice is kept: that is
 //   Microsoft's preferred code.
 constexpr char16_t NoCharacter = 0xFFFF; // never the reading of a 932 code
 constexpr std::uint16_t NoCode = 0xFFFF; // never a 932 code (0xFF is no lead byte)
@@ -48,64 +42,19 @@ struct Tables {
     std::vector<std::uint16_t> code = std::vector<std::uint16_t>(65536, NoCode); // by UTF-16 unit
 };
 
-const char* NativeUtf16() { return std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE"; }
-
-class Converter {
-public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter()
-    {
-        if (Valid()) iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    bool Valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-    // Converts one complete character; the output, or nothing when iconv
-    // rejects it.
-    std::string One(const void* in, std::size_t size)
-    {
-        char input[8];
-        std::memcpy(input, in, size);
-        char output[16];
-        char* inPtr = input;
-        char* outPtr = output;
-        std::size_t inLeft = size;
-        std::size_t outLeft = sizeof output;
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        const std::size_t result = iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft);
-        if (result == static_cast<std::size_t>(-1) || inLeft != 0) return {};
-        return std::string(output, outPtr);
-    }
-
-private:
-    iconv_t cd_;
-};
-
-char16_t SingleUnit(const std::string& utf16)
-{
-    if (utf16.size() != 2) return NoCharacter;
-    char16_t unit;
-    std::memcpy(&unit, utf16.data(), 2);
-    return unit;
-}
+// The one UTF-16 unit a reading gives, or NoCharacter: every 932 character
+// reads as one unit of the Basic Multilingual Plane.
+char16_t SingleUnit(const std::u16string& utf16) { return utf16.size() == 1 ? utf16[0] : NoCharacter; }
 
 Tables BuildTables()
 {
     Tables tables;
     tables.single.fill(NoCharacter);
-    Converter decoder(NativeUtf16(), "CP932");
-    Converter encoder("CP932", NativeUtf16());
-    // Without the converter every text would come out as "?": better to stop.
-    if (!decoder.Valid() || !encoder.Valid())
-        throw std::runtime_error("iconv has no CP932 converter (glibc's gconv modules are missing)");
-
     std::vector<char16_t> readings;
     for (unsigned byte = 0; byte < 256; ++byte) {
         if (IsDBCSLeadByte(static_cast<unsigned char>(byte))) continue;
         const char in = static_cast<char>(byte);
-        const char16_t unit = SingleUnit(decoder.One(&in, 1));
+        const char16_t unit = SingleUnit(system::ReadCp932(std::string_view(&in, 1)));
         tables.single[byte] = unit;
         if (unit != NoCharacter) readings.push_back(unit);
     }
@@ -113,7 +62,7 @@ Tables BuildTables()
         if (!IsDBCSLeadByte(static_cast<unsigned char>(lead))) continue;
         for (unsigned trail = 0; trail < 256; ++trail) {
             const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-            const char16_t unit = SingleUnit(decoder.One(in, 2));
+            const char16_t unit = SingleUnit(system::ReadCp932(std::string_view(in, 2)));
             tables.pair[(lead << 8) | trail] = unit;
             if (unit != NoCharacter) readings.push_back(unit);
         }
@@ -121,7 +70,7 @@ Tables BuildTables()
 
     for (const char16_t unit : readings) {
         if (tables.code[unit] != NoCode) continue;
-        const std::string bytes = encoder.One(&unit, 2);
+        const std::string bytes = system::WriteCp932(unit);
         std::uint16_t candidate = NoCode;
         char16_t readBack = NoCharacter;
         if (bytes.size() == 1) {
@@ -288,8 +237,9 @@ void MapCase(char* buffer, DWORD length, Case which)
         const char16_t unit =
             pair ? tables.pair[(byte << 8) | static_cast<unsigned char>(buffer[at + 1])] : tables.single[byte];
         // NoCharacter (U+FFFF) has no case and no code: such bytes stay.
-        const UChar32 mapped = which == Case::Upper ? u_toupper(unit) : u_tolower(unit);
-        const std::uint16_t code = mapped < 0x10000 ? tables.code[mapped] : NoCode;
+        const std::uint16_t code =
+            unit == NoCharacter ? NoCode
+                                : tables.code[which == Case::Upper ? system::UpperUnit(unit) : system::LowerUnit(unit)];
         if (code != NoCode && (code > 0xFF ? 2u : 1u) == size) {
             if (size == 2) {
                 buffer[at] = static_cast<char>(code >> 8);
@@ -331,39 +281,6 @@ void EachCharacter(std::string_view text, std::size_t from, Visit visit)
         if (!visit(at)) return;
         at += IsDBCSLeadByte(static_cast<unsigned char>(text[at])) ? 2 : 1;
     }
-}
-
-// The locale whose collation stands for the user's: ICU's default, taken
-// from the environment. The C and POSIX environments give "en_US_POSIX",
-// whose collation orders by code and keeps "a" and "A" apart even where case
-// is to be ignored; no Windows locale behaves so, and the root collation
-// (the common base of all locales) takes its place there.
-icu::Locale UserLocale()
-{
-    const icu::Locale& locale = icu::Locale::getDefault();
-    if (std::strcmp(locale.getVariant(), "POSIX") == 0) return icu::Locale::getRoot();
-    return locale;
-}
-
-// The user's collator at one strength, made once and only read afterwards
-// (a collator is safe to share for comparing). Kept for the whole run.
-const icu::Collator* UserCollator(icu::Collator::ECollationStrength strength)
-{
-    struct Collators {
-        std::unique_ptr<icu::Collator> secondary;
-        std::unique_ptr<icu::Collator> tertiary;
-    };
-    static const Collators collators = [] {
-        const auto make = [](icu::Collator::ECollationStrength s) {
-            UErrorCode status = U_ZERO_ERROR;
-            std::unique_ptr<icu::Collator> collator(icu::Collator::createInstance(UserLocale(), status));
-            if (U_FAILURE(status)) return std::unique_ptr<icu::Collator>();
-            collator->setStrength(s);
-            return collator;
-        };
-        return Collators{make(icu::Collator::SECONDARY), make(icu::Collator::TERTIARY)};
-    }();
-    return strength == icu::Collator::SECONDARY ? collators.secondary.get() : collators.tertiary.get();
 }
 
 } // namespace
@@ -467,22 +384,13 @@ int CompareStringA(DWORD /*locale*/, DWORD flags, const char* a, int lengthA, co
 {
     if (!a || !b || lengthA < -1 || lengthB < -1) return 0;
     if ((flags & ~NORM_IGNORECASE) != 0) return 0;
-    const icu::Collator* collator =
-        UserCollator((flags & NORM_IGNORECASE) ? icu::Collator::SECONDARY : icu::Collator::TERTIARY);
-    if (!collator) return 0;
     const std::u16string wideA =
         Utf16FromCp932(std::string_view(a, lengthA == -1 ? std::strlen(a) : static_cast<std::size_t>(lengthA)));
     const std::u16string wideB =
         Utf16FromCp932(std::string_view(b, lengthB == -1 ? std::strlen(b) : static_cast<std::size_t>(lengthB)));
-    UErrorCode status = U_ZERO_ERROR;
-    const UCollationResult result = collator->compare(wideA.data(), static_cast<int32_t>(wideA.size()), wideB.data(),
-                                                      static_cast<int32_t>(wideB.size()), status);
-    if (U_FAILURE(status)) return 0;
-    switch (result) {
-    case UCOL_LESS: return CSTR_LESS_THAN;
-    case UCOL_EQUAL: return CSTR_EQUAL;
-    default: return CSTR_GREATER_THAN;
-    }
+    const std::optional<int> order = system::Collate(wideA, wideB, (flags & NORM_IGNORECASE) != 0);
+    if (!order) return 0;
+    return *order < 0 ? CSTR_LESS_THAN : *order == 0 ? CSTR_EQUAL : CSTR_GREATER_THAN;
 }
 
 bool EndsWithSeparator(std::string_view text)

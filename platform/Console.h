@@ -4,6 +4,7 @@
 
 #include "platform/CodePage.h"
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,6 +15,12 @@ namespace kivra::platform {
 // redrawn in place there is seen by a person, while in a file or a pipe it
 // would only be clutter.
 bool StandardErrorIsTerminal();
+
+// Writes text in the locale's character set to standard output or standard
+// error: on a Windows console as the console's own characters, elsewhere as
+// the bytes they are. False, with errno set where the C library sets it,
+// when not all of it got there.
+bool WriteToStandardStream(std::FILE* stream, std::string_view text);
 
 // While it lives, the signals with which a user or the system asks the
 // program to stop (interrupt, quit, hang-up, terminate) wait, and are
@@ -33,7 +40,9 @@ private:
 
 // The user's locale as the C library holds it once the program has taken it
 // from the environment (setlocale(LC_ALL, "")): the language its messages
-// are to be in, and the character set of the terminal's texts.
+// are to be in, and the character set of the terminal's texts. On Windows
+// the language is the user's display language and the character set UTF-8
+// (a console is written in its own characters, WriteToStandardStream).
 class UserLocale {
 public:
     UserLocale();

@@ -50,15 +50,17 @@ public:
     // Volume and file index of any path, files and directories alike.
     virtual BOOL GetFileIdentity(const char* path, FileIdentity* identity) = 0;
 
-    // Not Windows calls: where the paths of a Linux user meet the program's
-    // Windows paths (the command-line program takes and gives Linux paths).
+    // Not Windows calls: where the paths of the system's own users meet the
+    // program's Windows paths (the command-line program takes and gives the
+    // system's paths). A system path is, on Linux, the bytes of Linux names
+    // with "/" between them; on Windows, a Windows path in UTF-8.
     //
-    // The Windows path of a Linux path (bytes of Linux names, "/" between
-    // them), meaning what it means to Linux: resolved as the kernel resolves
-    // it (links followed, ".." the parent of the directory reached, a
-    // relative path from the process's working directory), then each name as
-    // its directory shows it; in a directory that may be searched but not
-    // listed, the name as written. A missing tail is kept as its text.
+    // The Windows path of a system path, meaning what it means to the
+    // system. On Linux: resolved as the kernel resolves it (links followed,
+    // ".." the parent of the directory reached, a relative path from the
+    // process's working directory), then each name as its directory shows
+    // it; in a directory that may be searched but not listed, the name as
+    // written. A missing tail is kept as its text.
     // Fails with 2 (3 when names follow it) for a link that leads nowhere or
     // a missing name only a directory's table could show (one shown with
     // "?"); 3 for ".." after a missing name or a name after a file; 1921
@@ -66,13 +68,15 @@ public:
     // name shown with "?" in one that may not be listed; 3 when the working
     // directory is needed and has been deleted, and GetCurrentDirectoryA
     // then fails with 3 too.
-    virtual BOOL WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath) = 0;
-    // The Linux path of an existing file or directory: the bytes of the
-    // Linux names it stands for. Fails as a look-up of the path would (2, 3).
-    virtual BOOL LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) = 0;
-    // The real name of the entry a search reported last: on Linux the bytes
-    // of the Linux name it showed, whatever became of the entry since. Fails
-    // with 6 for a search that is not open.
+    virtual BOOL WindowsPathFromSystemPath(std::string_view systemPath, std::string& windowsPath) = 0;
+    // The system path of an existing file or directory: on Linux the bytes
+    // of the Linux names it stands for. Fails as a look-up of the path would
+    // (2, 3).
+    virtual BOOL SystemPathFromWindowsPath(std::string_view windowsPath, std::string& systemPath) = 0;
+    // The real name of the entry a search reported last, as the system's
+    // paths spell it: on Linux the bytes of the Linux name it showed,
+    // whatever became of the entry since; on Windows its UTF-16 name in
+    // UTF-8. Fails with 6 for a search that is not open.
     virtual BOOL FindRealName(HANDLE search, std::string& realName) = 0;
 };
 
@@ -81,5 +85,12 @@ public:
 // takes the path cut to fit with its zero, and the call returns the capacity
 // with error 122.
 DWORD CopyModuleFileName(std::string_view path, char* buffer, DWORD capacity);
+
+// The separator between the names of a system path.
+#ifdef _WIN32
+inline constexpr char SystemPathSeparator = '\\';
+#else
+inline constexpr char SystemPathSeparator = '/';
+#endif
 
 } // namespace kivra::platform

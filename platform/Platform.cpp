@@ -6,7 +6,9 @@ namespace {
 
 Platform& Current()
 {
-    static Platform current = SystemPlatform();
+    // None until a program puts its system's in place (SystemPlatform.h) or
+    // a test its own.
+    static Platform current;
     return current;
 }
 

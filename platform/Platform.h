@@ -1,8 +1,9 @@
 #pragma once
 // The one process-wide access point through which the program reaches the
-// active platform implementation, as it would reach the Windows API. The
-// default is the implementation for the system the program runs on; tests
-// put their own in place with ScopedPlatform.
+// active platform implementation, as it would reach the Windows API. A
+// program puts the implementation for the system it runs on in place at the
+// start of main() (SystemPlatform.h); tests put their own with
+// ScopedPlatform.
 
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
@@ -16,13 +17,8 @@ struct Platform {
     Clock* clock = nullptr;
 };
 
-// The active implementation; on first use, the system's own.
+// The active implementation.
 const Platform& Active();
-
-// The implementation for the system the program runs on, created on first
-// use and kept for the life of the process. Defined by the back-end that
-// the build picks for the system (platform/posix on Linux).
-Platform SystemPlatform();
 
 // Puts another implementation in place for its lifetime and restores the
 // previous one afterwards. Members left null keep the previous one's.

@@ -54,6 +54,9 @@ inline constexpr DWORD ERROR_DIRECTORY = 267;
 // The volume for a file has been externally altered: a directory a walk
 // goes down into is no longer the one its parent's search reported.
 inline constexpr DWORD ERROR_FILE_INVALID = 1006;
+// A name holds a character that code page 932 cannot: on Windows, where the
+// volume keeps no short form of it, the path has none the program can use.
+inline constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
 inline constexpr DWORD ERROR_CANT_RESOLVE_FILENAME = 1921;
 inline constexpr DWORD ERROR_NOT_CONNECTED = 2250;
 

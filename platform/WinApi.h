@@ -56,13 +56,13 @@ inline BOOL GetFileIdentity(const char* path, FileIdentity* identity)
     return Active().files->GetFileIdentity(path, identity);
 }
 
-inline BOOL WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath)
+inline BOOL WindowsPathFromSystemPath(std::string_view linuxPath, std::string& windowsPath)
 {
-    return Active().files->WindowsPathFromLinuxPath(linuxPath, windowsPath);
+    return Active().files->WindowsPathFromSystemPath(linuxPath, windowsPath);
 }
-inline BOOL LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath)
+inline BOOL SystemPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath)
 {
-    return Active().files->LinuxPathFromWindowsPath(windowsPath, linuxPath);
+    return Active().files->SystemPathFromWindowsPath(windowsPath, linuxPath);
 }
 
 inline BOOL FindRealName(HANDLE search, std::string& realName)

@@ -9,6 +9,7 @@ file(GLOB gui_forms CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
 
 add_library(kivra_gui_resources STATIC GuiResources.cpp GuiResources.h)
 target_link_libraries(kivra_gui_resources PUBLIC Qt6::Core PRIVATE kivra_warnings)
+target_include_directories(kivra_gui_resources PUBLIC ${PROJECT_SOURCE_DIR})
 qt_add_resources(kivra_gui_resources "kivra_gui_resources" PREFIX "/" FILES ${gui_images} ${gui_forms})
 
 # The help file lies beside the executable, where the Help command looks.

@@ -121,7 +121,7 @@ std::string RealPathOf(const Text& root)
     // A directory's final "\" is no name (a drive's root keeps it).
     if (platform::EndsWithSeparator(path) && path.size() > 1 && path[path.size() - 2] != ':') path.pop_back();
     std::string real;
-    if (!platform::LinuxPathFromWindowsPath(path, real)) real = platform::Utf8FromCp932(root);
+    if (!platform::SystemPathFromWindowsPath(path, real)) real = platform::Utf8FromCp932(root);
     return real;
 }
 
@@ -129,7 +129,7 @@ std::string RealPathOf(const Text& root)
 void JoinReal(std::string& full, const std::string& directory, std::string_view name)
 {
     full.assign(directory);
-    if (full.empty() || full.back() != '/') full.push_back('/');
+    if (full.empty() || full.back() != platform::SystemPathSeparator) full.push_back(platform::SystemPathSeparator);
     full += name;
 }
 

@@ -57,7 +57,7 @@ double MiB(double bytes) { return bytes / (1024.0 * 1024.0); }
 std::string WindowsPath(const fs::path& path)
 {
     std::string text;
-    if (!kivra::platform::WindowsPathFromLinuxPath(path.string(), text)) {
+    if (!kivra::platform::WindowsPathFromSystemPath(path.string(), text)) {
         std::fprintf(stderr, "no Windows path for %s\n", path.c_str());
         std::exit(2);
     }

@@ -101,7 +101,7 @@ int main(int argc, char** argv)
         window.show();
         QApplication::processEvents();
         std::string root;
-        if (!platform::WindowsPathFromLinuxPath(tree, root)) {
+        if (!platform::WindowsPathFromSystemPath(tree, root)) {
             std::fprintf(stderr, "no Windows path for %s\n", tree.c_str());
             status = 2;
             return;

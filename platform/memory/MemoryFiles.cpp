@@ -99,7 +99,7 @@ BOOL MemoryPlatform::FindRealName(HANDLE search, std::string& realName)
         SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
-    // The name as stored; its Linux form is what LinuxPathFromWindowsPath
+    // The name as stored; its Linux form is what SystemPathFromWindowsPath
     // gives for it.
     realName = Utf8FromCp932(it->second.items[it->second.next - 1].name);
     SetLastError(ERROR_SUCCESS);
@@ -404,7 +404,7 @@ BOOL MemoryPlatform::GetFileIdentity(const char* path, FileIdentity* identity)
     return true;
 }
 
-BOOL MemoryPlatform::WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath)
+BOOL MemoryPlatform::WindowsPathFromSystemPath(std::string_view linuxPath, std::string& windowsPath)
 {
     WindowsPath path;
     path.letter = 'C';
@@ -431,7 +431,7 @@ BOOL MemoryPlatform::WindowsPathFromLinuxPath(std::string_view linuxPath, std::s
     return true;
 }
 
-BOOL MemoryPlatform::LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath)
+BOOL MemoryPlatform::SystemPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath)
 {
     FullPath full;
     DWORD error = ERROR_SUCCESS;

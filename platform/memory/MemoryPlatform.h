@@ -145,8 +145,8 @@ public:
     BOOL GetFileIdentity(const char* path, FileIdentity* identity) override;
     // Linux paths are those of drive C: with each name's bytes in UTF-8:
     // "/DATA/x" is C:\DATA\x; paths on other drives have none (3).
-    BOOL WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath) override;
-    BOOL LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) override;
+    BOOL WindowsPathFromSystemPath(std::string_view linuxPath, std::string& windowsPath) override;
+    BOOL SystemPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) override;
     BOOL FindRealName(HANDLE search, std::string& realName) override;
 
     // ---- Volumes --------------------------------------------------------------

@@ -13,6 +13,11 @@ namespace kivra::platform {
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
+bool WriteToStandardStream(std::FILE* stream, std::string_view text)
+{
+    return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+}
+
 struct InterruptionsHeld::Mask {
     sigset_t signals;
 };

@@ -51,8 +51,8 @@ public:
     BOOL DeleteFileA(const char* path) override;
     DWORD GetModuleFileNameA(char* buffer, DWORD capacity) override;
     BOOL GetFileIdentity(const char* path, FileIdentity* identity) override;
-    BOOL WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath) override;
-    BOOL LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) override;
+    BOOL WindowsPathFromSystemPath(std::string_view linuxPath, std::string& windowsPath) override;
+    BOOL SystemPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) override;
     BOOL FindRealName(HANDLE search, std::string& realName) override;
 
     // Makes the process's working directory (a Linux path, or null when it

@@ -204,7 +204,7 @@ bool PosixFileSystem::WindowsPathOf(std::string_view linuxPath, std::string& win
     return true;
 }
 
-BOOL PosixFileSystem::WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath)
+BOOL PosixFileSystem::WindowsPathFromSystemPath(std::string_view linuxPath, std::string& windowsPath)
 {
     Call call(*this);
     std::string full;
@@ -222,7 +222,7 @@ BOOL PosixFileSystem::WindowsPathFromLinuxPath(std::string_view linuxPath, std::
     return true;
 }
 
-BOOL PosixFileSystem::LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath)
+BOOL PosixFileSystem::SystemPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath)
 {
     Call call(*this);
     WindowsPath full;

@@ -104,13 +104,4 @@ Platform PosixPlatform::Interfaces() const { return Platform{&impl_->files, &imp
 
 std::size_t PosixPlatform::DirectoriesReadAhead() const { return impl_->files.DirectoriesReadAhead(); }
 
-Platform SystemPlatform()
-{
-    // Lives as long as the process and is never destroyed: at exit, freeing
-    // the tables of every directory a scan has read (a million entries and
-    // more) one by one would only keep the user waiting for the end.
-    static PosixPlatform& system = *new PosixPlatform;
-    return system.Interfaces();
-}
-
 } // namespace kivra::platform

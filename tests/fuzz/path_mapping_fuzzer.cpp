@@ -98,7 +98,7 @@ public:
                 FUZZ_CHECK(LinuxPathFromWindows(windows.substr(0, last + 1) + item.alias) == linux);
             }
             std::string back;
-            FUZZ_CHECK(fs_.WindowsPathFromLinuxPath(linux, back));
+            FUZZ_CHECK(fs_.WindowsPathFromSystemPath(linux, back));
             if (item.convertsBack) FUZZ_CHECK(back == windows);
         }
     }
@@ -116,7 +116,7 @@ private:
     std::string LinuxPathFromWindows(std::string_view windows)
     {
         std::string linux;
-        return fs_.LinuxPathFromWindowsPath(windows, linux) ? linux : "(fails)";
+        return fs_.SystemPathFromWindowsPath(windows, linux) ? linux : "(fails)";
     }
 
     FileIdentity IdentityOf(const Text& windows)
@@ -200,7 +200,7 @@ private:
         if (linux.find('\0') != std::string_view::npos) return; // no Linux path holds one
         std::string windows;
         const bool absolute = !linux.empty() && linux[0] == '/';
-        const bool mapped = fs_.WindowsPathFromLinuxPath(linux, windows);
+        const bool mapped = fs_.WindowsPathFromSystemPath(linux, windows);
         FUZZ_CHECK(mapped == (absolute || current_.has_value()));
         if (!mapped) {
             FUZZ_CHECK(GetLastError() == ERROR_PATH_NOT_FOUND);
@@ -215,7 +215,7 @@ private:
         if (linux.find('\\') == std::string_view::npos) FUZZ_CHECK(parsed.names == ExpectedNames(linux));
         // Where the Windows path leads, its Linux path leads too.
         std::string linuxAgain;
-        if (fs_.LinuxPathFromWindowsPath(windows, linuxAgain)) {
+        if (fs_.SystemPathFromWindowsPath(windows, linuxAgain)) {
             const Item* item = ItemOfLinuxPath(linuxAgain);
             FUZZ_CHECK(item != nullptr);
             FUZZ_CHECK(IdentityOf(WindowsPathOf(*item)) == IdentityOf(windows));
@@ -225,7 +225,7 @@ private:
     void MapWindowsPath(std::string_view windows)
     {
         std::string linux;
-        const bool mapped = fs_.LinuxPathFromWindowsPath(windows, linux);
+        const bool mapped = fs_.SystemPathFromWindowsPath(windows, linux);
         const DWORD error = GetLastError();
         WindowsPath parsed;
         const bool onDriveD = ParseWindowsPath(windows, CurrentDirectories('C'), parsed) == ERROR_SUCCESS &&

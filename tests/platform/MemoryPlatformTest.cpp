@@ -91,18 +91,18 @@ TEST_F(MemoryPlatformTest, ANameGivenAnAliasIsFoundByItAndShortenedToItWhateverT
 TEST_F(MemoryPlatformTest, LinuxPathsAreThoseOfDriveCInUtf8)
 {
     std::string windows;
-    ASSERT_TRUE(WindowsPathFromLinuxPath("/DATA/./x/../LongName.txt", windows));
+    ASSERT_TRUE(WindowsPathFromSystemPath("/DATA/./x/../LongName.txt", windows));
     EXPECT_EQ(windows, "C:\\DATA\\LongName.txt");
     std::string linux;
-    ASSERT_TRUE(LinuxPathFromWindowsPath("c:\\data\\longna~1.txt", linux));
+    ASSERT_TRUE(SystemPathFromWindowsPath("c:\\data\\longna~1.txt", linux));
     EXPECT_EQ(linux, "/DATA/LongName.txt") << "the stored names, whatever the spelling";
     ASSERT_TRUE(SetCurrentDirectoryA("C:\\DATA"));
-    ASSERT_TRUE(WindowsPathFromLinuxPath("sub", windows));
+    ASSERT_TRUE(WindowsPathFromSystemPath("sub", windows));
     EXPECT_EQ(windows, "C:\\DATA\\sub");
     fs.DeleteWorkingDirectory();
-    EXPECT_FALSE(WindowsPathFromLinuxPath("sub", windows));
+    EXPECT_FALSE(WindowsPathFromSystemPath("sub", windows));
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
-    EXPECT_TRUE(WindowsPathFromLinuxPath("/", windows));
+    EXPECT_TRUE(WindowsPathFromSystemPath("/", windows));
     EXPECT_EQ(windows, "C:\\");
 }
 

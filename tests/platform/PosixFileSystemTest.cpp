@@ -596,20 +596,20 @@ TEST_F(PosixFiles, LinuxPathsBecomeWindowsPathsNameByNameAndBack)
     for (const std::string name : {"\xC3\xBC", "\xC3\xA9"}) {
         const std::string linux = temp.Path() + "/lossy/" + name;
         std::string windows;
-        ASSERT_TRUE(WindowsPathFromLinuxPath(linux, windows));
+        ASSERT_TRUE(WindowsPathFromSystemPath(linux, windows));
         EXPECT_EQ(windows.rfind("C:\\", 0), 0u) << windows;
         std::string back;
-        ASSERT_TRUE(LinuxPathFromWindowsPath(windows, back)) << GetLastError();
+        ASSERT_TRUE(SystemPathFromWindowsPath(windows, back)) << GetLastError();
         EXPECT_EQ(back, linux);
         std::string upperBack;
-        ASSERT_TRUE(LinuxPathFromWindowsPath(UpperCaseText(windows), upperBack));
+        ASSERT_TRUE(SystemPathFromWindowsPath(UpperCaseText(windows), upperBack));
         EXPECT_EQ(upperBack, linux) << "the upper-case spelling names the same directory";
     }
     std::string onDriveD;
-    ASSERT_TRUE(LinuxPathFromWindowsPath("D:\\LOSSY", onDriveD));
+    ASSERT_TRUE(SystemPathFromWindowsPath("D:\\LOSSY", onDriveD));
     EXPECT_EQ(onDriveD, temp.Path() + "/lossy");
     std::string missing;
-    EXPECT_FALSE(LinuxPathFromWindowsPath("D:\\lossy\\none", missing));
+    EXPECT_FALSE(SystemPathFromWindowsPath("D:\\lossy\\none", missing));
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
@@ -625,12 +625,12 @@ TEST_F(PosixFiles, RelativeLinuxPathsStartAtTheWorkingDirectoryWhileItExists)
         ScopedPlatform scoped(own.Interfaces());
         std::string windows;
         std::string linux;
-        if (!WindowsPathFromLinuxPath("sub/../sub/./", windows)) _exit(2);
-        if (!LinuxPathFromWindowsPath(windows, linux) || linux != root + "/work/sub") _exit(3);
+        if (!WindowsPathFromSystemPath("sub/../sub/./", windows)) _exit(2);
+        if (!SystemPathFromWindowsPath(windows, linux) || linux != root + "/work/sub") _exit(3);
         if (rmdir((root + "/work/sub").c_str()) != 0 || chdir((root + "/work").c_str()) != 0) _exit(4);
         if (rmdir((root + "/work").c_str()) != 0) _exit(5);
-        if (WindowsPathFromLinuxPath("sub", windows) || GetLastError() != ERROR_PATH_NOT_FOUND) _exit(6);
-        if (!WindowsPathFromLinuxPath(root, windows)) _exit(7);
+        if (WindowsPathFromSystemPath("sub", windows) || GetLastError() != ERROR_PATH_NOT_FOUND) _exit(6);
+        if (!WindowsPathFromSystemPath(root, windows)) _exit(7);
         // What tells a working directory gone from a name missing.
         if (GetCurrentDirectoryA(0, nullptr) != 0 || GetLastError() != ERROR_PATH_NOT_FOUND) _exit(8);
         _exit(0);
@@ -680,7 +680,7 @@ TEST_F(PosixFiles, LinuxPathsMeanWhatTheKernelMakesOfThem)
     for (const Case& c : cases) {
         std::string windows;
         SetLastError(ERROR_SUCCESS);
-        const bool found = WindowsPathFromLinuxPath(root + "/" + c.linuxPath, windows);
+        const bool found = WindowsPathFromSystemPath(root + "/" + c.linuxPath, windows);
         EXPECT_EQ(GetLastError(), c.error) << c.linuxPath;
         if (found) {
             EXPECT_EQ(windows, OnC(root) + c.windowsPath) << c.linuxPath;
@@ -755,7 +755,7 @@ TEST_F(PosixFiles, FoldersBelowADirectoryThatMayOnlyBeSearchedAreNamedAndUsed)
             PosixPlatform own(PosixFiles::Sources(root));
             ScopedPlatform scoped(own.Interfaces());
             std::string pub;
-            if (!WindowsPathFromLinuxPath(root + "/alice/pub", pub) || pub != OnC(root) + "\\alice\\pub") return 1;
+            if (!WindowsPathFromSystemPath(root + "/alice/pub", pub) || pub != OnC(root) + "\\alice\\pub") return 1;
             if (GetFileAttributesA(pub.c_str()) != FILE_ATTRIBUTE_DIRECTORY) return 2;
             // A scan's walk spells it in upper case.
             if (Names(UpperCaseText(pub) + "\\*") != std::vector<std::string>{".", "..", "Long Folder Name"}) return 3;
@@ -763,19 +763,19 @@ TEST_F(PosixFiles, FoldersBelowADirectoryThatMayOnlyBeSearchedAreNamedAndUsed)
             if (file == INVALID_HANDLE_VALUE || !CloseHandle(file)) return 4;
             if (Short(pub + "\\Long Folder Name") != Short(OnC(root)) + "\\alice\\pub\\LONGFO~1") return 5;
             std::string back;
-            if (!LinuxPathFromWindowsPath(pub, back) || back != root + "/alice/pub") return 6;
+            if (!SystemPathFromWindowsPath(pub, back) || back != root + "/alice/pub") return 6;
             // Looked up as written until reached; no alias is known there.
             const std::string stuffUpper = OnC(root) + "\\alice\\PUBLIC STUFF";
             if (GetFileAttributesA(stuffUpper.c_str()) != INVALID_FILE_ATTRIBUTES) return 7;
             if (GetLastError() != ERROR_FILE_NOT_FOUND) return 8;
             std::string stuff;
-            if (!WindowsPathFromLinuxPath(root + "/alice/Public Stuff", stuff)) return 9;
+            if (!WindowsPathFromSystemPath(root + "/alice/Public Stuff", stuff)) return 9;
             if (GetFileAttributesA(stuffUpper.c_str()) != FILE_ATTRIBUTE_DIRECTORY) return 10;
             if (Short(stuff) != Short(OnC(root)) + "\\alice\\Public Stuff") return 11;
             std::string none;
-            if (WindowsPathFromLinuxPath(root + "/alice/\xC3\xBC", none) || GetLastError() != ERROR_ACCESS_DENIED)
+            if (WindowsPathFromSystemPath(root + "/alice/\xC3\xBC", none) || GetLastError() != ERROR_ACCESS_DENIED)
                 return 12;
-            if (WindowsPathFromLinuxPath(root + "/alice/locked/x", none) || GetLastError() != ERROR_ACCESS_DENIED)
+            if (WindowsPathFromSystemPath(root + "/alice/locked/x", none) || GetLastError() != ERROR_ACCESS_DENIED)
                 return 13;
             return 0;
         },
@@ -868,7 +868,7 @@ TEST_F(PosixFiles, TreesDeeperThanPathMaxAreSearchedLikeAnyOther)
     std::string linuxPath = temp.Path();
     for (int i = 0; i < depth; ++i) linuxPath += "/" + name;
     std::string windows;
-    ASSERT_TRUE(WindowsPathFromLinuxPath(linuxPath, windows));
+    ASSERT_TRUE(WindowsPathFromSystemPath(linuxPath, windows));
     EXPECT_EQ(windows, OnC(temp.Path()) + path.substr(2));
 
     const int top = open(temp.Path().c_str(), O_RDONLY | O_DIRECTORY);

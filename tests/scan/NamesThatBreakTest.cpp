@@ -141,9 +141,9 @@ protected:
     void Scan(const std::string& linuxRoot)
     {
         Text windowsRoot;
-        ASSERT_TRUE(platform::WindowsPathFromLinuxPath(linuxRoot, windowsRoot)) << platform::GetLastError();
+        ASSERT_TRUE(platform::WindowsPathFromSystemPath(linuxRoot, windowsRoot)) << platform::GetLastError();
         Text output;
-        ASSERT_TRUE(platform::WindowsPathFromLinuxPath((base / "out").string(), output));
+        ASSERT_TRUE(platform::WindowsPathFromSystemPath((base / "out").string(), output));
         lists = ScanLists{};
         ListFiles(platform::UpperCaseText(windowsRoot), 0x3F, true, true, lists.LongNameList, true, true, false);
         ClassifyPaths(lists.Refs());
@@ -218,11 +218,11 @@ TEST_F(NamesThatBreak, ALinuxPathAsRootScansThatVeryDirectory)
 TEST_F(NamesThatBreak, ALinuxNameThatDoesNotExistAndShowsAsAQuestionMarkNamesNothing)
 {
     Text windows;
-    EXPECT_FALSE(platform::WindowsPathFromLinuxPath("root/lossy/\xC3\xB6", windows)) << windows;
+    EXPECT_FALSE(platform::WindowsPathFromSystemPath("root/lossy/\xC3\xB6", windows)) << windows;
     EXPECT_EQ(platform::GetLastError(), platform::ERROR_FILE_NOT_FOUND);
-    EXPECT_FALSE(platform::WindowsPathFromLinuxPath("root/lossy/\xC3\xB6/x", windows)) << windows;
+    EXPECT_FALSE(platform::WindowsPathFromSystemPath("root/lossy/\xC3\xB6/x", windows)) << windows;
     EXPECT_EQ(platform::GetLastError(), platform::ERROR_PATH_NOT_FOUND);
-    ASSERT_TRUE(platform::WindowsPathFromLinuxPath("root/lossy/new", windows)) << "a name 932 holds stays as it is";
+    ASSERT_TRUE(platform::WindowsPathFromSystemPath("root/lossy/new", windows)) << "a name 932 holds stays as it is";
     EXPECT_EQ(windows, "C:\\tmp\\" + base.filename().string() + "\\root\\lossy\\new");
 }
 
@@ -242,7 +242,7 @@ TEST_F(NamesThatBreak, ADeletedWorkingDirectoryIsNeverTheRoot)
         if (platform::GetCurrentDirectoryA(sizeof buffer, buffer) != 0) _exit(2);
         if (platform::GetLastError() != platform::ERROR_PATH_NOT_FOUND) _exit(3);
         Text windows;
-        if (platform::WindowsPathFromLinuxPath("x", windows) || platform::GetLastError() != 3) _exit(4);
+        if (platform::WindowsPathFromSystemPath("x", windows) || platform::GetLastError() != 3) _exit(4);
         if (platform::GetFileAttributesA("tmp") != platform::INVALID_FILE_ATTRIBUTES) _exit(5);
         if (platform::GetLastError() != platform::ERROR_PATH_NOT_FOUND) _exit(6);
         if (platform::GetFileAttributesA("C:\\tmp") == platform::INVALID_FILE_ATTRIBUTES) _exit(7);

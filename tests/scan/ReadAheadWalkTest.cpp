@@ -100,13 +100,13 @@ public:
         steps.push_back(std::string("identity ") + path + (known ? " known" : " unknown"));
         return known;
     }
-    BOOL WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath) override
+    BOOL WindowsPathFromSystemPath(std::string_view linuxPath, std::string& windowsPath) override
     {
-        return inner_.WindowsPathFromLinuxPath(linuxPath, windowsPath);
+        return inner_.WindowsPathFromSystemPath(linuxPath, windowsPath);
     }
-    BOOL LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) override
+    BOOL SystemPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) override
     {
-        return inner_.LinuxPathFromWindowsPath(windowsPath, linuxPath);
+        return inner_.SystemPathFromWindowsPath(windowsPath, linuxPath);
     }
     BOOL FindRealName(HANDLE search, std::string& realName) override { return inner_.FindRealName(search, realName); }
 

@@ -28,8 +28,8 @@ public:
     MOCK_METHOD(platform::BOOL, DeleteFileA, (const char*), (override));
     MOCK_METHOD(platform::DWORD, GetModuleFileNameA, (char*, platform::DWORD), (override));
     MOCK_METHOD(platform::BOOL, GetFileIdentity, (const char*, platform::FileIdentity*), (override));
-    MOCK_METHOD(platform::BOOL, WindowsPathFromLinuxPath, (std::string_view, std::string&), (override));
-    MOCK_METHOD(platform::BOOL, LinuxPathFromWindowsPath, (std::string_view, std::string&), (override));
+    MOCK_METHOD(platform::BOOL, WindowsPathFromSystemPath, (std::string_view, std::string&), (override));
+    MOCK_METHOD(platform::BOOL, SystemPathFromWindowsPath, (std::string_view, std::string&), (override));
     MOCK_METHOD(platform::BOOL, FindRealName, (platform::HANDLE, std::string&), (override));
 };
 

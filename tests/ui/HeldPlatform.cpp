@@ -184,16 +184,16 @@ BOOL HeldPlatform::GetFileIdentity(const char* path, FileIdentity* identity)
     return inner_.GetFileIdentity(path, identity);
 }
 
-BOOL HeldPlatform::WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath)
+BOOL HeldPlatform::WindowsPathFromSystemPath(std::string_view linuxPath, std::string& windowsPath)
 {
-    Note("WindowsPathFromLinuxPath");
-    return inner_.WindowsPathFromLinuxPath(linuxPath, windowsPath);
+    Note("WindowsPathFromSystemPath");
+    return inner_.WindowsPathFromSystemPath(linuxPath, windowsPath);
 }
 
-BOOL HeldPlatform::LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath)
+BOOL HeldPlatform::SystemPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath)
 {
-    Note("LinuxPathFromWindowsPath");
-    return inner_.LinuxPathFromWindowsPath(windowsPath, linuxPath);
+    Note("SystemPathFromWindowsPath");
+    return inner_.SystemPathFromWindowsPath(windowsPath, linuxPath);
 }
 
 BOOL HeldPlatform::FindRealName(HANDLE search, std::string& realName)

@@ -63,8 +63,8 @@ public:
     platform::BOOL DeleteFileA(const char* path) override;
     platform::DWORD GetModuleFileNameA(char* buffer, platform::DWORD capacity) override;
     platform::BOOL GetFileIdentity(const char* path, platform::FileIdentity* identity) override;
-    platform::BOOL WindowsPathFromLinuxPath(std::string_view linuxPath, std::string& windowsPath) override;
-    platform::BOOL LinuxPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) override;
+    platform::BOOL WindowsPathFromSystemPath(std::string_view linuxPath, std::string& windowsPath) override;
+    platform::BOOL SystemPathFromWindowsPath(std::string_view windowsPath, std::string& linuxPath) override;
     platform::BOOL FindRealName(platform::HANDLE search, std::string& realName) override;
 
     platform::DWORD GetLogicalDrives() override;
