@@ -8,6 +8,9 @@
 #                      ~/.local/opt/kivra, with links in ~/.local/bin and the
 #                      menu entry and icons in ~/.local/share
 #   ./dev.sh package   build, then make the portable archive (build/*.tar.gz)
+#   ./dev.sh package-windows
+#                      cross-build kivra-scan.exe for Windows (MinGW-w64) and
+#                      make build-windows/kivra-scan-VERSION-windows-x86_64.zip
 #   ./dev.sh fuzz [SECONDS]
 #                      build the libFuzzer harnesses (tests/fuzz) and run each
 #                      for SECONDS (60) from its kept corpus; fails on a finding
@@ -27,6 +30,9 @@ packages=(
 # and AppStream metainfo; clang with its sanitizer and libFuzzer run-times
 # for the fuzzing harnesses, and llvm's symbolizer for their reports.
 test_packages=(desktop-file-utils appstream clang libclang-rt-14-dev llvm)
+# The Windows build: MinGW-w64 cross compilers (the POSIX threads flavour),
+# Wine to run its tests, zip for its archive.
+windows_packages=(g++-mingw-w64-x86-64-posix wine wine64 zip)
 
 install_missing() { # install_missing PACKAGE...
   local missing=()
@@ -100,6 +106,30 @@ run_fuzzers() { # run_fuzzers SECONDS
   return "$failed"
 }
 
+# The Windows build of kivra-scan and its tests, cross-compiled with
+# MinGW-w64 into build-windows/.
+build_windows() {
+  configure build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DKIVRA_LINUX_SCAN="$PWD/build/bin/kivra-scan"
+  cmake --build build-windows -j "$(nproc)"
+}
+
+# Runs the Windows build's tests under Wine, in a prefix of its own inside
+# build-windows (made on first use, which takes a minute or two), with no
+# display and nothing for Wine to offer to install.
+test_windows() {
+  export WINEPREFIX="$PWD/build-windows/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Making the Wine prefix build-windows/wine-prefix for the Windows tests..."
+    DISPLAY= wine wineboot --init >build-windows/wineboot.log 2>&1 || true
+    wineserver --wait || true
+  fi
+  # Drive D: of the platform contract: an empty folder of the build.
+  mkdir -p build-windows/contract-drive
+  ln -sfn "$PWD/build-windows/contract-drive" "$WINEPREFIX/dosdevices/d:"
+  (cd build-windows && DISPLAY= ctest --output-on-failure -j "$(nproc)")
+  wineserver --kill 2>/dev/null || true
+}
+
 start_virtual_display() {
   local n=99
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
@@ -129,7 +159,7 @@ case "${1:-}" in
     exec build/bin/kivra
     ;;
   test)
-    install_missing "${packages[@]}" "${test_packages[@]}"
+    install_missing "${packages[@]}" "${test_packages[@]}" "${windows_packages[@]}"
     check_format
     build build
     (cd build && ctest --output-on-failure -j "$(nproc)")
@@ -141,6 +171,9 @@ case "${1:-}" in
     # The fuzzing harnesses over their kept corpus: every input once.
     build_fuzzers
     (cd build-fuzz && ctest --output-on-failure -j "$(nproc)")
+    # kivra-scan.exe and the platform layer's Windows back-end, under Wine.
+    build_windows
+    test_windows
     ;;
   fuzz)
     install_missing "${packages[@]}" "${test_packages[@]}"
@@ -161,8 +194,21 @@ case "${1:-}" in
     echo "The portable archive: $(sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p' build/cpack.log)"
     echo "Unpack it anywhere you can write and start bin/kivra in its folder; the results go into that bin/."
     ;;
+  package-windows)
+    install_missing "${windows_packages[@]}" cmake ninja-build
+    configure build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DKIVRA_TESTS=OFF
+    cmake --build build-windows -j "$(nproc)" --target kivra-scan
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-windows/CMakeCache.txt)
+    archive=build-windows/kivra-scan-$version-windows-x86_64.zip
+    rm -rf build-windows/package && mkdir -p build-windows/package
+    cp build-windows/bin/kivra-scan.exe build-windows/package/
+    sed 's/$/\r/' packaging/windows/README.txt >build-windows/package/README.txt
+    rm -f "$archive"
+    (cd build-windows/package && zip -q -9 "../$(basename "$archive")" kivra-scan.exe README.txt)
+    echo "The Windows archive: $archive (kivra-scan.exe and README.txt; Windows 10 and later)"
+    ;;
   *)
-    echo "usage: $0 run|test|install|package|fuzz [SECONDS]" >&2
+    echo "usage: $0 run|test|install|package|package-windows|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

@@ -1,8 +1,8 @@
 #include "platform/posix/NameText.h"
 
 #include "platform/CodePage.h"
+#include "platform/SystemCodePage.h"
 
-#include <unicode/uchar.h>
 
 #include <algorithm>
 #include <array>
@@ -136,8 +136,7 @@ char16_t UpperUnit(char16_t unit)
 {
     if (unit < 0x80) return (unit >= u'a' && unit <= u'z') ? static_cast<char16_t>(unit - 0x20) : unit;
     if (unit >= 0xD800 && unit <= 0xDFFF) return unit;
-    const UChar32 upper = u_toupper(unit);
-    return upper <= 0xFFFF ? static_cast<char16_t>(upper) : unit;
+    return system::UpperUnit(unit);
 }
 
 std::u16string UpperUnits(std::u16string_view text)

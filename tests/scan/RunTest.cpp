@@ -60,7 +60,8 @@ TEST_F(RunTest, TheStepsComeInOrderFromEmptiedListsAndTheOutcomeTellsWhatWasFoun
     EXPECT_EQ(outcome.unsearched.Count(), 1u);
     EXPECT_FALSE(outcome.Whole()) << "a tree not read whole is never normal";
     EXPECT_EQ(lists.LongNameList.Count(), 3u) << "the header and the two entries below the upper-cased root";
-    EXPECT_EQ(frontEnd.realPaths, (std::vector<std::string>{"/ROOT/README.TXT", "/ROOT/LOCKED"}));
+    const std::string root = std::string("/ROOT") + SystemPathSeparator;
+    EXPECT_EQ(frontEnd.realPaths, (std::vector<std::string>{root + "README.TXT", root + "LOCKED"}));
 
     fs.AddFile("C:\\ROOT\\LongName.txt", FILE_ATTRIBUTE_ARCHIVE, "LONGNA~1.TXT");
     fs.DenyWrites("C:\\OUT");

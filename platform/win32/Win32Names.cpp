@@ -1,0 +1,246 @@
+#include "platform/win32/Win32Names.h"
+
+#include "platform/win32/Windows.h"
+
+#include <algorithm>
+#include <set>
+
+namespace kivra::platform::win32 {
+
+namespace {
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// Where the names of a full or relative path begin: after "X:", "X:\",
+// "\\server\share\" or "\\?\X:\".
+std::size_t NamesStart(std::wstring_view path)
+{
+    if (path.size() >= 4 && path.substr(0, 4) == L"\\\\?\\") {
+        const std::size_t at = path.size() >= 8 && path.substr(4, 4) == L"UNC\\" ? 8 : 4;
+        return at + NamesStart(path.substr(at));
+    }
+    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+        // \\server\share\ : the server and the share are no names of a directory.
+        std::size_t at = 2;
+        for (int part = 0; part < 2 && at < path.size(); ++part) {
+            while (at < path.size() && !IsSeparator(path[at])) ++at;
+            if (at < path.size()) ++at;
+        }
+        return at;
+    }
+    std::size_t at = path.size() >= 2 && path[1] == L':' ? 2 : 0;
+    while (at < path.size() && IsSeparator(path[at])) ++at;
+    return at;
+}
+
+// The names of `path` from `from` on, each with where it begins.
+struct Name {
+    std::size_t at;
+    std::wstring_view text;
+};
+
+std::vector<Name> NamesOf(std::wstring_view path, std::size_t from)
+{
+    std::vector<Name> names;
+    std::size_t at = from;
+    while (at < path.size()) {
+        std::size_t end = at;
+        while (end < path.size() && !IsSeparator(path[end])) ++end;
+        if (end > at) names.push_back({at, path.substr(at, end - at)});
+        at = end + 1;
+    }
+    return names;
+}
+
+Text UpperShown(const Text& shown) { return UpperCaseText(shown); }
+
+std::wstring Directory(std::wstring_view path, std::size_t nameAt)
+{
+    std::wstring directory(path.substr(0, nameAt));
+    while (directory.size() > 1 && IsSeparator(directory.back()) && directory[directory.size() - 2] != L':')
+        directory.pop_back();
+    return directory;
+}
+
+// The "\\?\" form of a full path, which Windows takes beyond MAX_PATH.
+std::wstring LongForm(const std::wstring& path)
+{
+    const ::DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return path;
+    std::wstring full(needed, L'\0');
+    const ::DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return path;
+    full.resize(length);
+    if (full.starts_with(L"\\\\?\\")) return full;
+    if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+} // namespace
+
+std::wstring WideFromUtf8(std::string_view utf8)
+{
+    if (utf8.empty()) return {};
+    const int size = static_cast<int>(utf8.size());
+    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
+
+std::string Utf8FromWide(std::wstring_view wide)
+{
+    if (wide.empty()) return {};
+    const int size = static_cast<int>(wide.size());
+    std::string utf8(
+        static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr)),
+        '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
+    return utf8;
+}
+
+std::wstring WideFromText(std::string_view text)
+{
+    const std::u16string units = Utf16FromCp932(text);
+    return std::wstring(units.begin(), units.end());
+}
+
+Text TextFromWide(std::wstring_view wide)
+{
+    return Cp932FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
+}
+
+bool HoldableIn932(std::wstring_view wide)
+{
+    for (const wchar_t c : wide)
+        if (c == L'?') return false;
+    return TextFromWide(wide).find('?') == Text::npos;
+}
+
+std::vector<Text> ShownNames(const std::vector<FoundEntry>& entries)
+{
+    std::vector<Text> shown;
+    shown.reserve(entries.size());
+    std::multiset<Text> taken;
+    for (const FoundEntry& entry : entries) {
+        shown.push_back(TextFromWide(entry.name));
+        taken.insert(UpperShown(shown.back()));
+    }
+    std::set<Text> claimed;
+    for (Text& name : shown) {
+        const Text upper = UpperShown(name);
+        if (claimed.insert(upper).second) continue;
+        for (unsigned number = 2;; ++number) {
+            const Text candidate = name + "~" + std::to_string(number);
+            const Text upperCandidate = UpperShown(candidate);
+            if (taken.count(upperCandidate) == 0 && claimed.count(upperCandidate) == 0) {
+                name = candidate;
+                claimed.insert(upperCandidate);
+                break;
+            }
+        }
+    }
+    return shown;
+}
+
+bool ReadDirectory(const std::wstring& directory, std::wstring_view pattern, std::vector<FoundEntry>& entries,
+                   DWORD* error)
+{
+    std::wstring search = directory;
+    if (!search.empty() && !IsSeparator(search.back()) && search.back() != L':') search += L'\\';
+    search += pattern;
+    WIN32_FIND_DATAW data;
+    const ::HANDLE found = FindFirstFileExW(search.c_str(), FindExInfoStandard, &data, FindExSearchNameMatch, nullptr,
+                                            FIND_FIRST_EX_LARGE_FETCH);
+    if (found == NoSystemHandle) {
+        *error = static_cast<DWORD>(::GetLastError());
+        return false;
+    }
+    entries.clear();
+    do {
+        entries.push_back({data.cFileName, data.cAlternateFileName, static_cast<DWORD>(data.dwFileAttributes)});
+    } while (FindNextFileW(found, &data));
+    const ::DWORD ended = ::GetLastError();
+    FindClose(found);
+    if (ended != ERROR_NO_MORE_FILES) {
+        *error = static_cast<DWORD>(ended);
+        return false;
+    }
+    return true;
+}
+
+bool WindowsPathOf(std::string_view path, std::wstring& wide, DWORD* error, bool lastIsPattern)
+{
+    wide = WideFromText(path);
+    const std::vector<Name> names = NamesOf(wide, NamesStart(wide));
+    // Names shown with "?" are replaced from the last to the first, so that
+    // the positions of those before stay as they are.
+    std::vector<std::pair<Name, std::wstring>> replacements;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const Name& name = names[i];
+        if (name.text.find(L'?') == std::wstring_view::npos) continue;
+        if (lastIsPattern && i + 1 == names.size()) continue;
+        // The directory is read with the names before already replaced.
+        std::wstring directory = Directory(wide, name.at);
+        for (auto it = replacements.rbegin(); it != replacements.rend(); ++it) {
+            if (it->first.at >= directory.size()) continue;
+            directory.replace(it->first.at, it->first.text.size(), it->second);
+        }
+        std::vector<FoundEntry> entries;
+        DWORD ignored = 0;
+        const Text wanted = UpperShown(TextFromWide(name.text));
+        bool found = false;
+        if (ReadDirectory(directory, L"*", entries, &ignored)) {
+            const std::vector<Text> shown = ShownNames(entries);
+            for (std::size_t e = 0; e < entries.size() && !found; ++e) {
+                if (UpperShown(shown[e]) != wanted) continue;
+                replacements.push_back({name, entries[e].name});
+                found = true;
+            }
+        }
+        if (!found) {
+            *error = i + 1 == names.size() ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+            return false;
+        }
+    }
+    for (auto it = replacements.rbegin(); it != replacements.rend(); ++it)
+        wide.replace(it->first.at, it->first.text.size(), it->second);
+    // Windows' plain form ends at MAX_PATH less the zero; a directory to be
+    // searched needs room for "\*" besides.
+    if (wide.size() >= 248 && !wide.starts_with(L"\\\\?\\")) wide = LongForm(wide);
+    return true;
+}
+
+Text ProgramPathOf(const std::wstring& given)
+{
+    std::wstring wide = given;
+    if (wide.starts_with(L"\\\\?\\UNC\\"))
+        wide = L"\\\\" + wide.substr(8);
+    else if (wide.starts_with(L"\\\\?\\"))
+        wide = wide.substr(4);
+    const std::vector<Name> names = NamesOf(wide, NamesStart(wide));
+    Text program = TextFromWide(std::wstring_view(wide).substr(0, names.empty() ? wide.size() : names[0].at));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const Name& name = names[i];
+        if (i > 0) program += '\\';
+        Text shown = TextFromWide(name.text);
+        if (!HoldableIn932(name.text)) {
+            std::vector<FoundEntry> entries;
+            DWORD ignored = 0;
+            if (ReadDirectory(Directory(wide, name.at), L"*", entries, &ignored)) {
+                const std::vector<Text> all = ShownNames(entries);
+                for (std::size_t e = 0; e < entries.size(); ++e)
+                    if (CompareStringOrdinal(entries[e].name.data(), static_cast<int>(entries[e].name.size()),
+                                             name.text.data(), static_cast<int>(name.text.size()),
+                                             TRUE) == CSTR_EQUAL) {
+                        shown = all[e];
+                        break;
+                    }
+            }
+        }
+        program += shown;
+    }
+    if (!names.empty() && IsSeparator(wide.back())) program += '\\';
+    return program;
+}
+
+} // namespace kivra::platform::win32

@@ -1,0 +1,56 @@
+#pragma once
+// Names between Windows and the program: a Windows name is UTF-16, the
+// program's is code page 932. A name with a character 932 cannot hold is
+// shown with "?" for it, and since "?" is never part of a Windows name, such
+// a shown name is turned back into the real one through its directory.
+
+#include "platform/CodePage.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kivra::platform::win32 {
+
+// One directory entry as a search reports it.
+struct FoundEntry {
+    std::wstring name;
+    std::wstring shortName;
+    DWORD attributes = 0;
+};
+
+// The names the program sees for the entries of one directory, in their
+// order: each name in 932, unique without regard to case. Where several
+// entries would show names equal without regard to case (names 932 cannot
+// hold, or names in a directory that tells case apart), the first keeps its
+// name and each later one shows "~" and the smallest number from 2 that no
+// other shown name takes.
+std::vector<Text> ShownNames(const std::vector<FoundEntry>& entries);
+
+// Every entry of a directory (given in UTF-16, without a final separator)
+// that matches `pattern`, in the volume's order; false with the Windows
+// error code in *error when the directory cannot be searched.
+bool ReadDirectory(const std::wstring& directory, std::wstring_view pattern, std::vector<FoundEntry>& entries,
+                   DWORD* error);
+
+// The path Windows is to be given for a path of the program: UTF-16, every
+// name shown with "?" replaced by the real name its directory shows it for,
+// and the "\\?\" form where the path is too long for the plain one. False
+// with error 2 (3 where names follow) when a shown name leads nowhere. The
+// last name is left as it is when it is a search pattern.
+bool WindowsPathOf(std::string_view path, std::wstring& wide, DWORD* error, bool lastIsPattern = false);
+
+// The program's path for a Windows path: each name as its directory shows
+// it, a name that does not exist in the program's 932 text; without the
+// "\\?\" prefix.
+Text ProgramPathOf(const std::wstring& wide);
+
+// UTF-16 and UTF-8, as Windows converts them.
+std::wstring WideFromUtf8(std::string_view utf8);
+std::string Utf8FromWide(std::wstring_view wide);
+std::wstring WideFromText(std::string_view text);
+Text TextFromWide(std::wstring_view wide);
+// True when every character of `wide` has a code in 932.
+bool HoldableIn932(std::wstring_view wide);
+
+} // namespace kivra::platform::win32
