@@ -158,8 +158,10 @@ private:
 // read, whatever became of them since.
 class CommandRun : public RunFrontEnd {
 public:
-    CommandRun(ScanConsole& console, const CommandTexts& texts, const PathNames& names, std::string outputDirectory,
-               char separator)
+    // `outputDirectory` is the folder of the result files as the user is
+    // shown it; none when the run writes no files.
+    CommandRun(ScanConsole& console, const CommandTexts& texts, const PathNames& names,
+               std::optional<std::string> outputDirectory, char separator)
         : console_(console),
           texts_(texts),
           names_(names),
@@ -169,6 +171,7 @@ public:
           last_(progress_ ? platform::GetTickCount() : 0)
     {}
 
+    bool WantsResultFiles() const override { return outputDirectory_.has_value(); }
     bool WantsRealPaths() const override { return true; }
     // The walk adds its lines in order from the first, into emptied lists.
     void Added(std::size_t, std::string_view realPath) override { realPaths_.Add(realPath); }
@@ -217,7 +220,8 @@ public:
     void SaveFailed(const SaveFailure& failure) override
     {
         const std::size_t name = platform::LastSeparatorOrColon(failure.path);
-        std::string path = outputDirectory_;
+        // Only a run that writes files saves.
+        std::string path = *outputDirectory_;
         if (!path.empty() && path.back() != separator_) path.push_back(separator_);
         path += failure.path.substr(name == platform::NoPosition ? 0 : name + 1);
         console_.ErrorLine(ErrorMessage(Message::Format(
@@ -262,7 +266,7 @@ private:
     ScanConsole& console_;
     const CommandTexts& texts_;
     const PathNames& names_;
-    std::string outputDirectory_;
+    std::optional<std::string> outputDirectory_;
     char separator_;
     bool progress_;
     bool shown_ = false;
@@ -409,43 +413,53 @@ int RunScanCommand(const std::vector<std::string>& arguments, ScanConsole& conso
     if (!CanSearchDirectory(rootPath)) return rootMissing(texts.Reason(platform::GetLastError()));
 
     // The output folder, before the walk: it exists, is a folder, and a file
-    // can be made in it.
+    // can be made in it. A list goes to standard output alone, with no
+    // result files unless a folder is given for them.
     Text outputPath;
     std::string outputShown;
     const auto outputUnusable = [&](const Message& folder, const Text& reason) {
         console.ErrorLine(ErrorMessage(Message::Format(texts.outputUnusable, {folder, reason})));
         return ScanError;
     };
-    if (options.output) {
-        outputShown = *options.output;
-        if (outputShown.empty())
-            return outputUnusable(Message::Quoted(outputShown), texts.Reason(platform::ERROR_FILE_NOT_FOUND));
-        if (!ProgramPath(outputShown, console, outputPath))
-            return outputUnusable(Message::Quoted(outputShown), PlacingProblem(outputShown, texts));
-    } else {
-        if (!platform::WindowsPathFromSystemPath(".", outputPath))
-            return outputUnusable(Message(texts.workingDirectory), texts.workingDirectoryGone);
-        if (!platform::SystemPathFromWindowsPath(outputPath, outputShown)) outputShown = ".";
+    const bool savesFiles = !options.list || options.output;
+    if (savesFiles) {
+        if (options.output) {
+            outputShown = *options.output;
+            if (outputShown.empty())
+                return outputUnusable(Message::Quoted(outputShown), texts.Reason(platform::ERROR_FILE_NOT_FOUND));
+            if (!ProgramPath(outputShown, console, outputPath))
+                return outputUnusable(Message::Quoted(outputShown), PlacingProblem(outputShown, texts));
+        } else {
+            if (!platform::WindowsPathFromSystemPath(".", outputPath))
+                return outputUnusable(Message(texts.workingDirectory), texts.workingDirectoryGone);
+            if (!platform::SystemPathFromWindowsPath(outputPath, outputShown)) outputShown = ".";
+        }
+        if (const DWORD missing = DirectoryProblem(outputPath); missing != platform::ERROR_SUCCESS)
+            return outputUnusable(Message::Quoted(outputShown), texts.Reason(missing));
+        outputPath = WithSeparator(outputPath);
+        // A stop asked for meanwhile waits until the files made here are gone
+        // again or in their places, so that none is left behind.
+        DWORD problem = platform::ERROR_SUCCESS;
+        {
+            const platform::InterruptionsHeld held;
+            problem = CheckResultDirectory(outputPath);
+        }
+        if (problem != platform::ERROR_SUCCESS)
+            return outputUnusable(Message::Quoted(outputShown), texts.Reason(problem));
     }
-    if (const DWORD missing = DirectoryProblem(outputPath); missing != platform::ERROR_SUCCESS)
-        return outputUnusable(Message::Quoted(outputShown), texts.Reason(missing));
-    outputPath = WithSeparator(outputPath);
-    // A stop asked for meanwhile waits until the files made here are gone
-    // again or in their places, so that none is left behind.
-    DWORD problem = platform::ERROR_SUCCESS;
-    {
-        const platform::InterruptionsHeld held;
-        problem = CheckResultDirectory(outputPath);
-    }
-    if (problem != platform::ERROR_SUCCESS) return outputUnusable(Message::Quoted(outputShown), texts.Reason(problem));
 
     const PathNames names(root, !IsWindowsPath(root), rootPath);
     ScanLists lists;
+<<<<<<< HEAD
     CommandRun run(console, texts, names, outputShown,
                    IsWindowsPath(outputShown) ? '\\' : platform::SystemPathSeparator);
+=======
+    CommandRun run(console, texts, names, savesFiles ? std::optional(outputShown) : std::nullopt,
+                   IsWindowsPath(outputShown) ? '\\' : '/');
+>>>>>>> main
     const RunOutcome outcome = RunScan(
         rootPath, lists.Refs(), [&outputPath] { return outputPath; }, run);
-    if (!outcome.saved) return ScanError;
+    if (savesFiles && !outcome.saved) return ScanError;
 
     if (options.list) {
         const char end = options.null.empty() ? '\n' : '\0';

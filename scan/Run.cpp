@@ -62,15 +62,17 @@ RunOutcome RunScan(const Text& root, const ResultLists& lists, const ResultDirec
     frontEnd.BeforeStep(RunStep::Classify);
     frontEnd.Perform(RunStep::Classify, [&] { ClassifyPaths(lists, &tally); });
 
-    frontEnd.BeforeStep(RunStep::Save);
-    {
-        // A stop asked for during the save waits until the file in hand is
-        // in its place or removed again.
-        const platform::InterruptionsHeld held;
-        frontEnd.Perform(RunStep::Save,
-                         [&] { outcome.saved = SaveResultFiles(lists, directory, frontEnd, &frontEnd); });
+    if (frontEnd.WantsResultFiles()) {
+        frontEnd.BeforeStep(RunStep::Save);
+        {
+            // A stop asked for during the save waits until the file in hand
+            // is in its place or removed again.
+            const platform::InterruptionsHeld held;
+            frontEnd.Perform(RunStep::Save,
+                             [&] { outcome.saved = SaveResultFiles(lists, directory, frontEnd, &frontEnd); });
+        }
+        if (!outcome.saved) return outcome;
     }
-    if (!outcome.saved) return outcome;
     outcome.found = lists.DifferentList.Count() > 2;
     return outcome;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // One run of the scan, as the window's run command and kivra-scan both make
 // it: the five lists emptied, the tree below the root walked, every path
-// classified, the five result files saved, and the verdict. What is a front
+// classified, the five result files saved (unless the front end wants
+// none), and the verdict. What is a front
 // end's own (the window's waits, captions, buttons and dialogs; the
 // command's progress line and messages) it does around the steps, through
 // RunFrontEnd.
@@ -27,6 +28,10 @@ public:
     virtual void Starting() {}
     // Before each step starts; the lists are emptied before the walk's.
     virtual void BeforeStep(RunStep step) { (void)step; }
+    // False when the run is to write no result files: the save step is
+    // left out and the verdict comes from the lists alone (kivra-scan
+    // --list without --output).
+    virtual bool WantsResultFiles() const { return true; }
     // Runs the work of one step and returns once it is over; by default
     // right here, on the caller's thread.
     virtual void Perform(RunStep step, const std::function<void()>& work)
@@ -46,8 +51,9 @@ public:
 
 // How a run ended.
 struct RunOutcome {
-    // All five result files were written; when false the run ended there
-    // and the rest of the outcome says nothing.
+    // All five result files were written. False when the front end wanted
+    // none; when it did, false means the run ended at the save and the rest
+    // of the outcome says nothing.
     bool saved = false;
     // Long-name or lower-case entries exist: the difference list holds more
     // than its two lines.
@@ -64,7 +70,8 @@ struct RunOutcome {
 
 // Runs the scan of `root` (the root as the user picked it; the walk starts
 // from its upper-case form, so only the names below it can count as lower
-// case) into `lists`, saving the files into `directory`. The save holds the
+// case) into `lists`, saving the files into `directory` when the front end
+// wants them. The save holds the
 // signals that ask the program to stop, so that a stop waits until the file
 // in hand is in its place or removed.
 RunOutcome RunScan(const platform::Text& root, const ResultLists& lists, const ResultDirectory& directory,

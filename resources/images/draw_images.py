@@ -4,7 +4,8 @@
 The eight selector images are 16-colour Windows bitmaps (4 bits per pixel,
 bottom-up rows) whose bottom-left pixel is pure blue (0, 0, 255): the key
 colour that drawing shows as the item's background. The icon MAINICON is a
-32 x 32 PNG: a folder under a magnifying glass.
+32 x 32 PNG: a folder under a magnifying glass, drawn pixel by pixel like
+the other small sizes of the desktop's icon.
 
 Run it from anywhere; it rewrites the files beside itself:
     python3 resources/images/draw_images.py
@@ -212,54 +213,168 @@ def png_bytes(width, height, pixel):
             + chunk(b"IEND", b""))
 
 
-def icon_pixel(size):
-    """The icon drawn on a 32-unit square, sampled for one size."""
-    scale = size / 32.0
-    outline = (40, 40, 40, 255)
-    folder_back = (214, 160, 30, 255)
-    folder_front = (250, 204, 70, 255)
-    glass = (190, 230, 255, 255)
-    rim = (30, 60, 120, 255)
-    handle = (120, 70, 20, 255)
+# The program icon's colours, with a letter each for the drawings of the
+# small sizes below ("." is transparent).
+ICON_COLOURS = {
+    ".": (0, 0, 0, 0),
+    "k": (40, 40, 40, 255),  # the folder's outline
+    "b": (214, 160, 30, 255),  # the folder's back and its tab
+    "f": (250, 204, 70, 255),  # the folder's front
+    "g": (190, 230, 255, 255),  # the glass
+    "r": (30, 60, 120, 255),  # the magnifier's rim
+    "h": (120, 70, 20, 255),  # the magnifier's handle
+}
 
-    def pixel(px, py):
-        x = (px + 0.5) / scale
-        y = (py + 0.5) / scale
-        # Magnifier: ring centred at (20, 16), radius 7.5 outside, 5.5 inside;
-        # handle from the ring toward the bottom right.
-        dx, dy = x - 20.0, y - 16.0
-        r2 = dx * dx + dy * dy
-        if r2 <= 5.5 * 5.5:
-            return glass
-        if r2 <= 7.5 * 7.5:
-            return rim
-        hx, hy = x - 25.5, y - 21.5
-        along = (hx + hy) / 2 ** 0.5
-        across = (hx - hy) / 2 ** 0.5
-        if 0 <= along <= 8.5 and abs(across) <= 1.8:
-            return handle
-        # Folder: tab, back and front.
-        if 3 <= x <= 12 and 6 <= y <= 9:
-            return outline if (x < 4 or x > 11 or y < 7) else folder_back
-        if 3 <= x <= 27 and 9 <= y <= 27:
-            if x < 4 or x > 26 or y < 10 or y > 26:
-                return outline
-            return folder_front if y >= 13 else folder_back
-        return (0, 0, 0, 0)
+# The icon at the sizes where a scaled drawing would blur: drawn pixel by
+# pixel for each, with whole-pixel outlines, the same picture as the drawing
+# below. Every size keeps its outermost rows and columns clear. At 32 x 32
+# it is MAINICON, the icon the window shows.
+SMALL_ICONS = {
+    16: [
+        "................",
+        "................",
+        "................",
+        ".kkkk...........",
+        ".kbbk...rrr.....",
+        ".kkkkkkrgggrkk..",
+        ".kbbbbrgggggrk..",
+        ".kffffrgggggrk..",
+        ".kffffrgggggrk..",
+        ".kfffffrgggrfk..",
+        ".kffffffrrrhhk..",
+        ".kffffffffffhh..",
+        ".kfffffffffffhh.",
+        ".kkkkkkkkkkkkk..",
+        "................",
+        "................",
+    ],
+    22: [
+        "......................",
+        "......................",
+        "......................",
+        "......................",
+        ".kkkkkk...............",
+        ".kbbbbk...............",
+        ".kbbbbk....rrrr.......",
+        ".kkkkkkkkrrrrrrrrkk...",
+        ".kbbbbbbbrrggggrrbk...",
+        ".kbbbbbbrrggggggrrk...",
+        ".kffffffrrggggggrrk...",
+        ".kffffffrrggggggrrk...",
+        ".kffffffrrggggggrrk...",
+        ".kfffffffrrggggrrfk...",
+        ".kfffffffrrrrrrrrhk...",
+        ".kfffffffffrrrrfhhh...",
+        ".kfffffffffffffffhhh..",
+        ".kffffffffffffffffhh..",
+        ".kffffffffffffffffk...",
+        ".kkkkkkkkkkkkkkkkkk...",
+        "......................",
+        "......................",
+    ],
+    24: [
+        "........................",
+        "........................",
+        "........................",
+        "........................",
+        ".kkkkkkk................",
+        ".kbbbbbk................",
+        ".kbbbbbk....rrrrr.......",
+        ".kkkkkkkkkkrrrrrrrkkk...",
+        ".kbbbbbbbbrrgggggrrbk...",
+        ".kbbbbbbbrrgggggggrrk...",
+        ".kfffffffrrgggggggrrk...",
+        ".kfffffffrrgggggggrrk...",
+        ".kfffffffrrgggggggrrk...",
+        ".kfffffffrrgggggggrrk...",
+        ".kffffffffrrgggggrrfk...",
+        ".kfffffffffrrrrrrrhhk...",
+        ".kffffffffffrrrrrfhhh...",
+        ".kfffffffffffffffffhhh..",
+        ".kffffffffffffffffffhh..",
+        ".kffffffffffffffffffk...",
+        ".kkkkkkkkkkkkkkkkkkkk...",
+        "........................",
+        "........................",
+        "........................",
+    ],
+    32: [
+        "................................",
+        "................................",
+        "................................",
+        "................................",
+        "................................",
+        "................................",
+        "..kkkkkkkk......................",
+        "..kbbbbbbk......................",
+        "..kbbbbbbk......rrrrrr..........",
+        "..kbbbbbbk.....rrrrrrrr.........",
+        "..kkkkkkkkkkkkrrrggggrrrkkkk....",
+        "..kbbbbbbbbbbrrggggggggrrbbk....",
+        "..kbbbbbbbbbrrrggggggggrrrbk....",
+        "..kbbbbbbbbbrrggggggggggrrbk....",
+        "..kfffffffffrrggggggggggrrfk....",
+        "..kfffffffffrrggggggggggrrfk....",
+        "..kfffffffffrrggggggggggrrfk....",
+        "..kfffffffffrrrggggggggrrrfk....",
+        "..kffffffffffrrggggggggrrffk....",
+        "..kfffffffffffrrrggggrrrhhfk....",
+        "..kffffffffffffrrrrrrrrhhhhk....",
+        "..kfffffffffffffrrrrrrfhhhhh....",
+        "..kfffffffffffffffffffffhhhhh...",
+        "..kffffffffffffffffffffffhhhhh..",
+        "..kfffffffffffffffffffffffhhhh..",
+        "..kffffffffffffffffffffffffhh...",
+        "..kffffffffffffffffffffffffk....",
+        "..kkkkkkkkkkkkkkkkkkkkkkkkkk....",
+        "................................",
+        "................................",
+        "................................",
+        "................................",
+    ],
+}
 
-    return pixel
+
+def icon_part(x, y):
+    """The letter of the icon's colour at the point (x, y) of its drawing
+    on a 32-unit square: a folder under a magnifying glass whose handle
+    ends two units short of the right edge."""
+    # The magnifier: a ring centred at (19, 15), 7 units outside and 5
+    # inside, over a handle from the ring toward (28, 24), 3.5 units thick
+    # with round ends.
+    dx, dy = x - 19.0, y - 15.0
+    r2 = dx * dx + dy * dy
+    if r2 <= 5.0 * 5.0:
+        return "g"
+    if r2 <= 7.0 * 7.0:
+        return "r"
+    start, end, half_width = 19.0, 24.0, 1.75  # y from start to end on the diagonal x - y = 4
+    along = min(max((x + y - 4.0) / 2.0, start), end)
+    if (x - along - 4.0) ** 2 + (y - along) ** 2 <= half_width ** 2:
+        return "h"
+    # The folder: its tab, then its body, the back above the front, each
+    # with an outline one unit wide.
+    if 2 <= x < 28 and 10 <= y < 28:
+        if x < 3 or x >= 27 or y < 11 or y >= 27:
+            return "k"
+        return "b" if y < 14 else "f"
+    if 2 <= x < 10 and 6 <= y < 10:
+        return "k" if (x < 3 or x >= 9 or y < 7) else "b"
+    return "."
 
 
 def smooth_icon_pixel(size, samples=4):
-    """The icon at any size, each pixel the average of samples x samples
-    points of the drawing, so that edges are smooth at every scale."""
-    fine = icon_pixel(size * samples)
+    """The drawing at one size, each pixel the average of samples x samples
+    points of it, so that edges are smooth."""
+    step = 32.0 / (size * samples)
 
     def pixel(px, py):
         red = green = blue = alpha = 0
         for sy in range(samples):
             for sx in range(samples):
-                r, g, b, a = fine(px * samples + sx, py * samples + sy)
+                x = (px * samples + sx + 0.5) * step
+                y = (py * samples + sy + 0.5) * step
+                r, g, b, a = ICON_COLOURS[icon_part(x, y)]
                 red += r * a
                 green += g * a
                 blue += b * a
@@ -272,11 +387,16 @@ def smooth_icon_pixel(size, samples=4):
 
 
 def desktop_icon_bytes(size):
-    """The program icon for the desktop at one size: at 32 x 32 the very
-    MAINICON the window shows, at other sizes the same drawing smoothed."""
-    if size == 32:
-        return png_bytes(32, 32, icon_pixel(32))
-    return png_bytes(size, size, smooth_icon_pixel(size))
+    """The program icon at one size: drawn for it at the small sizes (at
+    32 x 32 the very MAINICON the window shows), the drawing smoothed at
+    the others."""
+    rows = SMALL_ICONS.get(size)
+    if rows:
+        assert len(rows) == size and all(len(row) == size for row in rows), "a small icon of the wrong size"
+        return png_bytes(size, size, lambda x, y: ICON_COLOURS[rows[y][x]])
+    # Where a pixel holds more of the drawing, finer sampling keeps its
+    # edges even; at 128 and up 4 x 4 points are plenty.
+    return png_bytes(size, size, smooth_icon_pixel(size, 8 if size < 128 else 4))
 
 
 def main():
@@ -290,7 +410,7 @@ def main():
         with open(os.path.join(HERE, name + ".bmp"), "wb") as out:
             out.write(bitmap_bytes(rows))
     with open(os.path.join(HERE, "MAINICON.png"), "wb") as out:
-        out.write(png_bytes(32, 32, icon_pixel(32)))
+        out.write(desktop_icon_bytes(32))
 
 
 if __name__ == "__main__":

@@ -598,6 +598,36 @@ TEST_F(KivraScanEndToEndTest, AListGivesTheExactLinuxNamesWhateverTheCodePageCou
     EXPECT_EQ(stdoutText, "root/SUB/LONGFILENAME.TXT\n");
 }
 
+TEST_F(KivraScanEndToEndTest, AListWritesNoResultFilesUnlessAnOutputFolderIsGiven)
+{
+    Write(root / "lower.txt", "l");
+    Write(root / "README.TXT", "r");
+    const std::set<std::string> results(std::begin(ResultNames), std::end(ResultNames));
+    const struct {
+        std::vector<std::string> arguments;
+        std::set<std::string> inWorkingDirectory, inOut;
+    } runs[] = {
+        {{"--list", "lower", "root"}, {}, {}},
+        {{"--list=different", "-0", "root"}, {}, {}},
+        {{"--list", "lower", "-o", ".", "root"}, results, {}},
+        {{"--list", "lower", "--output=out", "root"}, {}, results},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(::testing::PrintToString(run.arguments));
+        // The working directory holds ROOT and the folder out.
+        std::set<std::string> inWorkingDirectory = run.inWorkingDirectory;
+        inWorkingDirectory.insert({"root", "out"});
+        EXPECT_EQ(Run(run.arguments), 1) << stderrText;
+        EXPECT_EQ(stdoutText.substr(0, 14), "root/lower.txt") << "the verdict and the list as ever";
+        EXPECT_EQ(Names(base), inWorkingDirectory);
+        EXPECT_EQ(Names(out), run.inOut);
+        for (const char* name : ResultNames) {
+            fs::remove(base / name);
+            fs::remove(out / name);
+        }
+    }
+}
+
 TEST_F(KivraScanEndToEndTest, ARootIsTheFolderItsLinuxPathNamesWhateverItsNameHolds)
 {
     // Names a Windows path could not hold as they are; each folder holds a
@@ -655,6 +685,7 @@ TEST_F(KivraScanEndToEndTest, ADeletedWorkingDirectoryIsNeverTakenForAnotherFold
     EXPECT_EQ(fs::exists("/KIVRALNG.TXT"), rootHadResults) << "nothing written into /";
 
     EXPECT_EQ(Run({"-o", out.string(), root.string()}, gone), 1) << "full paths need no working directory";
+    EXPECT_EQ(Run({"--list", "lower", root.string()}, gone), 1) << "nor does a list, which writes no files";
 }
 
 TEST_F(KivraScanEndToEndTest, TheManualPageDescribesEveryOptionAndStatus)
