@@ -450,13 +450,8 @@ int RunScanCommand(const std::vector<std::string>& arguments, ScanConsole& conso
 
     const PathNames names(root, !IsWindowsPath(root), rootPath);
     ScanLists lists;
-<<<<<<< HEAD
-    CommandRun run(console, texts, names, outputShown,
-                   IsWindowsPath(outputShown) ? '\\' : platform::SystemPathSeparator);
-=======
     CommandRun run(console, texts, names, savesFiles ? std::optional(outputShown) : std::nullopt,
-                   IsWindowsPath(outputShown) ? '\\' : '/');
->>>>>>> main
+                   IsWindowsPath(outputShown) ? '\\' : platform::SystemPathSeparator);
     const RunOutcome outcome = RunScan(
         rootPath, lists.Refs(), [&outputPath] { return outputPath; }, run);
     if (savesFiles && !outcome.saved) return ScanError;
