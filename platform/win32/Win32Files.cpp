@@ -56,20 +56,6 @@ bool Wide(const char* path, std::wstring& wide)
     return true;
 }
 
-// The path with every name spelled as its directory holds it (the case of
-// the volume, long names for aliases); the path as it is where that cannot
-// be had.
-std::wstring AsStored(const std::wstring& path)
-{
-    const ::DWORD needed = GetLongPathNameW(path.c_str(), nullptr, 0);
-    if (needed == 0) return path;
-    std::wstring stored(needed, L'\0');
-    const ::DWORD length = GetLongPathNameW(path.c_str(), stored.data(), needed);
-    if (length == 0 || length >= needed) return path;
-    stored.resize(length);
-    return stored;
-}
-
 std::wstring FullPath(const std::wstring& path)
 {
     const ::DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -381,7 +367,7 @@ BOOL Win32Files::SystemPathFromWindowsPath(std::string_view windowsPath, std::st
         KeepLastError();
         return false;
     }
-    std::wstring full = AsStored(FullPath(wide));
+    std::wstring full = StoredPath(FullPath(wide));
     if (full.starts_with(L"\\\\?\\UNC\\"))
         full = L"\\\\" + full.substr(8);
     else if (full.starts_with(L"\\\\?\\"))

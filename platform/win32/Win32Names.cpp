@@ -210,6 +210,24 @@ bool WindowsPathOf(std::string_view path, std::wstring& wide, DWORD* error, bool
     return true;
 }
 
+std::wstring StoredPath(const std::wstring& path)
+{
+    std::wstring stored = path;
+    const std::vector<Name> names = NamesOf(path, NamesStart(path));
+    // From the last name to the first, so that the positions before stay.
+    for (auto name = names.rbegin(); name != names.rend(); ++name) {
+        if (name->text == L"." || name->text == L"..") continue;
+        const std::wstring upTo = path.substr(0, name->at + name->text.size());
+        WIN32_FIND_DATAW data;
+        const ::HANDLE found =
+            FindFirstFileExW(upTo.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+        if (found == NoSystemHandle) continue;
+        FindClose(found);
+        stored.replace(name->at, name->text.size(), data.cFileName);
+    }
+    return stored;
+}
+
 Text ProgramPathOf(const std::wstring& given)
 {
     std::wstring wide = given;

@@ -40,6 +40,12 @@ bool ReadDirectory(const std::wstring& directory, std::wstring_view pattern, std
 // last name is left as it is when it is a search pattern.
 bool WindowsPathOf(std::string_view path, std::wstring& wide, DWORD* error, bool lastIsPattern = false);
 
+// The path with each name spelled as its directory holds it (its case, the
+// long name for an alias), where a search finds it; a name it does not find
+// stays as given. A name is looked up by its own path, never as a pattern:
+// the path holds no "?" or "*".
+std::wstring StoredPath(const std::wstring& path);
+
 // The program's path for a Windows path: each name as its directory shows
 // it, a name that does not exist in the program's 932 text; without the
 // "\\?\" prefix.
