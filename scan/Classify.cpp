@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -86,14 +88,13 @@ public:
     void Ready(std::size_t count)
     {
         ready_.store(count, std::memory_order_release);
-        if (count % Batch == 0 || count == shorts_.size()) ready_.notify_one();
+        if (count % Batch == 0 || count == shorts_.size()) Wake();
     }
     // No more short forms will come (the asking thread failed).
     void Abandon()
     {
         abandoned_.store(true);
-        ready_.fetch_add(0);
-        ready_.notify_one();
+        Wake();
     }
     // A failure of the sorting itself, raised again on the asking thread.
     std::exception_ptr failure;
@@ -118,10 +119,10 @@ private:
         // for every path (the same as UpperCaseText without a text per path).
         Text upper;
         for (std::size_t i = 0; i < shorts_.size(); ++i) {
-            for (std::size_t ready = ready_.load(std::memory_order_acquire); ready <= i;
-                 ready = ready_.load(std::memory_order_acquire)) {
+            if (ready_.load(std::memory_order_acquire) <= i) {
+                std::unique_lock lock(mutex_);
+                woken_.wait(lock, [&] { return abandoned_.load() || ready_.load(std::memory_order_acquire) > i; });
                 if (abandoned_.load()) return;
-                ready_.wait(ready, std::memory_order_acquire);
             }
             const Line& longPath = lists_.LongNameList[i];
             const Line& shortPath = *shorts_[i];
@@ -142,8 +143,21 @@ private:
 
     const ResultLists& lists_;
     const std::vector<const Line*>& shorts_;
+    // The sorter sleeps on a condition variable rather than on the atomic
+    // itself: libstdc++'s atomic waits on Windows (a table of waiters shared
+    // by all atomics) lose a wake-up now and then under load. Waking takes
+    // the mutex, so that a wake-up never falls between the sorter's look at
+    // the count and its sleep.
+    void Wake()
+    {
+        const std::lock_guard lock(mutex_);
+        woken_.notify_one();
+    }
+
     std::atomic<std::size_t> ready_{0};
     std::atomic<bool> abandoned_{false};
+    std::mutex mutex_;
+    std::condition_variable woken_;
 };
 
 } // namespace
