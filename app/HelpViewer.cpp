@@ -1,6 +1,6 @@
 #include "app/HelpViewer.h"
 
-#include "app/Application.h"
+#include "app/Guard.h"
 #include "app/Modality.h"
 #include "app/QtText.h"
 #include "app/TextFormat.h"
@@ -204,7 +204,7 @@ HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window)
 
 HelpViewer::~HelpViewer() = default;
 
-bool HelpViewer::Open(const platform::Text& path, std::uint16_t command, std::uint32_t data)
+bool HelpViewer::Open(const platform::Text& path, std::uint16_t command, std::uint32_t data, const QWidget* program)
 {
     if (command == HELP_QUIT) {
         hide();
@@ -237,7 +237,7 @@ bool HelpViewer::Open(const platform::Text& path, std::uint16_t command, std::ui
             ShowTopic(data);
         break;
     }
-    if (!isVisible()) PlaceBesideProgram();
+    if (!isVisible()) PlaceBesideProgram(program);
     show();
     raise();
     activateWindow();
@@ -263,18 +263,17 @@ QRect HelpViewerPlace(const QRect& area, const QRect& program, const QSize& size
     return QRect(QPoint(std::max(area.left(), area.right() + 1 - size.width()), top), size);
 }
 
-void HelpViewer::PlaceBesideProgram()
+void HelpViewer::PlaceBesideProgram(const QWidget* program)
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
     const QRect area = screen->availableGeometry();
-    const TForm* main = Application().MainForm();
-    if (!main || !main->isVisible()) {
+    if (!program || !program->isVisible()) {
         move(area.center() - rect().center());
         return;
     }
     // The sizes of the window's frame, as far as they are known.
-    const QRect place = HelpViewerPlace(area, main->frameGeometry(), size());
+    const QRect place = HelpViewerPlace(area, program->frameGeometry(), size());
     resize(place.size());
     move(place.topLeft());
 }
