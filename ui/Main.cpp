@@ -26,6 +26,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 
 #include <atomic>
@@ -126,6 +127,10 @@ void TForm1::ConnectControls()
     onClick(BtnKomojiFile, &TForm1::BtnKomojiFileClick);
     connect(MenuExit, &QAction::triggered, this, [this] { app::Guarded([&] { MenuExitClick(MenuExit); }); });
     connect(MenuHelpDsp, &QAction::triggered, this, [this] { app::Guarded([&] { MenuHelpDspClick(MenuHelpDsp); }); });
+    // F1 opens the help contents from anywhere in the window, as the menu
+    // item does; the menu itself stays as designed.
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, [this] { app::Guarded([&] { MenuHelpDspClick(MenuHelpDsp); }); });
 }
 
 void TForm1::FormCreate(QObject*)
@@ -238,7 +243,14 @@ void TForm1::BtnRunClick(QObject* Sender)
         }
         void Perform(scan::RunStep step, const std::function<void()>& work) override
         {
-            form_.RunOffGuiThread(StepText(step), &entries_, work);
+            // The save counts the lines of all five files together.
+            std::size_t allLines = 0;
+            if (step == scan::RunStep::Save) {
+                for (const scan::TStringList* list : {form_.LongNameList, form_.ShortNameList, form_.DifferentList,
+                                                      form_.LongFileList, form_.KomojiFileList})
+                    allLines += list->Count();
+            }
+            form_.RunOffGuiThread(StepText(step), &entries_, allLines, work);
         }
 
         void Searching(const platform::Text&, std::size_t lines) override { Count(lines); }
@@ -273,8 +285,11 @@ void TForm1::BtnRunClick(QObject* Sender)
     const scan::RunOutcome outcome =
         scan::RunScan(RootField(), Lists(), scan::ResultDirectory(platform::ExecutableDirectory), run);
     if (!outcome.saved) {
-        // Told here, on the window's thread, once the step is over.
+        // Told here, on the window's thread, once the step is over; the
+        // command ends there, and between commands the caption is the
+        // window's own.
         if (run.saveFailure) SaveFailed(*run.saveFailure);
+        SetCaption(BaseCaption);
         return;
     }
     SetCaption(BaseCaption);
@@ -389,14 +404,16 @@ platform::Text TForm1::RootField() const { return app::ToText(Edit1->text()); }
 
 void TForm1::SetProgressCaption(const platform::Text& step) { SetCaption(BaseCaption + Texts().ProgressGap + step); }
 
-void TForm1::RunOffGuiThread(const platform::Text& step, const std::atomic<std::size_t>* entries,
+void TForm1::RunOffGuiThread(const platform::Text& step, const std::atomic<std::size_t>* entries, std::size_t outOf,
                              const std::function<void()>& work)
 {
     QTimer caption;
     if (entries) {
-        connect(&caption, &QTimer::timeout, this, [this, &step, entries] {
+        connect(&caption, &QTimer::timeout, this, [this, &step, entries, outOf] {
             const auto count = std::to_string(entries->load(std::memory_order_relaxed));
-            SetProgressCaption(step + app::FormatText(Texts().ProgressCountFormat, {count}));
+            SetProgressCaption(
+                step + (outOf == 0 ? app::FormatText(Texts().ProgressCountFormat, {count})
+                                   : app::FormatText(Texts().ProgressLinesFormat, {count, std::to_string(outOf)})));
         });
         caption.start(ProgressInterval);
     }

@@ -104,8 +104,10 @@ private:
     void SetProgressCaption(const platform::Text& step);
     // Runs one step of the run command off the GUI thread; meanwhile the
     // window is painted and its caption tells the step and, when `entries`
-    // is given, the entries so far (the step alone again once it is over).
-    void RunOffGuiThread(const platform::Text& step, const std::atomic<std::size_t>* entries,
+    // is given, the entries so far, or, when `outOf` is not zero, the lines
+    // written so far of all `outOf` lines (the step alone again once it is
+    // over).
+    void RunOffGuiThread(const platform::Text& step, const std::atomic<std::size_t>* entries, std::size_t outOf,
                          const std::function<void()>& work);
     scan::ResultLists Lists();
 
