@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -190,6 +191,9 @@ HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window)
     layout->addWidget(document_);
     resize(420, 480);
 
+    // Escape closes the viewer, as it closes the program's dialogs.
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::hide);
     connect(contents_, &QPushButton::clicked, this, [this] { Guarded([this] { ShowContents(); }); });
     connect(back_, &QPushButton::clicked, this, [this] { Guarded([this] { GoBack(); }); });
     connect(document_, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {

@@ -87,6 +87,14 @@ void TListBox::changeEvent(QEvent* event)
     if (event->type() == QEvent::FontChange) UpdateExtent();
 }
 
+QModelIndex TListBox::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    const int rows = model_->rowCount();
+    if (rows > 0 && action == MoveHome) return model_->index(0, 0);
+    if (rows > 0 && action == MoveEnd) return model_->index(rows - 1, 0);
+    return QTableView::moveCursor(action, modifiers);
+}
+
 QItemSelectionModel::SelectionFlags TListBox::selectionCommand(const QModelIndex& index, const QEvent* event) const
 {
     const auto command = selectors::TDirectoryListBox::SelectionCommandOf(index, event);

@@ -80,6 +80,17 @@ TEST_F(HelpTest, TheContentsCommandOpensTheFirstTopicUnderTheFilesTitle)
         << viewer->PageText().toStdString();
 }
 
+TEST_F(HelpTest, EscapeClosesTheViewer)
+{
+    application.SetHelpFilePath("C:\\KIVRA\\KIVRA.HLP");
+    application.ShowHelp(app::HELP_CONTENTS, 0);
+    app::HelpViewer* viewer = Viewer();
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
+    QTest::keyClick(viewer->findChild<QTextBrowser*>(QStringLiteral("Document")), Qt::Key_Escape);
+    EXPECT_EQ(Viewer(), nullptr);
+}
+
 TEST_F(HelpTest, TheContextCommandOpensTheNumberedTopicWithItsParagraphsAndList)
 {
     application.SetHelpFilePath("C:\\KIVRA\\KIVRA.HLP");

@@ -76,6 +76,26 @@ TEST(ListBoxTest, SelectingTheSelectedRowAgainChangesNothing)
     EXPECT_EQ(box.ItemIndex(), 1) << "a row that does not exist is not selected";
 }
 
+TEST(ListBoxTest, HomeAndEndGoToTheFirstAndTheLastRowWithOrWithoutCtrl)
+{
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int row;
+    };
+    const Case cases[] = {{Qt::Key_Home, Qt::NoModifier, 0},
+                          {Qt::Key_End, Qt::NoModifier, 4},
+                          {Qt::Key_Home, Qt::ControlModifier, 0},
+                          {Qt::Key_End, Qt::ControlModifier, 4}};
+    for (const Case& test : cases) {
+        TListBox box;
+        box.ReplaceLines(Snapshot({"1", "2", "3", "4", "5"}));
+        box.SetItemIndex(2);
+        QTest::keyClick(&box, test.key, test.modifiers);
+        EXPECT_EQ(box.ItemIndex(), test.row) << "key " << test.key << " with modifiers " << test.modifiers.toInt();
+    }
+}
+
 TEST(ListBoxTest, EveryRowIsItemHeightPixelsHigh)
 {
     TListBox box;
