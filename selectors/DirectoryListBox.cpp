@@ -170,10 +170,11 @@ void TDirectoryListBox::LoadFolderImages() { folderImages_.Load(FolderResources)
 
 const QImage* TDirectoryListBox::ImageOf(Image image) const { return folderImages_.Find(image); }
 
-void TDirectoryListBox::AddItem(const Text& text, Image image)
+void TDirectoryListBox::AddItem(const Text& text, Image image, const Text& reachedBy)
 {
     texts_.push_back(text);
     images_.push_back(image);
+    reachedBy_.push_back(reachedBy.empty() ? text : reachedBy);
     // The display role serves keyboard search and accessibility; drawing
     // reads the stored bytes.
     addItem(app::ToQString(DisplayText(text)));
@@ -184,6 +185,7 @@ void TDirectoryListBox::ClearItems()
     clear();
     texts_.clear();
     images_.clear();
+    reachedBy_.clear();
     pathItems_ = 0;
 }
 
@@ -302,8 +304,9 @@ void TDirectoryListBox::FillDirectoryList()
     const int current = ItemCount() - 1;
 
     std::vector<Text> names;
-    ReadSubdirectoryNames(directory_, names);
-    for (const Text& name : names) AddItem(name, ClosedImage);
+    std::vector<Text> reachedBy;
+    ReadSubdirectoryNames(directory_, names, &reachedBy);
+    for (std::size_t i = 0; i < names.size(); ++i) AddItem(names[i], ClosedImage, reachedBy[i]);
 
     if (handleAllocated_) setCurrentRow(current);
     // A list filled anew starts at its top and shows the selected item.
@@ -312,7 +315,8 @@ void TDirectoryListBox::FillDirectoryList()
     if (handleAllocated_ && current >= 0) scrollToItem(item(current), QAbstractItemView::EnsureVisible);
 }
 
-void TDirectoryListBox::ReadSubdirectoryNames(const Text& directory, std::vector<Text>& list)
+void TDirectoryListBox::ReadSubdirectoryNames(const Text& directory, std::vector<Text>& list,
+                                              std::vector<Text>* reachedBy)
 {
     const Text pattern = JoinPath(directory, texts::Texts().AllFilesPattern);
     // Only directories were asked for: an entry carrying any other attribute
@@ -352,7 +356,15 @@ void TDirectoryListBox::ReadSubdirectoryNames(const Text& directory, std::vector
                 high = middle;
             }
         }
-        if (!equal) list.insert(list.begin() + static_cast<std::ptrdiff_t>(low), name);
+        if (equal) continue;
+        list.insert(list.begin() + static_cast<std::ptrdiff_t>(low), name);
+        if (reachedBy) {
+            // "?" and "*" are never the second byte of a double-byte character.
+            entry.cAlternateFileName[sizeof entry.cAlternateFileName - 1] = '\0';
+            const bool unreachable = name.find_first_of("?*") != Text::npos && entry.cAlternateFileName[0] != '\0';
+            reachedBy->insert(reachedBy->begin() + static_cast<std::ptrdiff_t>(low),
+                              unreachable ? Text(entry.cAlternateFileName) : name);
+        }
     } while (platform::FindNextFileA(search, &entry));
 }
 
@@ -381,7 +393,7 @@ Text TDirectoryListBox::ItemPath(int index) const
     const Text drive = PathDrive(directory_);
     if (index == 0) return drive + '\\';
     switch (ItemImage(index)) {
-    case ClosedImage: return JoinPath(directory_, ItemText(index));
+    case ClosedImage: return JoinPath(directory_, reachedBy_.at(static_cast<std::size_t>(index)));
     case CurrentImage: return directory_;
     default: break;
     }
