@@ -134,9 +134,16 @@ TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent)
         setCurrentIndex(current.row());
         app::Guarded([this] { Click(); });
     });
+    connect(this, &QComboBox::currentIndexChanged, this, [this] { ShowCurrentPlace(); });
 }
 
 TDriveComboBox::~TDriveComboBox() = default;
+
+void TDriveComboBox::ShowCurrentPlace()
+{
+    // The closed field tells the selected drive's place as its items do.
+    setToolTip(currentIndex() >= 0 ? itemData(currentIndex(), Qt::ToolTipRole).toString() : QString());
+}
 
 void TDriveComboBox::LoadDriveImages() { images_.Load(ImageResources); }
 
@@ -154,6 +161,12 @@ void TDriveComboBox::AddItem(const platform::Text& text, Image image)
     texts_.push_back(text);
     itemImages_.push_back(image);
     addItem(app::ToQString(text));
+    // The label is the volume's; where the drive's root lies in the system
+    // below (a Linux mount point, on Windows the root itself) is its tip.
+    std::string place;
+    if (platform::LinuxPathFromWindowsPath(RootOf(text[0]), place))
+        setItemData(count() - 1, QString::fromUtf8(place.data(), static_cast<qsizetype>(place.size())),
+                    Qt::ToolTipRole);
 }
 
 void TDriveComboBox::FillDriveList()
