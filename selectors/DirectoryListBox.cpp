@@ -2,18 +2,23 @@
 
 #include "app/Application.h"
 #include "app/QtText.h"
+#include "app/TextFormat.h"
 #include "platform/WinApi.h"
 #include "platform/WindowsPath.h"
 #include "resources/Texts.h"
 #include "selectors/CurrentDirectory.h"
 #include "selectors/SelectorImages.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 
 #include <algorithm>
+#include <map>
+#include <string>
 
 namespace kivra::selectors {
 
@@ -42,6 +47,140 @@ Text CutFirstDirectory(const Text& directory)
     const std::size_t separator = platform::FindSeparator(body);
     body = separator == platform::NoPosition ? Text() : mark + body.substr(separator + 1);
     return rooted ? "\\" + body : body;
+}
+
+// One row of the directory list as assistive technology (a screen reader)
+// sees it: its name, and as its description whether it is an open folder on
+// the way to the current one, the current one itself or one of its
+// subfolders, with its level in the tree; the open ones are expanded, the
+// subfolders collapsed. Entering it is its press action.
+class DirectoryItemAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    DirectoryItemAccessible(TDirectoryListBox* list, int row) : list_(list), row_(row) {}
+
+    bool isValid() const override { return list_ && row_ < list_->ItemCount(); }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return list_ ? list_->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(list_.data()); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessible::Role role() const override { return QAccessible::ListItem; }
+    void setText(QAccessible::Text, const QString&) override {}
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (!isValid()) return {};
+        switch (kind) {
+        case QAccessible::Name: return list_->item(row_)->text();
+        case QAccessible::Description: {
+            const auto& texts = texts::Texts();
+            const int level =
+                list_->ItemImage(row_) == TDirectoryListBox::ClosedImage ? list_->PathItemCount() + 1 : row_ + 1;
+            const Text& format =
+                list_->ItemImage(row_) == TDirectoryListBox::ClosedImage    ? texts.AccessibleSubdirectoryFormat
+                : list_->ItemImage(row_) == TDirectoryListBox::CurrentImage ? texts.AccessibleCurrentDirectoryFormat
+                                                                            : texts.AccessibleOpenDirectoryFormat;
+            return app::ToQString(app::FormatText(format, {std::to_string(level)}));
+        }
+        default: return {};
+        }
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        if (!isValid()) return state;
+        state.selectable = true;
+        state.focusable = true;
+        state.selected = list_->SelectedIndex() == row_;
+        state.focused = list_->hasFocus() && list_->currentRow() == row_;
+        state.expandable = true;
+        state.expanded = list_->ItemImage(row_) != TDirectoryListBox::ClosedImage;
+        state.collapsed = !state.expanded;
+        state.invisible = list_->visualItemRect(list_->item(row_)).intersected(list_->viewport()->rect()).isEmpty();
+        return state;
+    }
+
+    QRect rect() const override
+    {
+        if (!isValid()) return {};
+        const QRect item = list_->visualItemRect(list_->item(row_));
+        return QRect(list_->viewport()->mapToGlobal(item.topLeft()), item.size());
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+    }
+    QStringList actionNames() const override { return {pressAction(), setFocusAction()}; }
+    void doAction(const QString& action) override
+    {
+        if (!isValid()) return;
+        if (action == setFocusAction()) {
+            list_->setFocus(Qt::OtherFocusReason);
+            list_->setCurrentRow(row_);
+        } else if (action == pressAction()) {
+            app::Guarded([this] { list_->OpenPath(list_->ItemPath(row_)); });
+        }
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+private:
+    QPointer<TDirectoryListBox> list_;
+    int row_;
+};
+
+// The directory list: its rows are its children, numbered as Qt's list
+// views number them in the events they send.
+class DirectoryListAccessible : public QAccessibleWidget {
+public:
+    explicit DirectoryListAccessible(TDirectoryListBox* list) : QAccessibleWidget(list, QAccessible::List) {}
+    ~DirectoryListAccessible() override
+    {
+        for (const auto& [row, id] : rows_) QAccessible::deleteAccessibleInterface(id);
+    }
+
+    TDirectoryListBox* List() const { return static_cast<TDirectoryListBox*>(widget()); }
+
+    int childCount() const override { return List()->ItemCount(); }
+    QAccessibleInterface* child(int row) const override
+    {
+        if (row < 0 || row >= childCount()) return nullptr;
+        auto found = rows_.find(row);
+        if (found == rows_.end())
+            found =
+                rows_.emplace(row, QAccessible::registerAccessibleInterface(new DirectoryItemAccessible(List(), row)))
+                    .first;
+        return QAccessible::accessibleInterface(found->second);
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        for (const auto& [row, id] : rows_) {
+            if (QAccessible::accessibleInterface(id) == child) return row;
+        }
+        return -1;
+    }
+    QAccessibleInterface* childAt(int x, int y) const override
+    {
+        const QModelIndex index = List()->indexAt(List()->viewport()->mapFromGlobal(QPoint(x, y)));
+        return index.isValid() ? child(index.row()) : nullptr;
+    }
+    QAccessibleInterface* focusChild() const override
+    {
+        return List()->hasFocus() ? child(List()->currentRow()) : nullptr;
+    }
+
+private:
+    mutable std::map<int, QAccessible::Id> rows_;
+};
+
+QAccessibleInterface* DirectoryListInterface(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(TDirectoryListBox::staticMetaObject.className()))
+        return new DirectoryListAccessible(static_cast<TDirectoryListBox*>(object));
+    return nullptr;
 }
 
 } // namespace
@@ -153,6 +292,9 @@ void TDirectoryListBox::DrawItem(QPainter& painter, int index, const QRect& rect
 
 TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QListWidget(parent)
 {
+    static const bool accessible = (QAccessible::installFactory(DirectoryListInterface), true);
+    (void)accessible;
+    setAccessibleName(app::ToQString(texts::Texts().AccessibleDirectoryList));
     resize(145, 97);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSortingEnabled(false);
@@ -557,6 +699,19 @@ void TDirectoryListBox::changeEvent(QEvent* event)
 {
     QListWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange) UpdateItemHeight();
+}
+
+void TDirectoryListBox::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    // Past QListView's own, which tells assistive technology that the new
+    // current row has the focus even while another control has it (the
+    // drive selector, whose pick refills this list).
+    QAbstractItemView::currentChanged(current, previous);
+    if (current.isValid() && hasFocus() && QAccessible::isActive()) {
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(current.row());
+        QAccessible::updateAccessibility(&focus);
+    }
 }
 
 void TDirectoryListBox::mousePressEvent(QMouseEvent* event)

@@ -169,6 +169,7 @@ protected:
                                                          const QEvent* event = nullptr) const override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -10,6 +10,8 @@
 #include "selectors/SelectorImages.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QPainter>
@@ -45,6 +47,65 @@ platform::Text InLetterCase(char letter, const platform::Text& text)
 }
 
 const char* const ImageResources[] = {"FLOPPY", "HARD", "NETWORK", "CDROM", "RAM"};
+
+// What assistive technology (a screen reader) learns of the selector. Qt's
+// own interface for a combo box on Linux names it by its current item
+// ("c: [system]"); this one names it by what it is and gives the item as its
+// value and the drive's place (its tip) as its description.
+class DriveSelectorAccessible : public QAccessibleWidget {
+public:
+    explicit DriveSelectorAccessible(TDriveComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    TDriveComboBox* Combo() const { return static_cast<TDriveComboBox*>(widget()); }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        switch (kind) {
+        case QAccessible::Value: return Combo()->currentIndex() >= 0 ? Combo()->currentText() : QString();
+        case QAccessible::Description: return Combo()->toolTip();
+        default: return QAccessibleWidget::text(kind);
+        }
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.expandable = true;
+        state.expanded = Combo()->view()->isVisible();
+        state.collapsed = !state.expanded;
+        return state;
+    }
+
+    // The drop-down list.
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override
+    {
+        return index == 0 ? QAccessible::queryAccessibleInterface(Combo()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return child && child->object() == Combo()->view() ? 0 : -1;
+    }
+
+    QStringList actionNames() const override
+    {
+        return QStringList{showMenuAction()} + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override
+    {
+        if (action == showMenuAction())
+            Combo()->showPopup();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+};
+
+QAccessibleInterface* DriveSelectorInterface(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(TDriveComboBox::staticMetaObject.className()))
+        return new DriveSelectorAccessible(static_cast<TDriveComboBox*>(object));
+    return nullptr;
+}
 
 } // namespace
 
@@ -114,6 +175,9 @@ void TDriveComboBox::DrawItem(QPainter& painter, int index, const QRect& rect, b
 
 TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent)
 {
+    static const bool accessible = (QAccessible::installFactory(DriveSelectorInterface), true);
+    (void)accessible;
+    setAccessibleName(app::ToQString(texts::Texts().AccessibleDriveSelector));
     setEditable(false);
     setFocusPolicy(Qt::StrongFocus);
     resize(145, 25);

@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QShortcut>
 #include <QTimer>
@@ -63,6 +64,13 @@ const char* PrepareLayout()
     return "TForm1";
 }
 
+// A caption as a screen reader should say it: "ﾛﾝｸﾞ一覧(&L)" is "ﾛﾝｸﾞ一覧".
+QString WithoutAccessKey(const QString& caption)
+{
+    static const QRegularExpression accessKey(QStringLiteral("\\(&.\\)$|&(?=.)"));
+    return QString(caption).remove(accessKey);
+}
+
 template <class W>
 W* Required(const app::TForm& form, const char* name)
 {
@@ -94,6 +102,10 @@ TForm1::TForm1() : TForm(PrepareLayout())
     BtnDifferent = Required<QPushButton>(*this, "BtnDifferent");
     BtnLongFile = Required<QPushButton>(*this, "BtnLongFile");
     BtnKomojiFile = Required<QPushButton>(*this, "BtnKomojiFile");
+    // The root field is named by the label above it; the result list by what
+    // it is, and once it shows a view, by that view.
+    Label1->setBuddy(Edit1);
+    ListBox1->setAccessibleName(app::ToQString(Texts().AccessibleResultList));
     ConnectControls();
 }
 
@@ -310,32 +322,36 @@ void TForm1::BtnRunClick(QObject* Sender)
 
 void TForm1::BtnLongNameClick(QObject*)
 {
-    ShowResultView(*LongNameList, scan::PathCount(*LongNameList), Texts().CountLongNames, Texts().EmptyLongNames);
+    ShowResultView(*BtnLongName, *LongNameList, scan::PathCount(*LongNameList), Texts().CountLongNames,
+                   Texts().EmptyLongNames);
 }
 
 void TForm1::BtnShortNameClick(QObject*)
 {
-    ShowResultView(*ShortNameList, scan::PathCount(*ShortNameList), Texts().CountShortNames, Texts().EmptyShortNames);
+    ShowResultView(*BtnShortName, *ShortNameList, scan::PathCount(*ShortNameList), Texts().CountShortNames,
+                   Texts().EmptyShortNames);
 }
 
 void TForm1::BtnDifferentClick(QObject*)
 {
-    ShowResultView(*DifferentList, scan::GroupCount(*DifferentList), Texts().CountDifferent, Texts().EmptyDifferent);
+    ShowResultView(*BtnDifferent, *DifferentList, scan::GroupCount(*DifferentList), Texts().CountDifferent,
+                   Texts().EmptyDifferent);
 }
 
 void TForm1::BtnLongFileClick(QObject*)
 {
-    ShowResultView(*LongFileList, scan::GroupCount(*LongFileList), Texts().CountLongFiles, Texts().EmptyLongFiles);
+    ShowResultView(*BtnLongFile, *LongFileList, scan::GroupCount(*LongFileList), Texts().CountLongFiles,
+                   Texts().EmptyLongFiles);
 }
 
 void TForm1::BtnKomojiFileClick(QObject*)
 {
-    ShowResultView(*KomojiFileList, scan::GroupCount(*KomojiFileList), Texts().CountKomojiFiles,
+    ShowResultView(*BtnKomojiFile, *KomojiFileList, scan::GroupCount(*KomojiFileList), Texts().CountKomojiFiles,
                    Texts().EmptyKomojiFiles);
 }
 
-void TForm1::ShowResultView(const scan::TStringList& list, std::int32_t count, const platform::Text& countingText,
-                            const platform::Text& emptyMessage)
+void TForm1::ShowResultView(const QPushButton& view, const scan::TStringList& list, std::int32_t count,
+                            const platform::Text& countingText, const platform::Text& emptyMessage)
 {
     if (list.Count() == 0) {
         app::ShowMessageDialog(emptyMessage, MessageDialogType::Information, YesNoButtons, 0);
@@ -346,6 +362,8 @@ void TForm1::ShowResultView(const scan::TStringList& list, std::int32_t count, c
     ListBox1->Clear();
     DelayTime(OneSecond);
     ListBox1->ReplaceLines(list.Snapshot());
+    ListBox1->setAccessibleName(app::ToQString(
+        app::FormatText(Texts().AccessibleResultViewFormat, {app::ToText(WithoutAccessKey(view.text()))})));
     SetCommandButtons(true);
     if (!isActiveWindow()) activateWindow();
     ListBox1->setFocus(Qt::OtherFocusReason);

@@ -111,10 +111,11 @@ private:
                          const std::function<void()>& work);
     scan::ResultLists Lists();
 
-    // One result view: the list, how many entries its lines describe, the
+    // One result view: its button (whose caption names the list box while
+    // it shows the view), the list, how many entries its lines describe, the
     // counting text and the message for an empty list.
-    void ShowResultView(const scan::TStringList& list, std::int32_t count, const platform::Text& countingText,
-                        const platform::Text& emptyMessage);
+    void ShowResultView(const QPushButton& view, const scan::TStringList& list, std::int32_t count,
+                        const platform::Text& countingText, const platform::Text& emptyMessage);
     void ConnectControls();
 };
 
