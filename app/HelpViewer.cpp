@@ -1,6 +1,7 @@
 #include "app/HelpViewer.h"
 
 #include "app/Guard.h"
+#include "app/HelpPage.h"
 #include "app/Modality.h"
 #include "app/QtText.h"
 #include "app/TextFormat.h"
@@ -173,7 +174,7 @@ HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window)
     const auto& texts = texts::Texts();
     setObjectName(QStringLiteral("HelpViewer"));
     setWindowTitle(ToQString(texts.HelpViewerTitle));
-    document_ = new QTextBrowser(this);
+    document_ = new HelpPage(this);
     document_->setObjectName(QStringLiteral("Document"));
     document_->setOpenLinks(false);
     contents_ = new QPushButton(ToQString(texts.HelpContentsButton), this);
@@ -286,7 +287,7 @@ QString HelpViewer::PageText() const { return document_->toPlainText(); }
 
 void HelpViewer::ShowPage(const QString& html)
 {
-    document_->setHtml(html);
+    document_->ShowHtml(html);
     contents_->setEnabled(help_.has_value());
     back_->setEnabled(!history_.empty());
 }

@@ -23,10 +23,11 @@
 #include <string_view>
 #include <vector>
 
-class QTextBrowser;
 class QPushButton;
 
 namespace kivra::app {
+
+class HelpPage;
 
 // Commands of the help viewer (WinHelpA).
 inline constexpr std::uint16_t HELP_CONTEXT = 1;
@@ -89,7 +90,7 @@ private:
     void ShowContents();
     void GoBack();
 
-    QTextBrowser* document_;
+    HelpPage* document_;
     QPushButton* contents_;
     QPushButton* back_;
     std::optional<HelpDocument> help_;

@@ -7,7 +7,9 @@
 #include "app/QtText.h"
 #include "platform/memory/MemoryPlatform.h"
 #include "resources/Texts.h"
+#include "tests/support/AccessibilityEvents.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QPushButton>
@@ -114,6 +116,46 @@ TEST_F(HelpTest, LinksLeadToTheirTopicsAndBackReturns)
     QTest::mouseClick(back, Qt::LeftButton);
     EXPECT_TRUE(viewer->PageText().startsWith(QString::fromUtf8("目次")));
     EXPECT_FALSE(back->isEnabled());
+}
+
+TEST_F(HelpTest, AScreenReaderFindsThePagesLinksAndFollowsTheFocusBetweenThem)
+{
+    test::AccessibilityEvents events;
+    application.SetHelpFilePath("C:\\KIVRA\\KIVRA.HLP");
+    application.ShowHelp(app::HELP_CONTENTS, 0);
+    app::HelpViewer* viewer = Viewer();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
+    auto* document = viewer->findChild<QTextBrowser*>(QStringLiteral("Document"));
+    QAccessibleInterface* page = QAccessible::queryAccessibleInterface(document);
+    ASSERT_NE(page, nullptr);
+    ASSERT_NE(page->textInterface(), nullptr);
+    EXPECT_EQ(page->textInterface()->text(0, page->textInterface()->characterCount()), viewer->PageText());
+
+    const QString names[] = {QString::fromUtf8("探すもの"), QString::fromUtf8("ボタン")};
+    ASSERT_EQ(page->childCount(), 2);
+    for (int i = 0; i < 2; ++i) {
+        QAccessibleInterface* link = page->child(i);
+        EXPECT_EQ(link->role(), QAccessible::Link);
+        EXPECT_EQ(link->text(QAccessible::Name), names[i]);
+        EXPECT_EQ(link->parent(), page);
+        EXPECT_EQ(page->indexOfChild(link), i);
+    }
+
+    // Tab moves the focus from link to link within the page; each is told,
+    // after the page itself (-1) when it takes the focus.
+    viewer->findChild<QPushButton*>(QStringLiteral("Contents"))->setFocus();
+    events.Clear();
+    document->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(document, Qt::Key_Tab);
+    QTest::keyClick(document, Qt::Key_Tab);
+    EXPECT_EQ(events.FocusedChildren(document), (std::vector<int>{-1, 0, 1}));
+    EXPECT_TRUE(page->child(1)->state().focused);
+    EXPECT_EQ(page->focusChild(), page->child(1));
+
+    // Pressing a link follows it.
+    page->child(1)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(viewer->PageText().startsWith(QString::fromUtf8("ボタン")));
+    EXPECT_EQ(page->childCount(), 0);
 }
 
 TEST_F(HelpTest, AnUnknownTopicIsReportedInTheViewer)

@@ -8,7 +8,9 @@
 #include "app/QtText.h"
 #include "platform/memory/MemoryPlatform.h"
 #include "resources/Texts.h"
+#include "tests/support/AccessibilityEvents.h"
 
+#include <QAccessible>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
@@ -17,6 +19,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace kivra::test {
 namespace {
@@ -137,6 +141,34 @@ TEST_F(DialogTest, EachCombinationInUseShowsItsTitleIconAndButtons)
             EXPECT_EQ(buttons[i]->isDefault(), use.names[i] == use.defaultButton);
             EXPECT_EQ(buttons[i]->property("Cancel").toBool(), use.names[i] == use.cancelButton);
         }
+    }
+}
+
+TEST_F(DialogTest, AScreenReaderSeesADialogOrForWarningsAndErrorsAnAlertDescribedByItsMessage)
+{
+    struct Case {
+        MessageDialogType type;
+        QAccessible::Role role;
+    };
+    const Case cases[] = {{MessageDialogType::Warning, QAccessible::AlertMessage},
+                          {MessageDialogType::Error, QAccessible::AlertMessage},
+                          {MessageDialogType::Information, QAccessible::Dialog},
+                          {MessageDialogType::Confirmation, QAccessible::Dialog}};
+    for (const Case& use : cases) {
+        test::AccessibilityEvents events;
+        const auto dialog = app::BuildMessageDialog(T().VerdictNormal, use.type, app::YesNoButtons);
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(dialog.get());
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->role(), use.role) << static_cast<int>(use.type);
+        EXPECT_EQ(window->text(QAccessible::Name), dialog->windowTitle());
+        EXPECT_EQ(window->text(QAccessible::Description), QString::fromUtf8("正常です。")) << "without its blanks";
+        dialog->show();
+        const auto& seen = events.Events();
+        const bool alerted = std::any_of(seen.begin(), seen.end(), [&](const auto& event) {
+            return event.object == dialog.get() && event.type == QAccessible::Alert;
+        });
+        EXPECT_EQ(alerted, use.role == QAccessible::AlertMessage) << "an alert is read out as it comes up";
+        dialog->hide();
     }
 }
 
