@@ -167,6 +167,8 @@ public:
     QString text(QAccessible::Text kind) const override
     {
         if (kind == QAccessible::Value) return PlainText();
+        // Named as its window is, by the help file's title.
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty()) return widget()->window()->windowTitle();
         return QAccessibleWidget::text(kind);
     }
     void selection(int index, int* start, int* end) const override

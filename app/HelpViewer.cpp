@@ -8,6 +8,8 @@
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -93,6 +95,20 @@ QString MessagePage(const platform::Text& message)
     return QStringLiteral("<p>%1</p>").arg(Escaped(ToQString(message)));
 }
 
+// The viewer is a window of its own to assistive technology, as the
+// platform's help engine is, not a pane of some other window.
+class HelpViewerAccessible : public QAccessibleWidget {
+public:
+    explicit HelpViewerAccessible(QWidget* viewer) : QAccessibleWidget(viewer, QAccessible::Window) {}
+};
+
+QAccessibleInterface* HelpViewerInterface(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(HelpViewer::staticMetaObject.className()))
+        return new HelpViewerAccessible(static_cast<QWidget*>(object));
+    return nullptr;
+}
+
 } // namespace
 
 std::optional<HelpDocument> HelpDocument::Parse(std::string_view utf8)
@@ -168,6 +184,8 @@ QString HelpDocument::PageOf(const HelpTopic& topic)
 
 HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window)
 {
+    static const bool accessible = (QAccessible::installFactory(HelpViewerInterface), true);
+    (void)accessible;
     // The platform's help engine, not part of the program's modal state: a
     // message dialog leaves it usable.
     setProperty(OutsideModalState, true);

@@ -128,6 +128,8 @@ TEST_F(HelpTest, AScreenReaderFindsThePagesLinksAndFollowsTheFocusBetweenThem)
     auto* document = viewer->findChild<QTextBrowser*>(QStringLiteral("Document"));
     QAccessibleInterface* page = QAccessible::queryAccessibleInterface(document);
     ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->text(QAccessible::Name), viewer->windowTitle());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(viewer)->role(), QAccessible::Window);
     ASSERT_NE(page->textInterface(), nullptr);
     EXPECT_EQ(page->textInterface()->text(0, page->textInterface()->characterCount()), viewer->PageText());
 
