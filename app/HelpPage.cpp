@@ -239,6 +239,10 @@ QAccessibleInterface* HelpPageInterface(const QString& className, QObject* objec
     return nullptr;
 }
 
+// Known to Qt's accessibility before any such control is made: an interface
+// asked for during a control's construction is kept for its whole life.
+const bool HelpPageInterfaceInstalled = (QAccessible::installFactory(HelpPageInterface), true);
+
 } // namespace
 
 std::vector<DocumentLink> LinksOf(const QTextDocument& document)
@@ -263,8 +267,6 @@ std::vector<DocumentLink> LinksOf(const QTextDocument& document)
 
 HelpPage::HelpPage(QWidget* parent) : QTextBrowser(parent)
 {
-    static const bool installed = (QAccessible::installFactory(HelpPageInterface), true);
-    (void)installed;
     connect(this, &QTextEdit::cursorPositionChanged, this, [this] { ReportFocusedLink(); });
 }
 

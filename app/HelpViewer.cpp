@@ -109,6 +109,10 @@ QAccessibleInterface* HelpViewerInterface(const QString& className, QObject* obj
     return nullptr;
 }
 
+// Known to Qt's accessibility before any such control is made: an interface
+// asked for during a control's construction is kept for its whole life.
+const bool HelpViewerInterfaceInstalled = (QAccessible::installFactory(HelpViewerInterface), true);
+
 } // namespace
 
 std::optional<HelpDocument> HelpDocument::Parse(std::string_view utf8)
@@ -184,8 +188,6 @@ QString HelpDocument::PageOf(const HelpTopic& topic)
 
 HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window)
 {
-    static const bool accessible = (QAccessible::installFactory(HelpViewerInterface), true);
-    (void)accessible;
     // The platform's help engine, not part of the program's modal state: a
     // message dialog leaves it usable.
     setProperty(OutsideModalState, true);

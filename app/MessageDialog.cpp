@@ -73,6 +73,10 @@ QAccessibleInterface* MessageDialogInterface(const QString& className, QObject* 
     return nullptr;
 }
 
+// Known to Qt's accessibility before any such control is made: an interface
+// asked for during a control's construction is kept for its whole life.
+const bool MessageDialogInterfaceInstalled = (QAccessible::installFactory(MessageDialogInterface), true);
+
 struct ButtonKind {
     const char* name;
     platform::Text texts::ProgramTexts::*caption;
@@ -172,11 +176,7 @@ QSize MeasureAverageCharSize(const QFont& font)
     return QSize(extent.width() / 52, extent.height());
 }
 
-TMessageForm::TMessageForm() : TForm(TForm::CreateNew)
-{
-    static const bool installed = (QAccessible::installFactory(MessageDialogInterface), true);
-    (void)installed;
-}
+TMessageForm::TMessageForm() : TForm(TForm::CreateNew) {}
 
 void TMessageForm::showEvent(QShowEvent* event)
 {

@@ -183,6 +183,10 @@ QAccessibleInterface* DirectoryListInterface(const QString& className, QObject* 
     return nullptr;
 }
 
+// Known to Qt's accessibility before any such control is made: an interface
+// asked for during a control's construction is kept for its whole life.
+const bool DirectoryListInterfaceInstalled = (QAccessible::installFactory(DirectoryListInterface), true);
+
 } // namespace
 
 // ---- Free routines ------------------------------------------------------------
@@ -292,8 +296,6 @@ void TDirectoryListBox::DrawItem(QPainter& painter, int index, const QRect& rect
 
 TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QListWidget(parent)
 {
-    static const bool accessible = (QAccessible::installFactory(DirectoryListInterface), true);
-    (void)accessible;
     setAccessibleName(app::ToQString(texts::Texts().AccessibleDirectoryList));
     resize(145, 97);
     setSelectionMode(QAbstractItemView::SingleSelection);

@@ -107,6 +107,10 @@ QAccessibleInterface* DriveSelectorInterface(const QString& className, QObject* 
     return nullptr;
 }
 
+// Known to Qt's accessibility before any such control is made: an interface
+// asked for during a control's construction is kept for its whole life.
+const bool DriveSelectorInterfaceInstalled = (QAccessible::installFactory(DriveSelectorInterface), true);
+
 } // namespace
 
 platform::Text VolumeLabelText(char letter)
@@ -175,8 +179,6 @@ void TDriveComboBox::DrawItem(QPainter& painter, int index, const QRect& rect, b
 
 TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent)
 {
-    static const bool accessible = (QAccessible::installFactory(DriveSelectorInterface), true);
-    (void)accessible;
     setAccessibleName(app::ToQString(texts::Texts().AccessibleDriveSelector));
     setEditable(false);
     setFocusPolicy(Qt::StrongFocus);
