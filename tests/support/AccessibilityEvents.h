@@ -1,18 +1,15 @@
 #pragma once
-// What assistive technology would be told: while an AccessibilityEvents
-// lives, Qt's accessibility is active and every event it sends is recorded
-// (the object, the kind and the child it concerns) instead of going to a
-// desktop bus.
+// While an AccessibilityEvents lives, Qt's accessibility is on, as a screen
+// reader's bus turns it on, and every event Qt sends is recorded.
 
 #include <QAccessible>
 #include <QPointer>
 
 #include <vector>
 
-// Qt turns its accessibility on when a screen reader's bus asks for it; the
-// offscreen platform has no such bus, so the tests do what the desktop's
-// bridge does, through the two calls of Qt's platform layer it makes (the
-// offscreen platform keeps Qt's own platform accessibility).
+// The offscreen platform has no such bus: the two calls of Qt's platform
+// layer that the desktop's bridge makes (Qt's own platform accessibility,
+// which the offscreen platform keeps).
 class QPlatformAccessibility {
 public:
     void setActive(bool active);
@@ -36,42 +33,37 @@ public:
         int child;
     };
 
-    AccessibilityEvents()
-    {
-        current_ = this;
-        previous_ = QAccessible::installUpdateHandler(&Record);
-        Platform()->setActive(true);
-    }
+    AccessibilityEvents() : previous_(QAccessible::installUpdateHandler(&Record)) { SetActive(this); }
     ~AccessibilityEvents()
     {
-        Platform()->setActive(false);
+        SetActive(nullptr);
         QAccessible::installUpdateHandler(previous_);
-        current_ = nullptr;
     }
-    AccessibilityEvents(const AccessibilityEvents&) = delete;
-    AccessibilityEvents& operator=(const AccessibilityEvents&) = delete;
 
     // The children of `object` that focus events named, in their order.
     std::vector<int> FocusedChildren(const QObject* object) const
     {
         std::vector<int> children;
-        for (const Event& event : events_) {
+        for (const Event& event : events_)
             if (event.type == QAccessible::Focus && event.object == object) children.push_back(event.child);
-        }
         return children;
     }
     const std::vector<Event>& Events() const { return events_; }
     void Clear() { events_.clear(); }
 
 private:
-    static QPlatformAccessibility* Platform() { return QGuiApplicationPrivate::platform_integration->accessibility(); }
+    static void SetActive(AccessibilityEvents* events)
+    {
+        current_ = events;
+        QGuiApplicationPrivate::platform_integration->accessibility()->setActive(events != nullptr);
+    }
     static void Record(QAccessibleEvent* event)
     {
         if (current_) current_->events_.push_back({event->object(), event->type(), event->child()});
     }
 
     static inline AccessibilityEvents* current_ = nullptr;
-    QAccessible::UpdateHandler previous_ = nullptr;
+    QAccessible::UpdateHandler previous_;
     std::vector<Event> events_;
 };
 
