@@ -1,7 +1,6 @@
 #include "app/Application.h"
 
 #include "app/Fonts.h"
-#include "app/HelpViewer.h"
 #include "app/Modality.h"
 #include "app/QtText.h"
 #include "app/RaiseSite.h"
@@ -81,7 +80,7 @@ QMessageBox::Icon IconOf(std::uint32_t flags)
     }
 }
 
-int ShowBox(const platform::Text& text, const platform::Text& caption, std::uint32_t flags)
+int ShowBox(const platform::Text& text, const platform::Text& caption, std::uint32_t flags, const QWidget* program)
 {
     QMessageBox box(IconOf(flags), ToQString(caption), ToQString(text), QMessageBox::NoButton, nullptr);
     box.setTextFormat(Qt::PlainText);
@@ -90,7 +89,7 @@ int ShowBox(const platform::Text& text, const platform::Text& caption, std::uint
     case MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     default: box.setStandardButtons(QMessageBox::Ok); break;
     }
-    MakeModalToProgram(box);
+    MakeModalToProgram(box, program);
     switch (box.exec()) {
     case QMessageBox::Cancel: return IDCANCEL;
     case QMessageBox::Yes: return IDYES;
@@ -135,6 +134,8 @@ TApplication::TApplication() : title_(DeriveTitle()), watch_(std::make_unique<Me
 {
     previous_ = current;
     current = this;
+    previousReport_ =
+        SetHandlerFailureReport([this](const std::exception_ptr& raised) { ReportHandlerException(raised); });
     // The program ends when its main window is closed, not when the last
     // window happens to go.
     QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -151,6 +152,7 @@ TApplication::TApplication() : title_(DeriveTitle()), watch_(std::make_unique<Me
 TApplication::~TApplication()
 {
     Shutdown();
+    SetHandlerFailureReport(std::move(previousReport_));
     if (current == this) current = previous_;
 }
 
@@ -158,14 +160,16 @@ TApplication& Application() { return *current; }
 
 bool HasApplication() { return current != nullptr; }
 
-void TApplication::AdoptForm(TForm* form)
+void TApplication::AdoptForm(OwnedWindow* form)
 {
     forms_.push_back(form);
     form->RunCreateHandler();
     if (!mainForm_) mainForm_ = form;
 }
 
-void TApplication::ForgetForm(TForm* form)
+QWidget* TApplication::MainWindow() const { return mainForm_ ? &mainForm_->Window() : nullptr; }
+
+void TApplication::ForgetForm(OwnedWindow* form)
 {
     forms_.erase(std::remove(forms_.begin(), forms_.end(), form), forms_.end());
     if (mainForm_ == form) mainForm_ = nullptr;
@@ -173,7 +177,7 @@ void TApplication::ForgetForm(TForm* form)
 
 void TApplication::RunMessageLoop()
 {
-    if (mainForm_) mainForm_->show();
+    if (mainForm_) mainForm_->Window().show();
     while (!quitRequested_) HandleNextMessage();
 }
 
@@ -206,7 +210,7 @@ void TApplication::Shutdown()
     helpViewer_.reset();
     // The last created goes first; the main form, created first, goes last.
     while (!forms_.empty()) {
-        TForm* form = forms_.back();
+        OwnedWindow* form = forms_.back();
         form->RunDestroyHandler();
         ForgetForm(form);
         delete form;
@@ -217,7 +221,7 @@ bool TApplication::ShowHelp(std::uint16_t command, std::uint32_t data)
 {
     if (helpFilePath_.empty()) return false;
     if (!helpViewer_) helpViewer_ = std::make_unique<HelpViewer>();
-    return helpViewer_->Open(helpFilePath_, command, data);
+    return helpViewer_->Open(helpFilePath_, command, data, MainWindow());
 }
 
 bool TApplication::ShowHelpContext(std::int32_t context)
@@ -263,13 +267,13 @@ void TApplication::ShowExceptionMessage(const Exception& exception)
 int TApplication::ApplicationMessageBox(const platform::Text& text, const platform::Text& caption, std::uint32_t flags)
 {
     DisabledWindows disabled;
-    return ShowBox(text, caption, flags);
+    return ShowBox(text, caption, flags, MainWindow());
 }
 
 void TApplication::ShowLastChanceBox(const platform::Text& text)
 {
     DisabledWindows disabled;
-    ShowBox(text, texts::Texts().UncaughtTitle, MB_TASKMODAL | MB_ICONSTOP);
+    ShowBox(text, texts::Texts().UncaughtTitle, MB_TASKMODAL | MB_ICONSTOP, MainWindow());
 }
 
 void TApplication::ReportUncaughtException(const std::exception_ptr& raised, const void* address)

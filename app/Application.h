@@ -2,9 +2,11 @@
 // The application object: one per program. It derives the application
 // title, owns the forms, runs and pumps the message loop on Qt's event
 // dispatching, opens the help viewer and shows the exceptions that escape
-// event handlers.
+// event handlers. It knows its forms only as owned windows (below), so that
+// the forms may use the frame without the frame depending on them.
 
-#include "app/Form.h"
+#include "app/Guard.h"
+#include "app/HelpViewer.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 
@@ -17,12 +19,9 @@
 #include <utility>
 #include <vector>
 
-namespace kivra::app {
+class QWidget;
 
-// Commands of the help viewer (WinHelpA).
-inline constexpr std::uint16_t HELP_CONTEXT = 1;
-inline constexpr std::uint16_t HELP_QUIT = 2;
-inline constexpr std::uint16_t HELP_CONTENTS = 3;
+namespace kivra::app {
 
 // MessageBoxA flags and results.
 inline constexpr std::uint32_t MB_OK = 0x0000;
@@ -38,8 +37,18 @@ inline constexpr int IDCANCEL = 2;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
 
-class HelpViewer;
 class MessageQueueWatch;
+
+// What the frame needs of a window it owns: the handlers it runs when the
+// window has been made and before it goes, and the window itself, to show
+// and to keep dialogs and the help viewer beside.
+class OwnedWindow {
+public:
+    virtual ~OwnedWindow() = default;
+    virtual void RunCreateHandler() = 0;
+    virtual void RunDestroyHandler() = 0;
+    virtual QWidget& Window() = 0;
+};
 
 class TApplication {
 public:
@@ -59,9 +68,15 @@ public:
     const platform::Text& HelpFilePath() const { return helpFilePath_; }
     void SetHelpFilePath(platform::Text path) { helpFilePath_ = std::move(path); }
 
-    TForm* MainForm() const { return mainForm_; }
+    OwnedWindow* MainForm() const { return mainForm_; }
+    // The main form's window, or null.
+    QWidget* MainWindow() const;
     // Set once the quit message has been taken from the queue; never cleared.
     bool QuitRequested() const { return quitRequested_; }
+
+    // A window that goes on its own (deleted by someone else) leaves the
+    // application's forms; the main window leaves MainForm null.
+    void ForgetForm(OwnedWindow* form);
 
     // Creates a form of class T owned by the application. `reference` holds
     // the form before its construction starts, so the creation handler can
@@ -107,18 +122,17 @@ public:
     platform::Text UncaughtExceptionText(const std::exception_ptr& raised, const void* address) const;
 
 private:
-    void AdoptForm(TForm* form);
-    void ForgetForm(TForm* form);
+    void AdoptForm(OwnedWindow* form);
     void ShowLastChanceBox(const platform::Text& text);
-    friend class TForm;
     friend class MessageQueueWatch;
 
     platform::Text title_;
     platform::Text helpFilePath_;
-    TForm* mainForm_ = nullptr;
+    OwnedWindow* mainForm_ = nullptr;
     bool quitRequested_ = false;
     bool shutDown_ = false;
-    std::vector<TForm*> forms_;
+    std::vector<OwnedWindow*> forms_;
+    HandlerFailureReport previousReport_;
     std::unique_ptr<MessageQueueWatch> watch_;
     std::unique_ptr<HelpViewer> helpViewer_;
     TApplication* previous_ = nullptr;
@@ -129,18 +143,6 @@ TApplication& Application();
 // Whether the application object exists (tests make and drop their own).
 bool HasApplication();
 
-// Runs an event handler inside the guard: any exception it raises is
-// reported by ReportHandlerException and goes no further.
-template <class F>
-void Guarded(F&& handler) noexcept
-{
-    try {
-        std::forward<F>(handler)();
-    } catch (...) {
-        Application().ReportHandlerException(std::current_exception());
-    }
-}
-
 // The program's main sequence: the QApplication, the font substitutions,
 // the application object, then `body` (which creates the main form and
 // runs the message loop), then the shutdown. Returns the exit code: 0, or 1
@@ -150,7 +152,7 @@ int ApplicationMain(int argc, char** argv, const std::function<void()>& body);
 template <class T>
 void TApplication::CreateOwnedForm(T*& reference)
 {
-    static_assert(std::is_base_of_v<TForm, T>, "an owned form derives from TForm");
+    static_assert(std::is_base_of_v<OwnedWindow, T>, "an owned form is an OwnedWindow");
     void* storage = ::operator new(sizeof(T));
     reference = static_cast<T*>(storage);
     T* form = nullptr;

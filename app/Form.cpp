@@ -341,7 +341,7 @@ TModalResult TForm::ShowModal()
 
     // A dialog of the program's main window, as the window manager should
     // treat it: kept above that window, never minimised away from it.
-    MakeModalToProgram(*this);
+    MakeModalToProgram(*this, application.MainWindow());
     show();
     raise();
     activateWindow();

@@ -4,6 +4,7 @@
 // when it is constructed; a form built in code (the message dialog) starts
 // empty. Geometry is the outer frame's, captions are code page 932.
 
+#include "app/Application.h"
 #include "platform/CodePage.h"
 
 #include <QMainWindow>
@@ -42,7 +43,7 @@ using FormWidgetFactory = std::function<QWidget*(QWidget* parent)>;
 // every form loaded afterwards. The selectors register their controls here.
 void RegisterFormWidget(const char* className, FormWidgetFactory factory);
 
-class TForm : public QMainWindow {
+class TForm : public QMainWindow, public OwnedWindow {
     Q_OBJECT
 
 public:
@@ -103,8 +104,9 @@ public:
     TModalResult ModalResult() const { return modalResult_; }
     void SetModalResult(TModalResult result) { modalResult_ = result; }
 
-    void RunCreateHandler();
-    void RunDestroyHandler();
+    void RunCreateHandler() override;
+    void RunDestroyHandler() override;
+    QWidget& Window() override { return *this; }
 
 protected:
     bool event(QEvent* event) override;

@@ -1,17 +1,21 @@
 #include "app/HelpViewer.h"
 
-#include "app/Application.h"
+#include "app/Guard.h"
+#include "app/HelpPage.h"
 #include "app/Modality.h"
 #include "app/QtText.h"
 #include "app/TextFormat.h"
 #include "platform/WinApi.h"
 #include "resources/Texts.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -90,6 +94,24 @@ QString MessagePage(const platform::Text& message)
 {
     return QStringLiteral("<p>%1</p>").arg(Escaped(ToQString(message)));
 }
+
+// The viewer is a window of its own to assistive technology, as the
+// platform's help engine is, not a pane of some other window.
+class HelpViewerAccessible : public QAccessibleWidget {
+public:
+    explicit HelpViewerAccessible(QWidget* viewer) : QAccessibleWidget(viewer, QAccessible::Window) {}
+};
+
+QAccessibleInterface* HelpViewerInterface(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(HelpViewer::staticMetaObject.className()))
+        return new HelpViewerAccessible(static_cast<QWidget*>(object));
+    return nullptr;
+}
+
+// Known to Qt's accessibility before any such control is made: an interface
+// asked for during a control's construction is kept for its whole life.
+const bool HelpViewerInterfaceInstalled = (QAccessible::installFactory(HelpViewerInterface), true);
 
 } // namespace
 
@@ -172,7 +194,7 @@ HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window)
     const auto& texts = texts::Texts();
     setObjectName(QStringLiteral("HelpViewer"));
     setWindowTitle(ToQString(texts.HelpViewerTitle));
-    document_ = new QTextBrowser(this);
+    document_ = new HelpPage(this);
     document_->setObjectName(QStringLiteral("Document"));
     document_->setOpenLinks(false);
     contents_ = new QPushButton(ToQString(texts.HelpContentsButton), this);
@@ -190,6 +212,9 @@ HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window)
     layout->addWidget(document_);
     resize(420, 480);
 
+    // Escape closes the viewer, as it closes the program's dialogs.
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::hide);
     connect(contents_, &QPushButton::clicked, this, [this] { Guarded([this] { ShowContents(); }); });
     connect(back_, &QPushButton::clicked, this, [this] { Guarded([this] { GoBack(); }); });
     connect(document_, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
@@ -204,7 +229,7 @@ HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window)
 
 HelpViewer::~HelpViewer() = default;
 
-bool HelpViewer::Open(const platform::Text& path, std::uint16_t command, std::uint32_t data)
+bool HelpViewer::Open(const platform::Text& path, std::uint16_t command, std::uint32_t data, const QWidget* program)
 {
     if (command == HELP_QUIT) {
         hide();
@@ -237,7 +262,7 @@ bool HelpViewer::Open(const platform::Text& path, std::uint16_t command, std::ui
             ShowTopic(data);
         break;
     }
-    if (!isVisible()) PlaceBesideProgram();
+    if (!isVisible()) PlaceBesideProgram(program);
     show();
     raise();
     activateWindow();
@@ -263,18 +288,17 @@ QRect HelpViewerPlace(const QRect& area, const QRect& program, const QSize& size
     return QRect(QPoint(std::max(area.left(), area.right() + 1 - size.width()), top), size);
 }
 
-void HelpViewer::PlaceBesideProgram()
+void HelpViewer::PlaceBesideProgram(const QWidget* program)
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
     const QRect area = screen->availableGeometry();
-    const TForm* main = Application().MainForm();
-    if (!main || !main->isVisible()) {
+    if (!program || !program->isVisible()) {
         move(area.center() - rect().center());
         return;
     }
     // The sizes of the window's frame, as far as they are known.
-    const QRect place = HelpViewerPlace(area, main->frameGeometry(), size());
+    const QRect place = HelpViewerPlace(area, program->frameGeometry(), size());
     resize(place.size());
     move(place.topLeft());
 }
@@ -283,7 +307,7 @@ QString HelpViewer::PageText() const { return document_->toPlainText(); }
 
 void HelpViewer::ShowPage(const QString& html)
 {
-    document_->setHtml(html);
+    document_->ShowHtml(html);
     contents_->setEnabled(help_.has_value());
     back_->setEnabled(!history_.empty());
 }

@@ -23,10 +23,16 @@
 #include <string_view>
 #include <vector>
 
-class QTextBrowser;
 class QPushButton;
 
 namespace kivra::app {
+
+class HelpPage;
+
+// Commands of the help viewer (WinHelpA).
+inline constexpr std::uint16_t HELP_CONTEXT = 1;
+inline constexpr std::uint16_t HELP_QUIT = 2;
+inline constexpr std::uint16_t HELP_CONTENTS = 3;
 
 struct HelpTopic {
     std::uint32_t number = 0;
@@ -70,20 +76,21 @@ public:
     // HELP_CONTENTS (3) opens the file at its contents, HELP_CONTEXT (1) at
     // the topic numbered `data`, HELP_QUIT (2) closes the viewer. Returns
     // false for any other command. A file that is missing, unreadable or not
-    // a help file is reported in the viewer's window.
-    bool Open(const platform::Text& path, std::uint16_t command, std::uint32_t data);
+    // a help file is reported in the viewer's window. A viewer not yet shown
+    // opens beside `program` when that is visible, else centred.
+    bool Open(const platform::Text& path, std::uint16_t command, std::uint32_t data, const QWidget* program = nullptr);
 
     // The page shown now, as the viewer's document holds it.
     QString PageText() const;
 
 private:
-    void PlaceBesideProgram();
+    void PlaceBesideProgram(const QWidget* program);
     void ShowPage(const QString& html);
     void ShowTopic(std::uint32_t number);
     void ShowContents();
     void GoBack();
 
-    QTextBrowser* document_;
+    HelpPage* document_;
     QPushButton* contents_;
     QPushButton* back_;
     std::optional<HelpDocument> help_;

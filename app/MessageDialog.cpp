@@ -4,6 +4,8 @@
 #include "app/QtText.h"
 #include "resources/Texts.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -38,6 +40,42 @@ protected:
         painter.drawText(rect(), Qt::AlignLeft | Qt::AlignTop | MessageTextFlags, text());
     }
 };
+
+bool IsAlert(MessageDialogType type) { return type == MessageDialogType::Warning || type == MessageDialogType::Error; }
+
+// What assistive technology (a screen reader) learns of a message dialog: an
+// alert when it warns or tells of an error, otherwise a dialog, named by its
+// title and described by its message (without the blanks around it).
+class MessageDialogAccessible : public QAccessibleWidget {
+public:
+    explicit MessageDialogAccessible(TMessageForm* dialog) : QAccessibleWidget(dialog) {}
+
+    QAccessible::Role role() const override
+    {
+        return IsAlert(static_cast<const TMessageForm*>(widget())->Type) ? QAccessible::AlertMessage
+                                                                         : QAccessible::Dialog;
+    }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Description) {
+            if (const auto* message = widget()->findChild<QLabel*>(QStringLiteral("Message")))
+                return message->text().simplified();
+        }
+        return QAccessibleWidget::text(kind);
+    }
+};
+
+QAccessibleInterface* MessageDialogInterface(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(TMessageForm::staticMetaObject.className()))
+        return new MessageDialogAccessible(static_cast<TMessageForm*>(object));
+    return nullptr;
+}
+
+// Known to Qt's accessibility before any such control is made: an interface
+// asked for during a control's construction is kept for its whole life.
+const bool MessageDialogInterfaceInstalled = (QAccessible::installFactory(MessageDialogInterface), true);
 
 struct ButtonKind {
     const char* name;
@@ -140,6 +178,16 @@ QSize MeasureAverageCharSize(const QFont& font)
 
 TMessageForm::TMessageForm() : TForm(TForm::CreateNew) {}
 
+void TMessageForm::showEvent(QShowEvent* event)
+{
+    TForm::showEvent(event);
+    // A screen reader reads an alert out as it comes up.
+    if (IsAlert(Type) && QAccessible::isActive()) {
+        QAccessibleEvent alert(this, QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+    }
+}
+
 bool TMessageForm::PressForKey(QKeyEvent* event, QPushButton* focused)
 {
     const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
@@ -188,6 +236,7 @@ std::unique_ptr<TMessageForm> BuildMessageDialog(const platform::Text& text, Mes
 {
     const auto& texts = texts::Texts();
     auto form = std::make_unique<TMessageForm>();
+    form->Type = type;
     form->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     const QFont font = DialogFont();

@@ -47,6 +47,9 @@ public:
     TMessageForm();
     // The help topic that the Help button opens.
     std::int32_t HelpContext = 0;
+    // What the dialog tells: assistive technology takes a warning or an
+    // error for an alert.
+    MessageDialogType Type = MessageDialogType::Custom;
 
     // Makes `button` press on Escape (the cancel button) or on Enter when
     // the focus is on no button (the default button).
@@ -54,6 +57,7 @@ public:
     void SetDefaultButton(QPushButton* button) { default_ = button; }
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -1,7 +1,5 @@
 #include "app/Modality.h"
 
-#include "app/Application.h"
-
 #include <QApplication>
 #include <QWindow>
 
@@ -33,12 +31,11 @@ DisabledWindows::~DisabledWindows()
     if (active_) active_->activateWindow();
 }
 
-void MakeModalToProgram(QWidget& window)
+void MakeModalToProgram(QWidget& window, const QWidget* program)
 {
-    const TForm* main = HasApplication() ? Application().MainForm() : nullptr;
-    if (main && main != &window && main->windowHandle()) {
+    if (program && program != &window && program->windowHandle()) {
         window.winId();
-        window.windowHandle()->setTransientParent(main->windowHandle());
+        window.windowHandle()->setTransientParent(program->windowHandle());
         window.setWindowModality(Qt::WindowModal);
     } else {
         window.setWindowModality(Qt::ApplicationModal);

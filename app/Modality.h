@@ -17,10 +17,10 @@ namespace kivra::app {
 // it is neither disabled nor blocked while a dialog is up.
 inline constexpr const char* OutsideModalState = "OutsideModalState";
 
-// Makes `window` modal to the program's main window only, so that windows
-// outside the program's modal state stay usable; with no main window, modal
-// to the whole application.
-void MakeModalToProgram(QWidget& window);
+// Makes `window` modal to the program's main window `program` only, so that
+// windows outside the program's modal state stay usable; with no main window
+// (or when `window` is that window), modal to the whole application.
+void MakeModalToProgram(QWidget& window, const QWidget* program);
 
 class DisabledWindows {
 public:

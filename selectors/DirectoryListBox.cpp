@@ -2,18 +2,23 @@
 
 #include "app/Application.h"
 #include "app/QtText.h"
+#include "app/TextFormat.h"
 #include "platform/WinApi.h"
 #include "platform/WindowsPath.h"
 #include "resources/Texts.h"
 #include "selectors/CurrentDirectory.h"
 #include "selectors/SelectorImages.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 
 #include <algorithm>
+#include <map>
+#include <string>
 
 namespace kivra::selectors {
 
@@ -43,6 +48,144 @@ Text CutFirstDirectory(const Text& directory)
     body = separator == platform::NoPosition ? Text() : mark + body.substr(separator + 1);
     return rooted ? "\\" + body : body;
 }
+
+// One row of the directory list as assistive technology (a screen reader)
+// sees it: its name, and as its description whether it is an open folder on
+// the way to the current one, the current one itself or one of its
+// subfolders, with its level in the tree; the open ones are expanded, the
+// subfolders collapsed. Entering it is its press action.
+class DirectoryItemAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    DirectoryItemAccessible(TDirectoryListBox* list, int row) : list_(list), row_(row) {}
+
+    bool isValid() const override { return list_ && row_ < list_->ItemCount(); }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return list_ ? list_->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(list_.data()); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessible::Role role() const override { return QAccessible::ListItem; }
+    void setText(QAccessible::Text, const QString&) override {}
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (!isValid()) return {};
+        switch (kind) {
+        case QAccessible::Name: return list_->item(row_)->text();
+        case QAccessible::Description: {
+            const auto& texts = texts::Texts();
+            const int level =
+                list_->ItemImage(row_) == TDirectoryListBox::ClosedImage ? list_->PathItemCount() + 1 : row_ + 1;
+            const Text& format =
+                list_->ItemImage(row_) == TDirectoryListBox::ClosedImage    ? texts.AccessibleSubdirectoryFormat
+                : list_->ItemImage(row_) == TDirectoryListBox::CurrentImage ? texts.AccessibleCurrentDirectoryFormat
+                                                                            : texts.AccessibleOpenDirectoryFormat;
+            return app::ToQString(app::FormatText(format, {std::to_string(level)}));
+        }
+        default: return {};
+        }
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        if (!isValid()) return state;
+        state.selectable = true;
+        state.focusable = true;
+        state.selected = list_->SelectedIndex() == row_;
+        state.focused = list_->hasFocus() && list_->currentRow() == row_;
+        state.expandable = true;
+        state.expanded = list_->ItemImage(row_) != TDirectoryListBox::ClosedImage;
+        state.collapsed = !state.expanded;
+        state.invisible = list_->visualItemRect(list_->item(row_)).intersected(list_->viewport()->rect()).isEmpty();
+        return state;
+    }
+
+    QRect rect() const override
+    {
+        if (!isValid()) return {};
+        const QRect item = list_->visualItemRect(list_->item(row_));
+        return QRect(list_->viewport()->mapToGlobal(item.topLeft()), item.size());
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+    }
+    QStringList actionNames() const override { return {pressAction(), setFocusAction()}; }
+    void doAction(const QString& action) override
+    {
+        if (!isValid()) return;
+        if (action == setFocusAction()) {
+            list_->setFocus(Qt::OtherFocusReason);
+            list_->setCurrentRow(row_);
+        } else if (action == pressAction()) {
+            app::Guarded([this] { list_->OpenPath(list_->ItemPath(row_)); });
+        }
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+private:
+    QPointer<TDirectoryListBox> list_;
+    int row_;
+};
+
+// The directory list: its rows are its children, numbered as Qt's list
+// views number them in the events they send.
+class DirectoryListAccessible : public QAccessibleWidget {
+public:
+    explicit DirectoryListAccessible(TDirectoryListBox* list) : QAccessibleWidget(list, QAccessible::List) {}
+    ~DirectoryListAccessible() override
+    {
+        for (const auto& [row, id] : rows_) QAccessible::deleteAccessibleInterface(id);
+    }
+
+    TDirectoryListBox* List() const { return static_cast<TDirectoryListBox*>(widget()); }
+
+    int childCount() const override { return List()->ItemCount(); }
+    QAccessibleInterface* child(int row) const override
+    {
+        if (row < 0 || row >= childCount()) return nullptr;
+        auto found = rows_.find(row);
+        if (found == rows_.end())
+            found =
+                rows_.emplace(row, QAccessible::registerAccessibleInterface(new DirectoryItemAccessible(List(), row)))
+                    .first;
+        return QAccessible::accessibleInterface(found->second);
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        for (const auto& [row, id] : rows_) {
+            if (QAccessible::accessibleInterface(id) == child) return row;
+        }
+        return -1;
+    }
+    QAccessibleInterface* childAt(int x, int y) const override
+    {
+        const QModelIndex index = List()->indexAt(List()->viewport()->mapFromGlobal(QPoint(x, y)));
+        return index.isValid() ? child(index.row()) : nullptr;
+    }
+    QAccessibleInterface* focusChild() const override
+    {
+        return List()->hasFocus() ? child(List()->currentRow()) : nullptr;
+    }
+
+private:
+    mutable std::map<int, QAccessible::Id> rows_;
+};
+
+QAccessibleInterface* DirectoryListInterface(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(TDirectoryListBox::staticMetaObject.className()))
+        return new DirectoryListAccessible(static_cast<TDirectoryListBox*>(object));
+    return nullptr;
+}
+
+// Known to Qt's accessibility before any such control is made: an interface
+// asked for during a control's construction is kept for its whole life.
+const bool DirectoryListInterfaceInstalled = (QAccessible::installFactory(DirectoryListInterface), true);
 
 } // namespace
 
@@ -153,6 +296,7 @@ void TDirectoryListBox::DrawItem(QPainter& painter, int index, const QRect& rect
 
 TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QListWidget(parent)
 {
+    setAccessibleName(app::ToQString(texts::Texts().AccessibleDirectoryList));
     resize(145, 97);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSortingEnabled(false);
@@ -170,10 +314,11 @@ void TDirectoryListBox::LoadFolderImages() { folderImages_.Load(FolderResources)
 
 const QImage* TDirectoryListBox::ImageOf(Image image) const { return folderImages_.Find(image); }
 
-void TDirectoryListBox::AddItem(const Text& text, Image image)
+void TDirectoryListBox::AddItem(const Text& text, Image image, const Text& reachedBy)
 {
     texts_.push_back(text);
     images_.push_back(image);
+    reachedBy_.push_back(reachedBy.empty() ? text : reachedBy);
     // The display role serves keyboard search and accessibility; drawing
     // reads the stored bytes.
     addItem(app::ToQString(DisplayText(text)));
@@ -184,6 +329,7 @@ void TDirectoryListBox::ClearItems()
     clear();
     texts_.clear();
     images_.clear();
+    reachedBy_.clear();
     pathItems_ = 0;
 }
 
@@ -302,8 +448,9 @@ void TDirectoryListBox::FillDirectoryList()
     const int current = ItemCount() - 1;
 
     std::vector<Text> names;
-    ReadSubdirectoryNames(directory_, names);
-    for (const Text& name : names) AddItem(name, ClosedImage);
+    std::vector<Text> reachedBy;
+    ReadSubdirectoryNames(directory_, names, &reachedBy);
+    for (std::size_t i = 0; i < names.size(); ++i) AddItem(names[i], ClosedImage, reachedBy[i]);
 
     if (handleAllocated_) setCurrentRow(current);
     // A list filled anew starts at its top and shows the selected item.
@@ -312,7 +459,8 @@ void TDirectoryListBox::FillDirectoryList()
     if (handleAllocated_ && current >= 0) scrollToItem(item(current), QAbstractItemView::EnsureVisible);
 }
 
-void TDirectoryListBox::ReadSubdirectoryNames(const Text& directory, std::vector<Text>& list)
+void TDirectoryListBox::ReadSubdirectoryNames(const Text& directory, std::vector<Text>& list,
+                                              std::vector<Text>* reachedBy)
 {
     const Text pattern = JoinPath(directory, texts::Texts().AllFilesPattern);
     // Only directories were asked for: an entry carrying any other attribute
@@ -352,7 +500,15 @@ void TDirectoryListBox::ReadSubdirectoryNames(const Text& directory, std::vector
                 high = middle;
             }
         }
-        if (!equal) list.insert(list.begin() + static_cast<std::ptrdiff_t>(low), name);
+        if (equal) continue;
+        list.insert(list.begin() + static_cast<std::ptrdiff_t>(low), name);
+        if (reachedBy) {
+            // "?" and "*" are never the second byte of a double-byte character.
+            entry.cAlternateFileName[sizeof entry.cAlternateFileName - 1] = '\0';
+            const bool unreachable = name.find_first_of("?*") != Text::npos && entry.cAlternateFileName[0] != '\0';
+            reachedBy->insert(reachedBy->begin() + static_cast<std::ptrdiff_t>(low),
+                              unreachable ? Text(entry.cAlternateFileName) : name);
+        }
     } while (platform::FindNextFileA(search, &entry));
 }
 
@@ -381,7 +537,7 @@ Text TDirectoryListBox::ItemPath(int index) const
     const Text drive = PathDrive(directory_);
     if (index == 0) return drive + '\\';
     switch (ItemImage(index)) {
-    case ClosedImage: return JoinPath(directory_, ItemText(index));
+    case ClosedImage: return JoinPath(directory_, reachedBy_.at(static_cast<std::size_t>(index)));
     case CurrentImage: return directory_;
     default: break;
     }
@@ -545,6 +701,19 @@ void TDirectoryListBox::changeEvent(QEvent* event)
 {
     QListWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange) UpdateItemHeight();
+}
+
+void TDirectoryListBox::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    // Past QListView's own, which tells assistive technology that the new
+    // current row has the focus even while another control has it (the
+    // drive selector, whose pick refills this list).
+    QAbstractItemView::currentChanged(current, previous);
+    if (current.isValid() && hasFocus() && QAccessible::isActive()) {
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(current.row());
+        QAccessible::updateAccessibility(&focus);
+    }
 }
 
 void TDirectoryListBox::mousePressEvent(QMouseEvent* event)

@@ -124,7 +124,11 @@ public:
     void EnterDirectory(const platform::Text& directory);
     // The directory's subdirectories (neither hidden nor system, nor "." or
     // ".."), sorted case-insensitively in the user's locale, equal names once.
-    static void ReadSubdirectoryNames(const platform::Text& directory, std::vector<platform::Text>& list);
+    // `reachedBy`, when given, gets for each the name a path reaches it by:
+    // the shown name, or its short alias where the shown name holds a
+    // character that no path may (a "?" for what the code page cannot hold).
+    static void ReadSubdirectoryNames(const platform::Text& directory, std::vector<platform::Text>& list,
+                                      std::vector<platform::Text>* reachedBy = nullptr);
     platform::Text DisplayText(const platform::Text& text) const;
     // 0 when the two paths name the same directory on this volume.
     int ComparePaths(const platform::Text& a, const platform::Text& b) const;
@@ -165,6 +169,7 @@ protected:
                                                          const QEvent* event = nullptr) const override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -179,7 +184,7 @@ private:
     Resolved ResolvePath(const platform::Text& text) const;
     void LoadFolderImages();
     void UpdateItemHeight();
-    void AddItem(const platform::Text& text, Image image);
+    void AddItem(const platform::Text& text, Image image, const platform::Text& reachedBy = {});
     void ClearItems();
     void UpdateDirLabel();
 
@@ -195,6 +200,7 @@ private:
     SelectorImageSet<3> folderImages_;
     std::vector<platform::Text> texts_;
     std::vector<Image> images_;
+    std::vector<platform::Text> reachedBy_; // of the subdirectory items
     int pathItems_ = 0;
     int itemHeight_ = 0;
     bool handleAllocated_ = false;

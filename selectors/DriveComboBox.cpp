@@ -10,6 +10,8 @@
 #include "selectors/SelectorImages.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QPainter>
@@ -45,6 +47,69 @@ platform::Text InLetterCase(char letter, const platform::Text& text)
 }
 
 const char* const ImageResources[] = {"FLOPPY", "HARD", "NETWORK", "CDROM", "RAM"};
+
+// What assistive technology (a screen reader) learns of the selector. Qt's
+// own interface for a combo box on Linux names it by its current item
+// ("c: [system]"); this one names it by what it is and gives the item as its
+// value and the drive's place (its tip) as its description.
+class DriveSelectorAccessible : public QAccessibleWidget {
+public:
+    explicit DriveSelectorAccessible(TDriveComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    TDriveComboBox* Combo() const { return static_cast<TDriveComboBox*>(widget()); }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        switch (kind) {
+        case QAccessible::Value: return Combo()->currentIndex() >= 0 ? Combo()->currentText() : QString();
+        case QAccessible::Description: return Combo()->toolTip();
+        default: return QAccessibleWidget::text(kind);
+        }
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.expandable = true;
+        state.expanded = Combo()->view()->isVisible();
+        state.collapsed = !state.expanded;
+        return state;
+    }
+
+    // The drop-down list.
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override
+    {
+        return index == 0 ? QAccessible::queryAccessibleInterface(Combo()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return child && child->object() == Combo()->view() ? 0 : -1;
+    }
+
+    QStringList actionNames() const override
+    {
+        return QStringList{showMenuAction()} + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override
+    {
+        if (action == showMenuAction())
+            Combo()->showPopup();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+};
+
+QAccessibleInterface* DriveSelectorInterface(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(TDriveComboBox::staticMetaObject.className()))
+        return new DriveSelectorAccessible(static_cast<TDriveComboBox*>(object));
+    return nullptr;
+}
+
+// Known to Qt's accessibility before any such control is made: an interface
+// asked for during a control's construction is kept for its whole life.
+const bool DriveSelectorInterfaceInstalled = (QAccessible::installFactory(DriveSelectorInterface), true);
 
 } // namespace
 
@@ -114,6 +179,7 @@ void TDriveComboBox::DrawItem(QPainter& painter, int index, const QRect& rect, b
 
 TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent)
 {
+    setAccessibleName(app::ToQString(texts::Texts().AccessibleDriveSelector));
     setEditable(false);
     setFocusPolicy(Qt::StrongFocus);
     resize(145, 25);
@@ -134,9 +200,16 @@ TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent)
         setCurrentIndex(current.row());
         app::Guarded([this] { Click(); });
     });
+    connect(this, &QComboBox::currentIndexChanged, this, [this] { ShowCurrentPlace(); });
 }
 
 TDriveComboBox::~TDriveComboBox() = default;
+
+void TDriveComboBox::ShowCurrentPlace()
+{
+    // The closed field tells the selected drive's place as its items do.
+    setToolTip(currentIndex() >= 0 ? itemData(currentIndex(), Qt::ToolTipRole).toString() : QString());
+}
 
 void TDriveComboBox::LoadDriveImages() { images_.Load(ImageResources); }
 
@@ -154,6 +227,12 @@ void TDriveComboBox::AddItem(const platform::Text& text, Image image)
     texts_.push_back(text);
     itemImages_.push_back(image);
     addItem(app::ToQString(text));
+    // The label is the volume's; where the drive's root lies in the system
+    // below (a Linux mount point, on Windows the root itself) is its tip.
+    std::string place;
+    if (platform::LinuxPathFromWindowsPath(RootOf(text[0]), place))
+        setItemData(count() - 1, QString::fromUtf8(place.data(), static_cast<qsizetype>(place.size())),
+                    Qt::ToolTipRole);
 }
 
 void TDriveComboBox::FillDriveList()

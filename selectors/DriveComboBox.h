@@ -117,6 +117,7 @@ private:
     void LoadDriveImages();
     void UpdateItemHeight();
     void AddItem(const platform::Text& text, Image image);
+    void ShowCurrentPlace();
     void Click();
     void Change();
 

@@ -2,6 +2,7 @@
 
 #include "selectors/DirectoryListBox.h"
 
+#include <QAccessible>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -85,6 +86,27 @@ void TListBox::changeEvent(QEvent* event)
 {
     QTableView::changeEvent(event);
     if (event->type() == QEvent::FontChange) UpdateExtent();
+}
+
+QModelIndex TListBox::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    const int rows = model_->rowCount();
+    if (rows > 0 && action == MoveHome) return model_->index(0, 0);
+    if (rows > 0 && action == MoveEnd) return model_->index(rows - 1, 0);
+    return QTableView::moveCursor(action, modifiers);
+}
+
+void TListBox::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    // Past QTableView's own, which tells assistive technology that the new
+    // current row has the focus whether or not the list box has it. With
+    // neither header shown, a row's cell is the table's child of that number.
+    QAbstractItemView::currentChanged(current, previous);
+    if (current.isValid() && hasFocus() && QAccessible::isActive()) {
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(current.row());
+        QAccessible::updateAccessibility(&focus);
+    }
 }
 
 QItemSelectionModel::SelectionFlags TListBox::selectionCommand(const QModelIndex& index, const QEvent* event) const

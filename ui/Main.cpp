@@ -25,7 +25,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 
 #include <atomic>
@@ -62,6 +64,13 @@ const char* PrepareLayout()
     return "TForm1";
 }
 
+// A caption as a screen reader should say it: "ﾛﾝｸﾞ一覧(&L)" is "ﾛﾝｸﾞ一覧".
+QString WithoutAccessKey(const QString& caption)
+{
+    static const QRegularExpression accessKey(QStringLiteral("\\(&.\\)$|&(?=.)"));
+    return QString(caption).remove(accessKey);
+}
+
 template <class W>
 W* Required(const app::TForm& form, const char* name)
 {
@@ -93,6 +102,10 @@ TForm1::TForm1() : TForm(PrepareLayout())
     BtnDifferent = Required<QPushButton>(*this, "BtnDifferent");
     BtnLongFile = Required<QPushButton>(*this, "BtnLongFile");
     BtnKomojiFile = Required<QPushButton>(*this, "BtnKomojiFile");
+    // The root field is named by the label above it; the result list by what
+    // it is, and once it shows a view, by that view.
+    Label1->setBuddy(Edit1);
+    ListBox1->setAccessibleName(app::ToQString(Texts().AccessibleResultList));
     ConnectControls();
 }
 
@@ -126,6 +139,10 @@ void TForm1::ConnectControls()
     onClick(BtnKomojiFile, &TForm1::BtnKomojiFileClick);
     connect(MenuExit, &QAction::triggered, this, [this] { app::Guarded([&] { MenuExitClick(MenuExit); }); });
     connect(MenuHelpDsp, &QAction::triggered, this, [this] { app::Guarded([&] { MenuHelpDspClick(MenuHelpDsp); }); });
+    // F1 opens the help contents from anywhere in the window, as the menu
+    // item does; the menu itself stays as designed.
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, [this] { app::Guarded([&] { MenuHelpDspClick(MenuHelpDsp); }); });
 }
 
 void TForm1::FormCreate(QObject*)
@@ -238,7 +255,14 @@ void TForm1::BtnRunClick(QObject* Sender)
         }
         void Perform(scan::RunStep step, const std::function<void()>& work) override
         {
-            form_.RunOffGuiThread(StepText(step), &entries_, work);
+            // The save counts the lines of all five files together.
+            std::size_t allLines = 0;
+            if (step == scan::RunStep::Save) {
+                for (const scan::TStringList* list : {form_.LongNameList, form_.ShortNameList, form_.DifferentList,
+                                                      form_.LongFileList, form_.KomojiFileList})
+                    allLines += list->Count();
+            }
+            form_.RunOffGuiThread(StepText(step), &entries_, allLines, work);
         }
 
         void Searching(const platform::Text&, std::size_t lines) override { Count(lines); }
@@ -273,8 +297,11 @@ void TForm1::BtnRunClick(QObject* Sender)
     const scan::RunOutcome outcome =
         scan::RunScan(RootField(), Lists(), scan::ResultDirectory(platform::ExecutableDirectory), run);
     if (!outcome.saved) {
-        // Told here, on the window's thread, once the step is over.
+        // Told here, on the window's thread, once the step is over; the
+        // command ends there, and between commands the caption is the
+        // window's own.
         if (run.saveFailure) SaveFailed(*run.saveFailure);
+        SetCaption(BaseCaption);
         return;
     }
     SetCaption(BaseCaption);
@@ -295,32 +322,36 @@ void TForm1::BtnRunClick(QObject* Sender)
 
 void TForm1::BtnLongNameClick(QObject*)
 {
-    ShowResultView(*LongNameList, scan::PathCount(*LongNameList), Texts().CountLongNames, Texts().EmptyLongNames);
+    ShowResultView(*BtnLongName, *LongNameList, scan::PathCount(*LongNameList), Texts().CountLongNames,
+                   Texts().EmptyLongNames);
 }
 
 void TForm1::BtnShortNameClick(QObject*)
 {
-    ShowResultView(*ShortNameList, scan::PathCount(*ShortNameList), Texts().CountShortNames, Texts().EmptyShortNames);
+    ShowResultView(*BtnShortName, *ShortNameList, scan::PathCount(*ShortNameList), Texts().CountShortNames,
+                   Texts().EmptyShortNames);
 }
 
 void TForm1::BtnDifferentClick(QObject*)
 {
-    ShowResultView(*DifferentList, scan::GroupCount(*DifferentList), Texts().CountDifferent, Texts().EmptyDifferent);
+    ShowResultView(*BtnDifferent, *DifferentList, scan::GroupCount(*DifferentList), Texts().CountDifferent,
+                   Texts().EmptyDifferent);
 }
 
 void TForm1::BtnLongFileClick(QObject*)
 {
-    ShowResultView(*LongFileList, scan::GroupCount(*LongFileList), Texts().CountLongFiles, Texts().EmptyLongFiles);
+    ShowResultView(*BtnLongFile, *LongFileList, scan::GroupCount(*LongFileList), Texts().CountLongFiles,
+                   Texts().EmptyLongFiles);
 }
 
 void TForm1::BtnKomojiFileClick(QObject*)
 {
-    ShowResultView(*KomojiFileList, scan::GroupCount(*KomojiFileList), Texts().CountKomojiFiles,
+    ShowResultView(*BtnKomojiFile, *KomojiFileList, scan::GroupCount(*KomojiFileList), Texts().CountKomojiFiles,
                    Texts().EmptyKomojiFiles);
 }
 
-void TForm1::ShowResultView(const scan::TStringList& list, std::int32_t count, const platform::Text& countingText,
-                            const platform::Text& emptyMessage)
+void TForm1::ShowResultView(const QPushButton& view, const scan::TStringList& list, std::int32_t count,
+                            const platform::Text& countingText, const platform::Text& emptyMessage)
 {
     if (list.Count() == 0) {
         app::ShowMessageDialog(emptyMessage, MessageDialogType::Information, YesNoButtons, 0);
@@ -331,6 +362,8 @@ void TForm1::ShowResultView(const scan::TStringList& list, std::int32_t count, c
     ListBox1->Clear();
     DelayTime(OneSecond);
     ListBox1->ReplaceLines(list.Snapshot());
+    ListBox1->setAccessibleName(app::ToQString(
+        app::FormatText(Texts().AccessibleResultViewFormat, {app::ToText(WithoutAccessKey(view.text()))})));
     SetCommandButtons(true);
     if (!isActiveWindow()) activateWindow();
     ListBox1->setFocus(Qt::OtherFocusReason);
@@ -389,14 +422,16 @@ platform::Text TForm1::RootField() const { return app::ToText(Edit1->text()); }
 
 void TForm1::SetProgressCaption(const platform::Text& step) { SetCaption(BaseCaption + Texts().ProgressGap + step); }
 
-void TForm1::RunOffGuiThread(const platform::Text& step, const std::atomic<std::size_t>* entries,
+void TForm1::RunOffGuiThread(const platform::Text& step, const std::atomic<std::size_t>* entries, std::size_t outOf,
                              const std::function<void()>& work)
 {
     QTimer caption;
     if (entries) {
-        connect(&caption, &QTimer::timeout, this, [this, &step, entries] {
+        connect(&caption, &QTimer::timeout, this, [this, &step, entries, outOf] {
             const auto count = std::to_string(entries->load(std::memory_order_relaxed));
-            SetProgressCaption(step + app::FormatText(Texts().ProgressCountFormat, {count}));
+            SetProgressCaption(
+                step + (outOf == 0 ? app::FormatText(Texts().ProgressCountFormat, {count})
+                                   : app::FormatText(Texts().ProgressLinesFormat, {count, std::to_string(outOf)})));
         });
         caption.start(ProgressInterval);
     }

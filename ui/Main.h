@@ -104,15 +104,18 @@ private:
     void SetProgressCaption(const platform::Text& step);
     // Runs one step of the run command off the GUI thread; meanwhile the
     // window is painted and its caption tells the step and, when `entries`
-    // is given, the entries so far (the step alone again once it is over).
-    void RunOffGuiThread(const platform::Text& step, const std::atomic<std::size_t>* entries,
+    // is given, the entries so far, or, when `outOf` is not zero, the lines
+    // written so far of all `outOf` lines (the step alone again once it is
+    // over).
+    void RunOffGuiThread(const platform::Text& step, const std::atomic<std::size_t>* entries, std::size_t outOf,
                          const std::function<void()>& work);
     scan::ResultLists Lists();
 
-    // One result view: the list, how many entries its lines describe, the
+    // One result view: its button (whose caption names the list box while
+    // it shows the view), the list, how many entries its lines describe, the
     // counting text and the message for an empty list.
-    void ShowResultView(const scan::TStringList& list, std::int32_t count, const platform::Text& countingText,
-                        const platform::Text& emptyMessage);
+    void ShowResultView(const QPushButton& view, const scan::TStringList& list, std::int32_t count,
+                        const platform::Text& countingText, const platform::Text& emptyMessage);
     void ConnectControls();
 };
 

@@ -7,7 +7,9 @@
 #include "app/QtText.h"
 #include "platform/memory/MemoryPlatform.h"
 #include "resources/Texts.h"
+#include "tests/support/AccessibilityEvents.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QPushButton>
@@ -80,6 +82,17 @@ TEST_F(HelpTest, TheContentsCommandOpensTheFirstTopicUnderTheFilesTitle)
         << viewer->PageText().toStdString();
 }
 
+TEST_F(HelpTest, EscapeClosesTheViewer)
+{
+    application.SetHelpFilePath("C:\\KIVRA\\KIVRA.HLP");
+    application.ShowHelp(app::HELP_CONTENTS, 0);
+    app::HelpViewer* viewer = Viewer();
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
+    QTest::keyClick(viewer->findChild<QTextBrowser*>(QStringLiteral("Document")), Qt::Key_Escape);
+    EXPECT_EQ(Viewer(), nullptr);
+}
+
 TEST_F(HelpTest, TheContextCommandOpensTheNumberedTopicWithItsParagraphsAndList)
 {
     application.SetHelpFilePath("C:\\KIVRA\\KIVRA.HLP");
@@ -103,6 +116,34 @@ TEST_F(HelpTest, LinksLeadToTheirTopicsAndBackReturns)
     QTest::mouseClick(back, Qt::LeftButton);
     EXPECT_TRUE(viewer->PageText().startsWith(QString::fromUtf8("目次")));
     EXPECT_FALSE(back->isEnabled());
+}
+
+TEST_F(HelpTest, AScreenReaderFindsThePagesLinksAndFollowsTheFocusBetweenThem)
+{
+    test::AccessibilityEvents events;
+    application.SetHelpFilePath("C:\\KIVRA\\KIVRA.HLP");
+    application.ShowHelp(app::HELP_CONTENTS, 0);
+    app::HelpViewer* viewer = Viewer();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
+    auto* document = viewer->findChild<QTextBrowser*>(QStringLiteral("Document"));
+    QAccessibleInterface* page = QAccessible::queryAccessibleInterface(document);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(viewer)->role(), QAccessible::Window);
+    EXPECT_EQ(page->text(QAccessible::Name), viewer->windowTitle());
+    EXPECT_EQ(page->textInterface()->text(0, page->textInterface()->characterCount()), viewer->PageText());
+    ASSERT_EQ(page->childCount(), 2);
+    EXPECT_EQ(page->child(1)->role(), QAccessible::Link);
+    EXPECT_EQ(page->child(1)->text(QAccessible::Name), QString::fromUtf8("ボタン"));
+
+    // Tab moves from link to link; each is told, after the page itself (-1)
+    // as it takes the focus.
+    document->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(document, Qt::Key_Tab);
+    QTest::keyClick(document, Qt::Key_Tab);
+    EXPECT_EQ(events.FocusedChildren(document), (std::vector<int>{-1, 0, 1}));
+    EXPECT_EQ(page->focusChild(), page->child(1));
+
+    page->child(1)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(viewer->PageText().startsWith(QString::fromUtf8("ボタン"))) << "pressing a link follows it";
 }
 
 TEST_F(HelpTest, AnUnknownTopicIsReportedInTheViewer)

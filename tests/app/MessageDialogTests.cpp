@@ -8,7 +8,9 @@
 #include "app/QtText.h"
 #include "platform/memory/MemoryPlatform.h"
 #include "resources/Texts.h"
+#include "tests/support/AccessibilityEvents.h"
 
+#include <QAccessible>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
@@ -17,6 +19,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace kivra::test {
 namespace {
@@ -137,6 +141,26 @@ TEST_F(DialogTest, EachCombinationInUseShowsItsTitleIconAndButtons)
             EXPECT_EQ(buttons[i]->isDefault(), use.names[i] == use.defaultButton);
             EXPECT_EQ(buttons[i]->property("Cancel").toBool(), use.names[i] == use.cancelButton);
         }
+    }
+}
+
+TEST_F(DialogTest, AScreenReaderSeesADialogOrForWarningsAndErrorsAnAlertDescribedByItsMessage)
+{
+    for (const auto type : {MessageDialogType::Warning, MessageDialogType::Error, MessageDialogType::Information,
+                            MessageDialogType::Confirmation}) {
+        const bool alert = type == MessageDialogType::Warning || type == MessageDialogType::Error;
+        test::AccessibilityEvents events;
+        const auto dialog = app::BuildMessageDialog(T().VerdictNormal, type, app::YesNoButtons);
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(dialog.get());
+        EXPECT_EQ(window->role(), alert ? QAccessible::AlertMessage : QAccessible::Dialog);
+        EXPECT_EQ(window->text(QAccessible::Name), dialog->windowTitle());
+        EXPECT_EQ(window->text(QAccessible::Description), QString::fromUtf8("正常です。")) << "without its blanks";
+        dialog->show();
+        const auto& seen = events.Events();
+        EXPECT_EQ(
+            std::count_if(seen.begin(), seen.end(), [](const auto& event) { return event.type == QAccessible::Alert; }),
+            alert ? 1 : 0)
+            << "an alert is read out as it comes up";
     }
 }
 

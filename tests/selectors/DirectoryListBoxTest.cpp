@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -363,6 +364,22 @@ TEST_F(DirectoryList, OpensAnAncestorOrASubdirectoryOnDoubleClickButNotTheCurren
     EXPECT_EQ(CurrentDirectoryNow(), "C:\\Data\\Archive");
     EXPECT_EQ(changes, (Strings{"C:\\Data", "C:\\Data\\Archive"}));
     EXPECT_EQ(events, (Strings{"click", "click", "double-click", "click", "double-click", "click", "double-click"}));
+}
+
+TEST_F(DirectoryList, EntersASubdirectoryWhoseShownNameNoPathCanHoldByItsShortName)
+{
+    // "?" stands for a character the code page cannot hold; the alias is the
+    // name any path reaches the directory by.
+    fs.AddDirectory("C:\\Data\\?n?", platform::FILE_ATTRIBUTE_DIRECTORY, "_N_~1");
+    auto list = StartedIn("C:\\Data");
+    const Items items = ItemsOf(*list);
+    const auto found = std::find(items.begin(), items.end(), Item{"?n?", Image::ClosedImage});
+    ASSERT_NE(found, items.end()) << "the list shows the name as its directory does";
+    const int row = static_cast<int>(found - items.begin());
+    EXPECT_EQ(list->ItemPath(row), "C:\\Data\\_N_~1");
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, CentreOf(*list, row));
+    EXPECT_EQ(list->Directory(), "C:\\Data\\_N_~1");
+    EXPECT_EQ(changes, Strings{"C:\\Data\\_N_~1"});
 }
 
 TEST_F(DirectoryList, OpensTheSelectedItemOnEnterButNotOnOtherKeys)

@@ -8,6 +8,7 @@
 #include "platform/Exceptions.h"
 #include "platform/WinApi.h"
 #include "platform/memory/MemoryPlatform.h"
+#include "platform/posix/PosixPlatform.h"
 #include "tests/support/Bytes.h"
 
 #include <QAbstractItemView>
@@ -108,6 +109,26 @@ TEST_F(DriveSelector, ShowsEachDriveTypeWithItsImageAndText)
     for (int i = 0; i < combo->ItemCount(); ++i) {
         EXPECT_EQ(combo->ItemImage(i), images[static_cast<std::size_t>(i)]) << "item " << i;
         EXPECT_NE(combo->ImageOf(combo->ItemImage(i)), nullptr) << "item " << i;
+    }
+}
+
+TEST(DriveSelectorOnLinux, TellsEachDrivesMountPointAsItsTipAndTheSelectedOnesOnTheField)
+{
+    platform::PosixSources sources;
+    sources.mountTable = "/dev/sda1 / ext4 rw 0 0\ntmpfs /tmp tmpfs rw 0 0\n";
+    platform::PosixPlatform posix(sources);
+    platform::ScopedPlatform active(posix.Interfaces());
+    ASSERT_TRUE(platform::SetCurrentDirectoryA("D:\\"));
+    TDriveComboBox combo;
+    combo.CreateHandle();
+
+    ASSERT_EQ(combo.ItemCount(), 2);
+    EXPECT_EQ(combo.ItemText(1), "d: []") << "the label stays the volume's";
+    const QString tips[] = {QStringLiteral("/"), QStringLiteral("/tmp")};
+    for (int i = 0; i < combo.ItemCount(); ++i) {
+        EXPECT_EQ(combo.itemData(i, Qt::ToolTipRole).toString(), tips[i]) << "item " << i;
+        combo.SetDrive(combo.ItemText(i)[0]);
+        EXPECT_EQ(combo.toolTip(), tips[i]) << "the field with item " << i << " selected";
     }
 }
 

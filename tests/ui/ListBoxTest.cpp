@@ -76,6 +76,19 @@ TEST(ListBoxTest, SelectingTheSelectedRowAgainChangesNothing)
     EXPECT_EQ(box.ItemIndex(), 1) << "a row that does not exist is not selected";
 }
 
+TEST(ListBoxTest, HomeAndEndGoToTheFirstAndTheLastRowWithOrWithoutCtrl)
+{
+    for (const auto modifiers : {Qt::NoModifier, Qt::ControlModifier}) {
+        TListBox box;
+        box.ReplaceLines(Snapshot({"1", "2", "3", "4", "5"}));
+        box.SetItemIndex(2);
+        QTest::keyClick(&box, Qt::Key_End, modifiers);
+        EXPECT_EQ(box.ItemIndex(), 4) << "modifiers " << modifiers;
+        QTest::keyClick(&box, Qt::Key_Home, modifiers);
+        EXPECT_EQ(box.ItemIndex(), 0) << "modifiers " << modifiers;
+    }
+}
+
 TEST(ListBoxTest, EveryRowIsItemHeightPixelsHigh)
 {
     TListBox box;

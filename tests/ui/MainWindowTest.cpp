@@ -34,6 +34,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <new>
 #include <optional>
@@ -440,7 +441,9 @@ TEST_F(MainWindowTest, AReadOnlyExecutableDirectoryStopsTheRunAtTheFirstFile)
     EXPECT_EQ(failure.buttons, (std::vector<std::string>{"Abort"}));
     const WindowState saving{Texts().FormCaption + Texts().ProgressGap + Texts().ProgressSaving, AllEnabled, 0, -1};
     EXPECT_EQ(failure.window, saving);
-    EXPECT_EQ(StateOf(form), saving) << "no difference view and no verdict after the failure";
+    const WindowState idle{Texts().FormCaption, AllEnabled, 0, -1};
+    EXPECT_EQ(StateOf(form), idle) << "no difference view and no verdict after the failure, and the window's own "
+                                      "caption once it has been told";
     EXPECT_TRUE(world.EntryNames("C:\\BIN").empty()) << "no result file was written";
 
     // The lists are complete all the same: the views show this run's results.
@@ -564,11 +567,21 @@ TEST_F(MainWindowTest, ARootTooLongForTheFieldShowsItsBeginning)
     EXPECT_EQ(form.Edit1->cursorPosition(), 0) << "the drive and the first names are in view";
 }
 
-TEST_F(MainWindowTest, HelpLooksForItsFileBesideTheExecutable)
+TEST_F(MainWindowTest, TheMenuItemAndF1OpenTheHelpFileBesideTheExecutable)
 {
-    TForm1& form = OpenWindow();
-    form.MenuHelpDsp->trigger();
-    EXPECT_EQ(Readable(app::Application().HelpFilePath()), "C:\\BIN\\KIVRA.HLP");
+    for (const bool key : {false, true}) {
+        TForm1& form = OpenWindow();
+        if (key)
+            QTest::keyClick(form.DirectoryListBox1, Qt::Key_F1);
+        else
+            form.MenuHelpDsp->trigger();
+        EXPECT_EQ(Readable(app::Application().HelpFilePath()), "C:\\BIN\\KIVRA.HLP");
+        const auto windows = QApplication::topLevelWidgets();
+        EXPECT_TRUE(std::any_of(windows.begin(), windows.end(),
+                                [](QWidget* w) { return qobject_cast<app::HelpViewer*>(w) && w->isVisible(); }))
+            << "the viewer shows (the missing file said in it), F1 " << key;
+        application.reset();
+    }
 }
 
 TEST_F(MainWindowTest, ExitAsksTheProgramToEndAndLeavesTheWindowShown)
@@ -823,11 +836,14 @@ TEST_F(LongStepsTest, TheWindowRepaintsAndCountsTheLinesWrittenWhileTheSaveWaits
     EXPECT_TRUE(longNamesWrittenWhileHeld) << "the first file was written before the second waited";
     // The lines of the first file and of the second (all put together before
     // its first write), counted in steps.
+    // of all the lines of the five files.
     const std::size_t lines = form.LongNameList->Count() + form.ShortNameList->Count();
     const std::size_t shown = lines / scan::SaveProgress::SavedEvery * scan::SaveProgress::SavedEvery;
+    const std::size_t all =
+        lines + form.DifferentList->Count() + form.LongFileList->Count() + form.KomojiFileList->Count();
     EXPECT_EQ(Readable(captionWhileHeld),
               Readable(Texts().FormCaption + Texts().ProgressGap + Texts().ProgressSaving +
-                       app::FormatText(Texts().ProgressCountFormat, {std::to_string(shown)})));
+                       app::FormatText(Texts().ProgressLinesFormat, {std::to_string(shown), std::to_string(all)})));
     EXPECT_EQ(held.CallsWhileHeld(), std::vector<std::string>{})
         << "nothing on the window's thread used the platform while the save did";
     ASSERT_EQ(answerer.Seen().size(), 1u);
@@ -872,8 +888,9 @@ TEST_F(LongStepsTest, AFileThatCannotBeWrittenIsToldOnceTheSaveHasStopped)
     ASSERT_EQ(answerer.Seen().size(), 1u) << "the failure alone: no verdict follows";
     EXPECT_EQ(Readable(answerer.Seen()[0].text), Readable(Texts().SaveFailedShortNames));
     EXPECT_EQ(answerer.Seen()[0].buttons, std::vector<std::string>{"Abort"});
-    EXPECT_EQ(StateOf(form).caption, Texts().FormCaption + Texts().ProgressGap + Texts().ProgressSaving)
-        << "the saving caption stays, without a count";
+    EXPECT_EQ(answerer.Seen()[0].window.caption, Texts().FormCaption + Texts().ProgressGap + Texts().ProgressSaving)
+        << "the saving caption, without a count, while the failure is told";
+    EXPECT_EQ(StateOf(form).caption, Texts().FormCaption) << "then the window's own caption";
     EXPECT_EQ(StateOf(form).buttons, AllEnabled);
     EXPECT_TRUE(world.FileContents("C:\\BIN\\KIVRALNG.TXT").has_value());
     EXPECT_FALSE(world.FileContents("C:\\BIN\\KIVRADIF.TXT").has_value()) << "no file after the failed one";

@@ -192,6 +192,31 @@ TEST_F(RunCommandTest, AnEmptyTreeIsNormal)
     EXPECT_EQ(ResultFile("KIVRADIF.TXT").size(), 12u);
 }
 
+TEST_F(RunCommandTest, AFolderWhoseNameTheCodePageCannotHoldIsPickedByItsShortNameAndScanned)
+{
+    tree.MakeDirectory("Ünï");
+    tree.MakeFile("Ünï/INNER.TXT");
+    TForm1& form = OpenWindow();
+    DialogAnswerer answerer(&form);
+    PickTree();
+    testing::EnterSubdirectory(*form.DirectoryListBox1, "?n?", Gesture::DoubleClick);
+
+    // Reached by its short name, and shown so in the list and the field alike.
+    std::string folder;
+    ASSERT_TRUE(platform::WindowsPathFromLinuxPath(tree.Path() + "/Ünï", folder));
+    char alias[300] = {};
+    ASSERT_GT(platform::GetShortPathNameA(folder.c_str(), alias, sizeof alias), 0u);
+    const Text picked = "C:\\tmp\\" + tree.Name() + "\\" + Text(alias).substr(Text(alias).rfind('\\') + 1);
+    EXPECT_EQ(Readable(form.DirectoryListBox1->Directory()), Readable(picked));
+    EXPECT_EQ(Readable(app::ToText(form.Edit1->text())), Readable(picked));
+
+    QTest::mouseClick(form.BtnRun, Qt::LeftButton);
+    ASSERT_EQ(answerer.Seen().size(), 1u);
+    EXPECT_EQ(Readable(answerer.Seen()[0].text), Readable(Texts().VerdictNormal));
+    EXPECT_EQ(ResultFile("KIVRALNG.TXT"),
+              Lines({Texts().LongNameHeader, platform::UpperCaseText(picked) + "\\INNER.TXT"}));
+}
+
 TEST_F(RunCommandTest, ARootThatVanishedBeforeTheRunIsReportedAndChangesNothing)
 {
     tree.MakeDirectory("GONE");
