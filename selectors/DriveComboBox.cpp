@@ -230,7 +230,7 @@ void TDriveComboBox::AddItem(const platform::Text& text, Image image)
     // The label is the volume's; where the drive's root lies in the system
     // below (a Linux mount point, on Windows the root itself) is its tip.
     std::string place;
-    if (platform::LinuxPathFromWindowsPath(RootOf(text[0]), place))
+    if (platform::SystemPathFromWindowsPath(RootOf(text[0]), place))
         setItemData(count() - 1, QString::fromUtf8(place.data(), static_cast<qsizetype>(place.size())),
                     Qt::ToolTipRole);
 }

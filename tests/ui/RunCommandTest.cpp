@@ -203,7 +203,7 @@ TEST_F(RunCommandTest, AFolderWhoseNameTheCodePageCannotHoldIsPickedByItsShortNa
 
     // Reached by its short name, and shown so in the list and the field alike.
     std::string folder;
-    ASSERT_TRUE(platform::WindowsPathFromLinuxPath(tree.Path() + "/Ünï", folder));
+    ASSERT_TRUE(platform::WindowsPathFromSystemPath(tree.Path() + "/Ünï", folder));
     char alias[300] = {};
     ASSERT_GT(platform::GetShortPathNameA(folder.c_str(), alias, sizeof alias), 0u);
     const Text picked = "C:\\tmp\\" + tree.Name() + "\\" + Text(alias).substr(Text(alias).rfind('\\') + 1);
