@@ -13,6 +13,7 @@
 #include "app/QtText.h"
 #include "bench/scan/TreeGenerator.h"
 #include "platform/CodePage.h"
+#include "platform/SystemPlatform.h"
 #include "platform/WinApi.h"
 #include "selectors/DirectoryListBox.h"
 #include "ui/Main.h"
@@ -81,6 +82,7 @@ private:
 int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const platform::ScopedPlatform system(platform::SystemPlatform());
     std::size_t entries = 1000000;
     std::string tree;
     for (int i = 1; i + 1 < argc; i += 2) {

@@ -7,6 +7,7 @@
 #include "AppTestSupport.h"
 
 #include "app/Application.h"
+#include "platform/SystemPlatform.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -38,6 +39,7 @@ void AnswerBoxes()
 int main(int argc, char** argv)
 {
     const bool uncaught = argc > 1 && std::strcmp(argv[1], "uncaught") == 0;
+    const kivra::platform::ScopedPlatform system(kivra::platform::SystemPlatform());
     return kivra::app::ApplicationMain(argc, argv, [uncaught] {
         using kivra::app::Application;
         AnswerBoxes();
