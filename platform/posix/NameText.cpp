@@ -3,7 +3,6 @@
 #include "platform/CodePage.h"
 #include "platform/SystemCodePage.h"
 
-
 #include <algorithm>
 #include <array>
 #include <vector>
