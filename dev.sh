@@ -201,7 +201,8 @@ case "${1:-}" in
     version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-windows/CMakeCache.txt)
     archive=build-windows/kivra-scan-$version-windows-x86_64.zip
     rm -rf build-windows/package && mkdir -p build-windows/package
-    cp build-windows/bin/kivra-scan.exe build-windows/package/
+    # Without its debugging information: a tenth of the size.
+    x86_64-w64-mingw32-strip -o build-windows/package/kivra-scan.exe build-windows/bin/kivra-scan.exe
     sed 's/$/\r/' packaging/windows/README.txt >build-windows/package/README.txt
     rm -f "$archive"
     (cd build-windows/package && zip -q -9 "../$(basename "$archive")" kivra-scan.exe README.txt)
