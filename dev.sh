@@ -109,7 +109,8 @@ run_fuzzers() { # run_fuzzers SECONDS
 # The Windows build of kivra-scan and its tests, cross-compiled with
 # MinGW-w64 into build-windows/.
 build_windows() {
-  configure build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DKIVRA_LINUX_SCAN="$PWD/build/bin/kivra-scan"
+  configure build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DKIVRA_TESTS=ON \
+    -DKIVRA_LINUX_SCAN="$PWD/build/bin/kivra-scan"
   cmake --build build-windows -j "$(nproc)"
 }
 
