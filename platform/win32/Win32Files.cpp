@@ -178,6 +178,7 @@ DWORD Win32Files::GetShortPathNameA(const char* longPath, char* shortPath, DWORD
     const ::DWORD length = GetShortPathNameW(wide.c_str(), result.data(), needed);
     if (length == 0 || length >= needed) return Failed(static_cast<DWORD>(::GetLastError()), DWORD{0});
     result.resize(length);
+    result = WithGivenSpelling(wide, result);
     // A name the volume keeps no short form of stays long; where 932 cannot
     // hold it, the path has no short form the program could use.
     // The "\\?\" that a long path is given to Windows with is no name.

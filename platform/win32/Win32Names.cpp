@@ -54,6 +54,14 @@ std::vector<Name> NamesOf(std::wstring_view path, std::size_t from)
 
 Text UpperShown(const Text& shown) { return UpperCaseText(shown); }
 
+// True for "name~2" and the like.
+bool EndsWithNumber(std::wstring_view name)
+{
+    std::size_t at = name.size();
+    while (at > 0 && name[at - 1] >= L'0' && name[at - 1] <= L'9') --at;
+    return at < name.size() && at > 1 && name[at - 1] == L'~';
+}
+
 std::wstring Directory(std::wstring_view path, std::size_t nameAt)
 {
     std::wstring directory(path.substr(0, nameAt));
@@ -177,8 +185,14 @@ bool WindowsPathOf(std::string_view path, std::wstring& wide, DWORD* error, bool
     std::vector<std::pair<Name, std::wstring>> replacements;
     for (std::size_t i = 0; i < names.size(); ++i) {
         const Name& name = names[i];
-        if (name.text.find(L'?') == std::wstring_view::npos) continue;
-        if (lastIsPattern && i + 1 == names.size()) continue;
+        const bool last = i + 1 == names.size();
+        if (lastIsPattern && last && name.text.find_first_of(L"*?") != std::wstring_view::npos) continue;
+        const bool lossy = name.text.find(L'?') != std::wstring_view::npos;
+        // A name its directory numbered (one of several that would show
+        // alike) ends in "~" and digits; so does many an alias, which
+        // Windows reaches by itself.
+        const bool numbered = !lossy && EndsWithNumber(name.text);
+        if (!lossy && !numbered) continue;
         // The directory is read with the names before already replaced.
         std::wstring directory = Directory(wide, name.at);
         for (auto it = replacements.rbegin(); it != replacements.rend(); ++it) {
@@ -193,12 +207,14 @@ bool WindowsPathOf(std::string_view path, std::wstring& wide, DWORD* error, bool
             const std::vector<Text> shown = ShownNames(entries);
             for (std::size_t e = 0; e < entries.size() && !found; ++e) {
                 if (UpperShown(shown[e]) != wanted) continue;
+                if (numbered && shown[e] == TextFromWide(entries[e].name)) continue;
                 replacements.push_back({name, entries[e].name});
                 found = true;
             }
         }
+        if (!found && numbered) continue;
         if (!found) {
-            *error = i + 1 == names.size() ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+            *error = last ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
             return false;
         }
     }
@@ -208,6 +224,26 @@ bool WindowsPathOf(std::string_view path, std::wstring& wide, DWORD* error, bool
     // searched needs room for "\*" besides.
     if (wide.size() >= 248 && !wide.starts_with(L"\\\\?\\")) wide = LongForm(wide);
     return true;
+}
+
+std::wstring WithGivenSpelling(const std::wstring& given, const std::wstring& found)
+{
+    const auto same = [](std::wstring_view a, std::wstring_view b) {
+        return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+               CSTR_EQUAL;
+    };
+    const std::size_t givenStart = NamesStart(given);
+    const std::size_t foundStart = NamesStart(found);
+    const std::vector<Name> givenNames = NamesOf(given, givenStart);
+    const std::vector<Name> foundNames = NamesOf(found, foundStart);
+    if (givenNames.size() != foundNames.size()) return found;
+    std::wstring spelled = found;
+    for (std::size_t i = foundNames.size(); i-- > 0;)
+        if (same(givenNames[i].text, foundNames[i].text))
+            spelled.replace(foundNames[i].at, foundNames[i].text.size(), givenNames[i].text);
+    const std::wstring_view givenRoot = std::wstring_view(given).substr(0, givenStart);
+    if (same(givenRoot, std::wstring_view(found).substr(0, foundStart))) spelled.replace(0, foundStart, givenRoot);
+    return spelled;
 }
 
 std::wstring StoredPath(const std::wstring& path)

@@ -34,11 +34,19 @@ bool ReadDirectory(const std::wstring& directory, std::wstring_view pattern, std
                    DWORD* error);
 
 // The path Windows is to be given for a path of the program: UTF-16, every
-// name shown with "?" replaced by the real name its directory shows it for,
+// name shown with "?" or numbered by ShownNames replaced by the real name
+// its directory shows it for,
 // and the "\\?\" form where the path is too long for the plain one. False
 // with error 2 (3 where names follow) when a shown name leads nowhere. The
 // last name is left as it is when it is a search pattern.
 bool WindowsPathOf(std::string_view path, std::wstring& wide, DWORD* error, bool lastIsPattern = false);
+
+// `found`, an answer of Windows for the path `given` with as many names,
+// with each name that equals the given one without regard to case spelled
+// as given: GetShortPathName copies a name that is already a legal 8.3 name
+// as it was written, as Windows documents it (Wine gives the directory's
+// spelling instead).
+std::wstring WithGivenSpelling(const std::wstring& given, const std::wstring& found);
 
 // The path with each name spelled as its directory holds it (its case, the
 // long name for an alias), where a search finds it; a name it does not find

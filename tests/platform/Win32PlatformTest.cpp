@@ -28,11 +28,27 @@ protected:
         EXPECT_TRUE(WindowsPathFromSystemPath(std::string(utf8.begin(), utf8.end()), path));
         root_ = path;
     }
-    ~Win32PlatformTest() override
+    ~Win32PlatformTest() override { Remove(L"\\\\?\\" + folder_.wstring()); }
+
+    // Removes a folder and all in it, by its "\\?\" form, which reaches
+    // beyond MAX_PATH.
+    static void Remove(const std::wstring& folder)
     {
-        // The "\\?\" form reaches below MAX_PATH too.
-        std::error_code ignored;
-        std::filesystem::remove_all(L"\\\\?\\" + folder_.wstring(), ignored);
+        WIN32_FIND_DATAW data;
+        const ::HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+        if (search != win32::NoSystemHandle) {
+            do {
+                const std::wstring name = data.cFileName;
+                if (name == L"." || name == L"..") continue;
+                const std::wstring path = folder + L"\\" + name;
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    Remove(path);
+                else
+                    DeleteFileW(path.c_str());
+            } while (::FindNextFileW(search, &data));
+            ::FindClose(search);
+        }
+        RemoveDirectoryW(folder.c_str());
     }
 
     // Every name a search of `pattern` reports but "." and "..", with the
