@@ -11,7 +11,7 @@
 #include "platform/SystemPlatform.h"
 #include "platform/Win32.h"
 #ifdef _WIN32
-#include "platform/win32/Win32Names.h"
+#include "platform/win32/Utf8.h"
 #endif
 
 #include <cerrno>

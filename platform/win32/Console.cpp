@@ -1,5 +1,6 @@
 #include "platform/Console.h"
 
+#include "platform/win32/Utf8.h"
 #include "platform/win32/Windows.h"
 
 #include <fcntl.h>
@@ -32,15 +33,6 @@ std::atomic<bool> interrupted{false};
     return TRUE;
 }
 
-std::wstring WideFromUtf8(std::string_view utf8)
-{
-    if (utf8.empty()) return {};
-    const int size = static_cast<int>(utf8.size());
-    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));
-    return wide;
-}
-
 } // namespace
 
 bool StandardErrorIsTerminal() { return ConsoleOf(stderr) != nullptr; }
@@ -50,7 +42,7 @@ bool WriteToStandardStream(std::FILE* stream, std::string_view text)
     const ::HANDLE console = ConsoleOf(stream);
     if (!console) return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
     std::fflush(stream);
-    const std::wstring wide = WideFromUtf8(text);
+    const std::wstring wide = win32::WideFromUtf8(text);
     ::DWORD written = 0;
     if (!WriteConsoleW(console, wide.data(), static_cast<::DWORD>(wide.size()), &written, nullptr) ||
         written != wide.size()) {

@@ -1,6 +1,7 @@
 #include "platform/win32/Win32Files.h"
 
 #include "platform/Platform.h"
+#include "platform/win32/Utf8.h"
 #include "platform/win32/Win32Names.h"
 #include "platform/win32/Windows.h"
 
@@ -54,17 +55,6 @@ bool Wide(const char* path, std::wstring& wide)
     DWORD error = ERROR_SUCCESS;
     if (!WindowsPathOf(path, wide, &error)) return Failed(error, false);
     return true;
-}
-
-std::wstring FullPath(const std::wstring& path)
-{
-    const ::DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return path;
-    std::wstring full(needed, L'\0');
-    const ::DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed) return path;
-    full.resize(length);
-    return full;
 }
 
 } // namespace
@@ -182,8 +172,7 @@ DWORD Win32Files::GetShortPathNameA(const char* longPath, char* shortPath, DWORD
     // A name the volume keeps no short form of stays long; where 932 cannot
     // hold it, the path has no short form the program could use.
     // The "\\?\" that a long path is given to Windows with is no name.
-    const std::wstring_view names = std::wstring_view(result).substr(result.starts_with(L"\\\\?\\") ? 4 : 0);
-    if (!HoldableIn932(names)) return Failed(ERROR_NO_UNICODE_TRANSLATION, DWORD{0});
+    if (!HoldableIn932(WithoutLongPrefix(result))) return Failed(ERROR_NO_UNICODE_TRANSLATION, DWORD{0});
     const Text path = ProgramPathOf(result);
     return CopyOut(path, shortPath, capacity);
 }
@@ -368,12 +357,7 @@ BOOL Win32Files::SystemPathFromWindowsPath(std::string_view windowsPath, std::st
         KeepLastError();
         return false;
     }
-    std::wstring full = StoredPath(FullPath(wide));
-    if (full.starts_with(L"\\\\?\\UNC\\"))
-        full = L"\\\\" + full.substr(8);
-    else if (full.starts_with(L"\\\\?\\"))
-        full = full.substr(4);
-    systemPath = Utf8FromWide(full);
+    systemPath = Utf8FromWide(WithoutLongPrefix(StoredPath(FullPath(wide))));
     return true;
 }
 

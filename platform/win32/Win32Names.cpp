@@ -1,9 +1,9 @@
 #include "platform/win32/Win32Names.h"
 
+#include "platform/win32/Utf8.h"
 #include "platform/win32/Windows.h"
 
-#include <algorithm>
-#include <set>
+#include <unordered_set>
 
 namespace kivra::platform::win32 {
 
@@ -73,12 +73,7 @@ std::wstring Directory(std::wstring_view path, std::size_t nameAt)
 // The "\\?\" form of a full path, which Windows takes beyond MAX_PATH.
 std::wstring LongForm(const std::wstring& path)
 {
-    const ::DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return path;
-    std::wstring full(needed, L'\0');
-    const ::DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed) return path;
-    full.resize(length);
+    const std::wstring full = FullPath(path);
     if (full.starts_with(L"\\\\?\\")) return full;
     if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
     return L"\\\\?\\" + full;
@@ -86,24 +81,28 @@ std::wstring LongForm(const std::wstring& path)
 
 } // namespace
 
-std::wstring WideFromUtf8(std::string_view utf8)
+std::wstring FullPath(const std::wstring& path)
 {
-    if (utf8.empty()) return {};
-    const int size = static_cast<int>(utf8.size());
-    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));
-    return wide;
+    const ::DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return path;
+    std::wstring full(needed, L'\0');
+    const ::DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return path;
+    full.resize(length);
+    return full;
 }
 
-std::string Utf8FromWide(std::wstring_view wide)
+std::wstring WithoutLongPrefix(const std::wstring& path)
 {
-    if (wide.empty()) return {};
-    const int size = static_cast<int>(wide.size());
-    std::string utf8(
-        static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr)),
-        '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
-    return utf8;
+    if (path.starts_with(L"\\\\?\\UNC\\")) return L"\\\\" + path.substr(8);
+    if (path.starts_with(L"\\\\?\\")) return path.substr(4);
+    return path;
+}
+
+bool SameName(std::wstring_view a, std::wstring_view b)
+{
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
 }
 
 std::wstring WideFromText(std::string_view text)
@@ -126,23 +125,26 @@ bool HoldableIn932(std::wstring_view wide)
 
 std::vector<Text> ShownNames(const std::vector<FoundEntry>& entries)
 {
+    // Every directory a walk searches goes through here: each name is
+    // converted and upper-cased once, and looked up in hashed sets.
     std::vector<Text> shown;
+    std::vector<Text> upper;
     shown.reserve(entries.size());
-    std::multiset<Text> taken;
+    upper.reserve(entries.size());
     for (const FoundEntry& entry : entries) {
         shown.push_back(TextFromWide(entry.name));
-        taken.insert(UpperShown(shown.back()));
+        upper.push_back(UpperShown(shown.back()));
     }
-    std::set<Text> claimed;
-    for (Text& name : shown) {
-        const Text upper = UpperShown(name);
-        if (claimed.insert(upper).second) continue;
+    const std::unordered_set<Text> taken(upper.begin(), upper.end());
+    if (taken.size() == entries.size()) return shown; // no two alike: the common case
+    std::unordered_set<Text> claimed;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (claimed.insert(upper[i]).second) continue;
         for (unsigned number = 2;; ++number) {
-            const Text candidate = name + "~" + std::to_string(number);
+            const Text candidate = shown[i] + "~" + std::to_string(number);
             const Text upperCandidate = UpperShown(candidate);
-            if (taken.count(upperCandidate) == 0 && claimed.count(upperCandidate) == 0) {
-                name = candidate;
-                claimed.insert(upperCandidate);
+            if (taken.count(upperCandidate) == 0 && claimed.insert(upperCandidate).second) {
+                shown[i] = candidate;
                 break;
             }
         }
@@ -228,10 +230,6 @@ bool WindowsPathOf(std::string_view path, std::wstring& wide, DWORD* error, bool
 
 std::wstring WithGivenSpelling(const std::wstring& given, const std::wstring& found)
 {
-    const auto same = [](std::wstring_view a, std::wstring_view b) {
-        return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-               CSTR_EQUAL;
-    };
     const std::size_t givenStart = NamesStart(given);
     const std::size_t foundStart = NamesStart(found);
     const std::vector<Name> givenNames = NamesOf(given, givenStart);
@@ -239,10 +237,10 @@ std::wstring WithGivenSpelling(const std::wstring& given, const std::wstring& fo
     if (givenNames.size() != foundNames.size()) return found;
     std::wstring spelled = found;
     for (std::size_t i = foundNames.size(); i-- > 0;)
-        if (same(givenNames[i].text, foundNames[i].text))
+        if (SameName(givenNames[i].text, foundNames[i].text))
             spelled.replace(foundNames[i].at, foundNames[i].text.size(), givenNames[i].text);
     const std::wstring_view givenRoot = std::wstring_view(given).substr(0, givenStart);
-    if (same(givenRoot, std::wstring_view(found).substr(0, foundStart))) spelled.replace(0, foundStart, givenRoot);
+    if (SameName(givenRoot, std::wstring_view(found).substr(0, foundStart))) spelled.replace(0, foundStart, givenRoot);
     return spelled;
 }
 
@@ -266,11 +264,7 @@ std::wstring StoredPath(const std::wstring& path)
 
 Text ProgramPathOf(const std::wstring& given)
 {
-    std::wstring wide = given;
-    if (wide.starts_with(L"\\\\?\\UNC\\"))
-        wide = L"\\\\" + wide.substr(8);
-    else if (wide.starts_with(L"\\\\?\\"))
-        wide = wide.substr(4);
+    const std::wstring wide = WithoutLongPrefix(given);
     const std::vector<Name> names = NamesOf(wide, NamesStart(wide));
     Text program = TextFromWide(std::wstring_view(wide).substr(0, names.empty() ? wide.size() : names[0].at));
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -283,9 +277,7 @@ Text ProgramPathOf(const std::wstring& given)
             if (ReadDirectory(Directory(wide, name.at), L"*", entries, &ignored)) {
                 const std::vector<Text> all = ShownNames(entries);
                 for (std::size_t e = 0; e < entries.size(); ++e)
-                    if (CompareStringOrdinal(entries[e].name.data(), static_cast<int>(entries[e].name.size()),
-                                             name.text.data(), static_cast<int>(name.text.size()),
-                                             TRUE) == CSTR_EQUAL) {
+                    if (SameName(entries[e].name, name.text)) {
                         shown = all[e];
                         break;
                     }

@@ -59,9 +59,16 @@ std::wstring StoredPath(const std::wstring& path);
 // "\\?\" prefix.
 Text ProgramPathOf(const std::wstring& wide);
 
-// UTF-16 and UTF-8, as Windows converts them.
-std::wstring WideFromUtf8(std::string_view utf8);
-std::string Utf8FromWide(std::wstring_view wide);
+// The full path Windows makes of a path (relative to the current directory
+// of its drive); the path itself where it makes none.
+std::wstring FullPath(const std::wstring& path);
+// The path without the "\\?\" (or "\\?\UNC\") that long paths are given
+// to Windows with.
+std::wstring WithoutLongPrefix(const std::wstring& path);
+// Two names equal without regard to case, as the file system compares them.
+bool SameName(std::wstring_view a, std::wstring_view b);
+
+// Program text (932) and UTF-16.
 std::wstring WideFromText(std::string_view text);
 Text TextFromWide(std::wstring_view wide);
 // True when every character of `wide` has a code in 932.

@@ -23,6 +23,7 @@
 #ifdef _WIN32
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Windows.h"
+#include "tests/support/WindowsFolders.h"
 #else
 #include "platform/posix/PosixPlatform.h"
 #include "tests/support/TempDir.h"
@@ -83,7 +84,7 @@ public:
     {
         const UINT type = GetDriveTypeW(L"D:\\");
         if (type != DRIVE_FIXED) ADD_FAILURE() << "drive D: is no fixed drive (type " << type << "): map it first";
-        Empty(folder_);
+        test::EmptyFolder(folder_);
     }
     void Directory(const std::string& path) override { CreateDirectoryW(Wide(path).c_str(), nullptr); }
     void File(const std::string& path, const std::string& contents) override
@@ -116,7 +117,7 @@ public:
         scoped_.reset();
         for (const ::HANDLE handle : held_) ::CloseHandle(handle);
         SetCurrentDirectoryW(L"C:\\");
-        Empty(folder_);
+        test::EmptyFolder(folder_);
     }
 
 private:
@@ -128,28 +129,6 @@ private:
         std::replace(wide.begin(), wide.end(), L'/', L'\\');
         return folder_ + L"\\" + wide;
     }
-    // Removes everything inside the folder.
-    static void Empty(const std::wstring& path)
-    {
-        WIN32_FIND_DATAW data;
-        const ::HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &data);
-        if (search != win32::NoSystemHandle) {
-            do {
-                const std::wstring name = data.cFileName;
-                if (name == L"." || name == L"..") continue;
-                const std::wstring child = path + L"\\" + name;
-                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    Empty(child);
-                    RemoveDirectoryW(child.c_str());
-                } else {
-                    DeleteFileW(child.c_str());
-                }
-            } while (::FindNextFileW(search, &data));
-            ::FindClose(search);
-        }
-    }
-
     const std::wstring folder_ = L"D:";
     std::vector<::HANDLE> held_;
     Win32Platform windows_;

@@ -5,6 +5,7 @@
 #include "platform/win32/Win32Platform.h"
 #include "platform/WinApi.h"
 #include "platform/win32/Windows.h"
+#include "tests/support/WindowsFolders.h"
 
 #include <gtest/gtest.h>
 
@@ -28,26 +29,11 @@ protected:
         EXPECT_TRUE(WindowsPathFromSystemPath(std::string(utf8.begin(), utf8.end()), path));
         root_ = path;
     }
-    ~Win32PlatformTest() override { Remove(L"\\\\?\\" + folder_.wstring()); }
-
-    // Removes a folder and all in it, by its "\\?\" form, which reaches
-    // beyond MAX_PATH.
-    static void Remove(const std::wstring& folder)
+    ~Win32PlatformTest() override
     {
-        WIN32_FIND_DATAW data;
-        const ::HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-        if (search != win32::NoSystemHandle) {
-            do {
-                const std::wstring name = data.cFileName;
-                if (name == L"." || name == L"..") continue;
-                const std::wstring path = folder + L"\\" + name;
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    Remove(path);
-                else
-                    DeleteFileW(path.c_str());
-            } while (::FindNextFileW(search, &data));
-            ::FindClose(search);
-        }
+        // By its "\\?\" form, which reaches beyond MAX_PATH.
+        const std::wstring folder = L"\\\\?\\" + folder_.wstring();
+        test::EmptyFolder(folder);
         RemoveDirectoryW(folder.c_str());
     }
 
