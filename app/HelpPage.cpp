@@ -1,4 +1,5 @@
 #include "app/HelpPage.h"
+#include "app/Accessible.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -232,16 +233,7 @@ private:
     mutable std::map<int, QAccessible::Id> links_;
 };
 
-QAccessibleInterface* HelpPageInterface(const QString& className, QObject* object)
-{
-    if (className == QLatin1String(HelpPage::staticMetaObject.className()))
-        return new HelpPageAccessible(static_cast<HelpPage*>(object));
-    return nullptr;
-}
-
-// Known to Qt's accessibility before any such control is made: an interface
-// asked for during a control's construction is kept for its whole life.
-const bool HelpPageInterfaceInstalled = (QAccessible::installFactory(HelpPageInterface), true);
+const bool HelpPageInterfaceInstalled = InstallAccessibleInterface<HelpPage, HelpPageAccessible>();
 
 } // namespace
 

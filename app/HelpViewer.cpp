@@ -1,4 +1,5 @@
 #include "app/HelpViewer.h"
+#include "app/Accessible.h"
 
 #include "app/Guard.h"
 #include "app/HelpPage.h"
@@ -102,16 +103,7 @@ public:
     explicit HelpViewerAccessible(QWidget* viewer) : QAccessibleWidget(viewer, QAccessible::Window) {}
 };
 
-QAccessibleInterface* HelpViewerInterface(const QString& className, QObject* object)
-{
-    if (className == QLatin1String(HelpViewer::staticMetaObject.className()))
-        return new HelpViewerAccessible(static_cast<QWidget*>(object));
-    return nullptr;
-}
-
-// Known to Qt's accessibility before any such control is made: an interface
-// asked for during a control's construction is kept for its whole life.
-const bool HelpViewerInterfaceInstalled = (QAccessible::installFactory(HelpViewerInterface), true);
+const bool HelpViewerInterfaceInstalled = InstallAccessibleInterface<HelpViewer, HelpViewerAccessible>();
 
 } // namespace
 

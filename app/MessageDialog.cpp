@@ -1,4 +1,5 @@
 #include "app/MessageDialog.h"
+#include "app/Accessible.h"
 
 #include "app/Application.h"
 #include "app/QtText.h"
@@ -66,16 +67,7 @@ public:
     }
 };
 
-QAccessibleInterface* MessageDialogInterface(const QString& className, QObject* object)
-{
-    if (className == QLatin1String(TMessageForm::staticMetaObject.className()))
-        return new MessageDialogAccessible(static_cast<TMessageForm*>(object));
-    return nullptr;
-}
-
-// Known to Qt's accessibility before any such control is made: an interface
-// asked for during a control's construction is kept for its whole life.
-const bool MessageDialogInterfaceInstalled = (QAccessible::installFactory(MessageDialogInterface), true);
+const bool MessageDialogInterfaceInstalled = InstallAccessibleInterface<TMessageForm, MessageDialogAccessible>();
 
 struct ButtonKind {
     const char* name;

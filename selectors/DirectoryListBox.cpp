@@ -1,4 +1,5 @@
 #include "selectors/DirectoryListBox.h"
+#include "app/Accessible.h"
 
 #include "app/Application.h"
 #include "app/QtText.h"
@@ -176,16 +177,8 @@ private:
     mutable std::map<int, QAccessible::Id> rows_;
 };
 
-QAccessibleInterface* DirectoryListInterface(const QString& className, QObject* object)
-{
-    if (className == QLatin1String(TDirectoryListBox::staticMetaObject.className()))
-        return new DirectoryListAccessible(static_cast<TDirectoryListBox*>(object));
-    return nullptr;
-}
-
-// Known to Qt's accessibility before any such control is made: an interface
-// asked for during a control's construction is kept for its whole life.
-const bool DirectoryListInterfaceInstalled = (QAccessible::installFactory(DirectoryListInterface), true);
+const bool DirectoryListInterfaceInstalled =
+    app::InstallAccessibleInterface<TDirectoryListBox, DirectoryListAccessible>();
 
 } // namespace
 
@@ -705,15 +698,10 @@ void TDirectoryListBox::changeEvent(QEvent* event)
 
 void TDirectoryListBox::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
-    // Past QListView's own, which tells assistive technology that the new
-    // current row has the focus even while another control has it (the
-    // drive selector, whose pick refills this list).
+    // Past QListView's own, which tells of the new current row whether or not
+    // the list has the focus.
     QAbstractItemView::currentChanged(current, previous);
-    if (current.isValid() && hasFocus() && QAccessible::isActive()) {
-        QAccessibleEvent focus(this, QAccessible::Focus);
-        focus.setChild(current.row());
-        QAccessible::updateAccessibility(&focus);
-    }
+    app::AnnounceFocusedRow(*this, current);
 }
 
 void TDirectoryListBox::mousePressEvent(QMouseEvent* event)

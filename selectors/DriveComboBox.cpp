@@ -1,4 +1,5 @@
 #include "selectors/DriveComboBox.h"
+#include "app/Accessible.h"
 
 #include "app/Application.h"
 #include "app/QtText.h"
@@ -100,16 +101,7 @@ public:
     }
 };
 
-QAccessibleInterface* DriveSelectorInterface(const QString& className, QObject* object)
-{
-    if (className == QLatin1String(TDriveComboBox::staticMetaObject.className()))
-        return new DriveSelectorAccessible(static_cast<TDriveComboBox*>(object));
-    return nullptr;
-}
-
-// Known to Qt's accessibility before any such control is made: an interface
-// asked for during a control's construction is kept for its whole life.
-const bool DriveSelectorInterfaceInstalled = (QAccessible::installFactory(DriveSelectorInterface), true);
+const bool DriveSelectorInterfaceInstalled = app::InstallAccessibleInterface<TDriveComboBox, DriveSelectorAccessible>();
 
 } // namespace
 

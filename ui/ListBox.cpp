@@ -1,4 +1,5 @@
 #include "ui/ListBox.h"
+#include "app/Accessible.h"
 
 #include "selectors/DirectoryListBox.h"
 
@@ -98,15 +99,10 @@ QModelIndex TListBox::moveCursor(CursorAction action, Qt::KeyboardModifiers modi
 
 void TListBox::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
-    // Past QTableView's own, which tells assistive technology that the new
-    // current row has the focus whether or not the list box has it. With
-    // neither header shown, a row's cell is the table's child of that number.
+    // Past QTableView's own, which tells of the new current row whether or not
+    // the list has the focus.
     QAbstractItemView::currentChanged(current, previous);
-    if (current.isValid() && hasFocus() && QAccessible::isActive()) {
-        QAccessibleEvent focus(this, QAccessible::Focus);
-        focus.setChild(current.row());
-        QAccessible::updateAccessibility(&focus);
-    }
+    app::AnnounceFocusedRow(*this, current);
 }
 
 QItemSelectionModel::SelectionFlags TListBox::selectionCommand(const QModelIndex& index, const QEvent* event) const
